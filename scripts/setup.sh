@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs everything the project builds, tests and demos with, from Debian's packages only.
+# Idempotent: packages already present are skipped, so running it twice is cheap and safe.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# Native toolchain and test libraries, the i686 cross compiler, Wine (32-bit) and the X server
+# the Win32 tests and screenshots run under, and the libraries the native tools use.
+native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
+             googletest libgtest-dev libbenchmark-dev
+             g++-mingw-w64-i686 wine xvfb xauth imagemagick
+             libstb-dev libgif-dev)
+i386_pkgs=(wine32:i386)
+
+missing=()
+for p in "${native_pkgs[@]}" "${i386_pkgs[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+echo "setup: done"

@@ -1,0 +1,114 @@
+// The parameter record of one effect, its field table, the preset names and the adjustments that
+// Play makes on top of a preset. The record is plain data: 57 fields of 32 bits, copied whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct EmitterConfig {
+  float spawnRate;        // particles per second while burstCount is 0
+  int32_t burstCount;     // > 0: particles spawned at once at start; no continuous emission
+  float emitX;            // emission rectangle centre x, fraction of frame width
+  float emitY;            // emission rectangle centre y, fraction of frame height
+  float emitW;            // emission rectangle width, fraction of frame width
+  float emitH;            // emission rectangle height, fraction of frame height
+  float spreadAngle;      // degrees, total width of the launch directions
+  float baseAngle;        // degrees, central launch direction (0 right, 90 down)
+  float speedMin;         // pixels per second
+  float speedMax;         // pixels per second
+  float sizeStartMin;     // pixels (radius) at birth
+  float sizeStartMax;     // pixels (radius) at birth
+  float sizeEndMin;       // pixels (radius) at the end of life
+  float sizeEndMax;       // pixels (radius) at the end of life
+  float lifeMin;          // seconds
+  float lifeMax;          // seconds
+  int32_t colorStartR;    // 0-255, colour at birth
+  int32_t colorStartG;
+  int32_t colorStartB;
+  int32_t colorEndR;      // 0-255, colour at the end of life
+  int32_t colorEndG;
+  int32_t colorEndB;
+  int32_t colorMidR;      // 0-255, middle colour of the ramp
+  int32_t colorMidG;
+  int32_t colorMidB;
+  float colorMidPos;      // fraction of life where the middle colour is reached
+  int32_t hasColorMid;    // 1: the colour ramp passes through the middle colour
+  int32_t colorOverride;  // 1: colours came from the caller (no preset palette)
+  float gravity;          // pixels per second squared, positive down
+  float drag;             // share of velocity kept per 1/60 s; 1 = none
+  float windX;            // pixels per second squared
+  float windY;            // pixels per second squared
+  float gravityVariance;  // fraction, per-particle variation of gravity
+  float noisePower;       // pixels per second squared; 0 = off
+  float noiseScale;       // pixels, spatial scale of the noise field
+  float noiseSpeed;       // per second, drift of the noise field
+  float alphaStart;       // 0-1, opacity at birth
+  float alphaEnd;         // 0-1, opacity at the end of life
+  float fadeInFraction;   // fraction of life over which opacity ramps in
+  float fadeOutFraction;  // fraction of life over which opacity ramps out
+  float glowSoftness;     // above 0.3 circles are drawn as soft gradients
+  int32_t additiveBlend;  // 1: a drawn frame's opacity is raised by a quarter
+  float feather;          // edge fade: fraction of frame size (<= 1) or pixels (> 1)
+  float taper;            // 0-1, narrowing of the emission area towards taperEdge
+  int32_t taperEdge;      // 0 top, 1 bottom, 2 left, 3 right
+  float stretch;          // factor on drawn width and on the length of long shapes
+  int32_t shape;          // ShapeId
+  float twinkleSpeed;     // cycles per second; 0 = off
+  float twinkleAmount;    // 0-1, depth of the flicker
+  float pulseSpeed;       // cycles per second; 0 = off
+  float pulseAmount;      // factor, depth of the pulse
+  float beamCore;         // opacity factor of a long shape's core
+  float beamHalo;         // opacity factor of its halo
+  float beamEndGlow;      // opacity factor of the glow at its ends
+  int32_t rayCount;       // rays of the lightburst shape
+  float rayArc;           // degrees spanned by the lightburst rays
+  float rayWidth;         // pixels, line width of a lightburst ray's core
+};
+static_assert(sizeof(EmitterConfig) == 228, "EmitterConfig is 57 fields of 32 bits");
+
+enum ConfigFieldType { FieldFloat, FieldInt };
+
+struct ConfigField {
+  const char* name;      // the record's field name, as the dump and the tests spell it
+  ConfigFieldType type;  // float or 32-bit signed integer
+  size_t offset;         // byte offset in EmitterConfig
+};
+
+constexpr int ConfigFieldCount = 57;
+extern const ConfigField ConfigFields[ConfigFieldCount];
+
+// Index into ConfigFields of the field with this exact name, or -1.
+int configFieldIndex(const char* name);
+// Field value as a double (floats widened exactly, integers converted).
+double configFieldValue(const EmitterConfig& config, int index);
+// Writes one field from a double (integers truncated toward zero).
+void setConfigFieldValue(EmitterConfig& config, int index, double value);
+
+enum PresetId {
+  PresetSparkle, PresetFire, PresetRain, PresetSnow, PresetConfetti, PresetMagicDust,
+  PresetExplosion, PresetLightRays, PresetBeams, PresetGlow, PresetStars, PresetLightBeams,
+  PresetGodRays, PresetLaser, PresetBubbles, PresetPulseWave, PresetAurora, PresetShimmer,
+  PresetAuroraBorealis,
+  PresetCount
+};
+
+enum ShapeId {
+  ShapeCircle, ShapeRay, ShapeBeam, ShapeGlow, ShapeStar, ShapeLightburst, ShapeLaser,
+  ShapeRectangle, ShapeSprite, ShapeRing,
+  ShapeCount
+};
+
+// Overwrites config with the named preset (unknown names load Sparkle). The middle colour
+// channels are left as they were unless the preset sets them.
+void LoadPreset(const std::string& name, EmitterConfig& config);
+PresetId PresetIdFromName(const std::string& name);
+const char* PresetDisplayName(int id);
+
+void ApplyIntensity(EmitterConfig& config, int32_t intensity);
+void ApplyPlaySettings(EmitterConfig& config, int32_t intensity, const std::string& colorText);
+
+// "R,G,B": three non-empty comma fields, each read leniently and clamped to 0-255. 1 on success.
+int ParseColorText(const std::string& text, int32_t& r, int32_t& g, int32_t& b);
+void SetStartColor(EmitterConfig& config, const std::string& text);
+void SetEndColor(EmitterConfig& config, const std::string& text);

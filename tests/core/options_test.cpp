@@ -1,0 +1,234 @@
+// The options text: splitting, every key with its clamps and order effects, mode, the sprite
+// hook, composing, and the editor's fixed choices.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "common/text.h"
+#include "config/options.h"
+#include "runtime/emitter.h"
+
+namespace {
+
+// An emitter prepared as PlayAdvanced prepares one: preset, intensity, then the options.
+std::unique_ptr<Emitter> advanced(const char* preset, int intensity, const std::string& options) {
+  std::unique_ptr<Emitter> e(new Emitter());
+  e->presetText = preset;
+  e->presetName = toLowerText(preset);
+  e->inFront = 1;
+  LoadPreset(preset, e->config);
+  ApplyIntensity(e->config, intensity);
+  ApplyOptions(*e, options);
+  return e;
+}
+
+// "field=value" pairs separated by spaces; inFront is checked too.
+void expectFields(const Emitter& e, const std::string& expected) {
+  for (const std::string& pair : splitText(expected, ' ')) {
+    if (pair.empty()) continue;
+    const size_t eq = pair.find('=');
+    const std::string name = pair.substr(0, eq);
+    const double want = std::stod(pair.substr(eq + 1));
+    if (name == "inFront") {
+      EXPECT_EQ(e.inFront, want) << name;
+      continue;
+    }
+    const int index = configFieldIndex(name.c_str());
+    ASSERT_GE(index, 0) << name;
+    EXPECT_FLOAT_EQ(static_cast<float>(configFieldValue(e.config, index)), static_cast<float>(want))
+        << name;
+  }
+}
+
+}  // namespace
+
+TEST(Options, GetOptionSplitsTrimsAndTakesFirstOccurrence) {
+  struct Case { const char* options; const char* key; const char* value; };
+  const Case cases[] = {
+      {"a=1;b=2", "b", "2"},
+      {"  MODE = burst : 75 ; Density=2", "mode", "burst : 75"},
+      {"mode=x", " MODE ", "x"},
+      {"density=2;density=3", "density", "2"},
+      {"k=a=b", "k", "a=b"},
+      {"burst;=5;k=1", "k", "1"},
+      {"=5", "", ""},
+      {"x=1", "", ""},
+      {"", "x", ""},
+      {"k=", "k", ""},
+      {"k=;k=2", "k", ""},  // an empty first value still counts as the first occurrence
+      {"\tk=1", "k", ""},   // tabs are not trimmed
+      {"k\t=1", "k\t", "1"},
+      {";;;k = 7 ;", "k", "7"},
+  };
+  for (const Case& k : cases)
+    EXPECT_EQ(getOption(k.options, k.key), k.value) << k.options << " / " << k.key;
+}
+
+TEST(Options, KeysAndTheirOrderEffects) {
+  struct Case { const char* preset; int intensity; const char* options; const char* expected; };
+  const Case cases[] = {
+      {"Sparkle", 50, "MODE = burst : 75 ; Density=2", "spawnRate=0 burstCount=150"},
+      {"Sparkle", 50, "density=2;density=3", "spawnRate=80"},
+      {"Sparkle", 50, "density=-1", "spawnRate=40"},
+      {"Explosion", 50, "density=abc", "spawnRate=0 burstCount=0"},
+      {"Explosion", 50, "density=0.3", "burstCount=60"},
+      {"PulseWave", 50, "density=1.5", "burstCount=2"},
+      {"Sparkle", 50, "emitArea=0.2,,1.5", "emitX=0.2 emitY=0.5 emitW=1.5 emitH=0"},
+      {"Sparkle", 50, "emitArea=-1,2,3,4", "emitX=0 emitY=1 emitW=2 emitH=2"},
+      {"Fire", 50, "emitArea=0.1", "emitX=0.1 emitY=0.88 emitW=0.16 emitH=0.04"},
+      {"Sparkle", 50, "direction=,90", "baseAngle=270 spreadAngle=90"},
+      {"Sparkle", 50, "direction=450,400", "baseAngle=450 spreadAngle=360"},
+      {"Sparkle", 50, "direction=-30", "baseAngle=-30 spreadAngle=360"},
+      {"Sparkle", 50, "direction=10,-5", "baseAngle=10 spreadAngle=0"},
+      {"Explosion", 50, "mode=continuous:0", "burstCount=0 spawnRate=0"},
+      {"Explosion", 50, "mode=continuous", "burstCount=0 spawnRate=30"},
+      {"Sparkle", 50, "mode=Continuous", "burstCount=0 spawnRate=40"},
+      {"Sparkle", 50, "mode=continuous:12.5", "spawnRate=12.5"},
+      {"Explosion", 100, "mode=burst", "burstCount=400 spawnRate=0"},
+      {"Sparkle", 50, "mode=burst", "burstCount=200 spawnRate=0"},
+      {"Sparkle", 50, "mode=Burst:200", "burstCount=200 spawnRate=0"},
+      {"Sparkle", 50, "mode=burst:0", "burstCount=0 spawnRate=0"},
+      {"Explosion", 50, "mode=burst:-3", "burstCount=200 spawnRate=0"},
+      {"Sparkle", 50, "mode=explode:5", "burstCount=0 spawnRate=40"},
+      {"Sparkle", 50, "mode=burst:50;density=2", "burstCount=100"},
+      {"Fire", 50, "colorMid=none", "hasColorMid=0 colorOverride=0 colorMidR=255"},
+      {"Fire", 50, "colorMid= OFF ", "hasColorMid=0 colorOverride=0"},
+      {"Fire", 50, "colorMid=0,0,255",
+       "hasColorMid=1 colorOverride=1 colorMidR=0 colorMidG=0 colorMidB=255"},
+      {"Fire", 50, "colorMid=1,2", "hasColorMid=1 colorOverride=0 colorMidR=255"},
+      {"Sparkle", 50, "colorStart=1,2,3",
+       "colorStartR=1 colorStartG=2 colorStartB=3 colorEndR=255 colorOverride=1"},
+      {"Sparkle", 50, "colorEnd=9,8,7;colorStart=bad", "colorEndB=7 colorStartR=255 colorOverride=1"},
+      {"Sparkle", 50, "opacity=1.5", "alphaStart=1 alphaEnd=0"},
+      {"Rain", 50, "opacity=0.5", "alphaStart=0.325 alphaEnd=0.05"},
+      {"Rain", 50, "opacity=0", "alphaStart=0 alphaEnd=0"},
+      {"Sparkle", 50, "speed=2;size=0.5;life=3", "speedMin=40 speedMax=160 sizeStartMin=1 "
+                                                 "sizeStartMax=2.5 sizeEndMin=0.25 sizeEndMax=0.5 "
+                                                 "lifeMin=1.5 lifeMax=4.5"},
+      {"Sparkle", 50, "speed=-2;size=x", "speedMin=20 speedMax=80 sizeStartMin=0 sizeEndMax=0"},
+      {"Stars", 50, "twinkle=2", "twinkleSpeed=6 pulseSpeed=0 twinkleAmount=0.7"},
+      {"Laser", 50, "twinkle=2", "twinkleSpeed=0 pulseSpeed=7"},
+      {"Sparkle", 50, "feather=0.25;taper=7", "feather=0.25 taper=1"},
+      {"Fire", 50, "feather=-1", "feather=0"},
+      {"Sparkle", 50, "taperEdge=Right", "taperEdge=3"},
+      {"Sparkle", 50, "taperEdge=2", "taperEdge=2"},
+      {"Sparkle", 50, "taperEdge=4", "taperEdge=0"},
+      {"Sparkle", 50, "taperEdge= bottom ", "taperEdge=1"},
+      {"Sparkle", 50, "orientation=horizontal;direction=90,10", "baseAngle=0 spreadAngle=10"},
+      {"Sparkle", 50, "orientation=vertical;direction=90,10", "baseAngle=90"},
+      {"Sparkle", 50, "shape=RECT", "shape=7"},
+      {"Sparkle", 50, "shape= Ring", "shape=9"},
+      {"Fire", 50, "shape=hexagon", "shape=1"},
+      {"Sparkle", 50, "zOrder=Behind ", "inFront=0"},
+      {"Sparkle", 50, "zOrder=back", "inFront=1"},
+      {"Sparkle", 50, "burst;=5;spawnRate=10", "spawnRate=40 burstCount=0"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.preset) + " '" + k.options + "'");
+    expectFields(*advanced(k.preset, k.intensity, k.options), k.expected);
+  }
+}
+
+TEST(Options, EmptyTextLeavesThePresetAfterIntensity) {
+  for (int id = 0; id < PresetCount; ++id) {
+    EmitterConfig expected;
+    std::memset(&expected, 0, sizeof expected);
+    LoadPreset(PresetDisplayName(id), expected);
+    ApplyIntensity(expected, 80);
+    std::unique_ptr<Emitter> e = advanced(PresetDisplayName(id), 80, "");
+    EXPECT_EQ(std::memcmp(&expected, &e->config, sizeof expected), 0) << PresetDisplayName(id);
+    EXPECT_EQ(e->inFront, 1);
+  }
+  // A behind emitter goes back to front when options without zOrder are applied again.
+  std::unique_ptr<Emitter> e = advanced("Sparkle", 50, "zOrder=behind");
+  ApplyOptions(*e, "speed=1");
+  EXPECT_EQ(e->inFront, 1);
+}
+
+TEST(Options, HugeNumbersStayFinite) {
+  std::unique_ptr<Emitter> e = advanced("Sparkle", 50, "density=1e60;speed=1e99;mode=continuous:1e45");
+  EXPECT_TRUE(std::isfinite(e->config.spawnRate));
+  EXPECT_TRUE(std::isfinite(e->config.speedMax));
+  EXPECT_EQ(e->config.burstCount, 0);
+  std::unique_ptr<Emitter> b = advanced("Explosion", 50, "density=1e30");
+  EXPECT_EQ(b->config.burstCount, INT32_MAX);
+}
+
+namespace {
+std::vector<std::string> gLoadedPaths;
+int recordingLoader(Emitter& e, const std::string& path) {
+  gLoadedPaths.push_back(path);
+  e.spritePath = path;
+  return 1;
+}
+}  // namespace
+
+TEST(Options, SpriteKeyCallsTheInstalledLoader) {
+  setSpriteLoader(nullptr);
+  std::unique_ptr<Emitter> e = advanced("Sparkle", 50, "sprite=clouds.png");
+  EXPECT_TRUE(e->spritePath.empty());  // no loader: nothing happens
+
+  setSpriteLoader(recordingLoader);
+  gLoadedPaths.clear();
+  e = advanced("Sparkle", 50, "sprite= C:\\img\\a b.png ;shape=sprite");
+  EXPECT_EQ(gLoadedPaths, std::vector<std::string>{"C:\\img\\a b.png"});
+  EXPECT_EQ(e->config.shape, ShapeSprite);
+  e = advanced("Sparkle", 50, "sprite=");
+  EXPECT_EQ(gLoadedPaths.size(), 1u);  // an empty value is an absent key
+  e = advanced("Fire", 50, "sprite=smoke.png");
+  EXPECT_EQ(e->config.shape, ShapeRay);  // loading does not change the shape
+  setSpriteLoader(nullptr);
+}
+
+TEST(Options, AppendOption) {
+  EXPECT_EQ(appendOption("", "mode", "Burst:50"), "mode=Burst:50");
+  EXPECT_EQ(appendOption("mode=Burst:50", "opacity", ""), "mode=Burst:50");
+  EXPECT_EQ(appendOption("mode=Burst:50", "opacity", "0.5"), "mode=Burst:50;opacity=0.5");
+  EXPECT_EQ(appendOption("", "x", ""), "");
+}
+
+TEST(Options, ShapeNames) {
+  struct Case { const char* name; int id; int position; };
+  const Case cases[] = {
+      {"circle", 0, 1}, {"RAY", 1, 5}, {"beam", 2, 6}, {"glow", 3, 4}, {"star", 4, 3},
+      {"LightBurst", 5, 8}, {"laser", 6, 7}, {"rectangle", 7, 2}, {" rect ", 7, 2},
+      {"sprite", 8, 9}, {"ring", 9, 10}, {"hexagon", -1, 0}, {"", -1, 0}, {"circles", -1, 0},
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
+    EXPECT_EQ(ShapeChoiceFromName(k.name), k.position) << k.name;
+  }
+  const char* names[] = {"", "Circle", "Rectangle", "Star", "Glow", "Ray", "Beam", "Laser",
+                         "LightBurst", "Sprite", "Ring"};
+  for (int p = 0; p <= 10; ++p) EXPECT_EQ(ShapeChoiceName(p), names[p]);
+  EXPECT_EQ(ShapeChoiceName(11), "");
+  EXPECT_EQ(ShapeChoiceName(-1), "");
+}
+
+TEST(Options, EditorChoices) {
+  EXPECT_EQ(AreaChoiceText(0), "");
+  EXPECT_EQ(AreaChoiceText(1), "0.5,0.5,1.0,1.0");
+  EXPECT_EQ(AreaChoiceText(7), "0.0,0.5,0.05,1.0");
+  EXPECT_EQ(AreaChoiceText(10), "0.75,0.5,0.5,1.0");
+  EXPECT_EQ(AreaChoiceText(11), "");
+  for (int i = 1; i <= 10; ++i) EXPECT_EQ(AreaChoiceFromText(AreaChoiceText(i)), i);
+  EXPECT_EQ(AreaChoiceFromText("0.5,0.5,1,1"), AreaChoiceCustom);
+  EXPECT_EQ(AreaChoiceFromText(" 0.5,0.5,1.0,1.0"), AreaChoiceCustom);
+  EXPECT_EQ(AreaChoiceFromText("   "), 0);
+
+  EXPECT_EQ(ModeChoiceText(0), "");
+  EXPECT_EQ(ModeChoiceText(1), "Continuous");
+  EXPECT_EQ(ModeChoiceText(6), "Burst:1000");
+  EXPECT_EQ(ModeChoiceText(7), "");
+  EXPECT_EQ(ModeChoiceFromText("burst:200"), 4);
+  EXPECT_EQ(ModeChoiceFromText(" CONTINUOUS "), 1);
+  EXPECT_EQ(ModeChoiceFromText("burst : 200"), ModeChoiceCustom);
+  EXPECT_EQ(ModeChoiceFromText(""), 0);
+
+  const float angles[] = {0, 270, 90, 180, 0, 225, 315, 135, 45, 0, 0};
+  for (int i = 0; i <= 10; ++i) EXPECT_EQ(DirectionChoiceAngle(i), angles[i]) << i;
+  EXPECT_EQ(DirectionChoiceAngle(-1), 0);
+}
