@@ -45,8 +45,34 @@ constexpr float EnginePi = 3.1415927f;
 float randomRange(float a, float b);
 // Uniform integer 0..n inclusive (0 when n <= 0).
 int32_t randomInt(int32_t n);
+// Arc tangent in radians, within 2e-7 of the exact value (Cephes' single-precision reduction
+// and polynomial). Ours rather than the C library's: it is several times faster in the per-frame
+// turn of long shapes, and it gives the same rotations on Linux and on Windows.
+inline float engineAtan(float x) {
+  const bool negative = x < 0;
+  if (negative) x = -x;
+  float base = 0, r = x;
+  if (x > 2.414213562373095f) {
+    base = EnginePi / 2;
+    r = -1.0f / x;
+  } else if (x > 0.41421356237309503f) {
+    base = EnginePi / 4;
+    r = (x - 1) / (x + 1);
+  }
+  const float z = r * r;
+  const float poly =
+      (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z;
+  const float y = base + (poly * r + r);
+  return negative ? -y : y;
+}
+
 // Degrees in [-90, 270) of the direction (vx, vy); 90 or -90 when vx is practically 0.
-float directionDegrees(float vx, float vy);
+inline float directionDegrees(float vx, float vy) {
+  if (!(vx >= 0.000001f || vx <= -0.000001f)) return vy >= 0 ? 90.0f : -90.0f;
+  float deg = engineAtan(vy / vx) * 180.0f / EnginePi;
+  if (vx < 0) deg += 180.0f;
+  return deg;
+}
 
 // The generator's state is per thread and seeds itself from the thread identity and the clock on
 // first use. Tests and tools call this to make the current thread's draws repeatable.

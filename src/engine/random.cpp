@@ -1,5 +1,5 @@
-// The engine's random sources: a per-thread PCG32 generator behind randomRange and randomInt,
-// and the direction helper. The timer thread and an editor's thread never share a state.
+// The engine's random sources: a per-thread PCG32 generator behind randomRange and randomInt.
+// The timer thread and an editor's thread never share a state.
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -68,11 +68,4 @@ float randomRange(float a, float b) {
 int32_t randomInt(int32_t n) {
   if (n <= 0) return 0;
   return static_cast<int32_t>(uniformBelow(static_cast<uint32_t>(n) + 1u));
-}
-
-float directionDegrees(float vx, float vy) {
-  if (std::fabs(vx) < 0.000001f) return vy >= 0 ? 90.0f : -90.0f;
-  float deg = std::atan(vy / vx) * 180.0f / EnginePi;
-  if (vx < 0) deg += 180.0f;
-  return deg;
 }

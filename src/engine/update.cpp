@@ -17,6 +17,8 @@ void updateParticles(Emitter& emitter, float dt) {
                 : 1.0f;
   if (k <= 0) k = 1;
 
+  // The config is read into locals once: stores to the particles (floats too) would otherwise
+  // oblige the compiler to reload every config field for every particle.
   const EmitterConfig& c = emitter.config;
   const Sway sway = emitter.presetName == "snow"      ? SwaySnow
                     : emitter.presetName == "bubbles" ? SwayBubbles
@@ -24,44 +26,69 @@ void updateParticles(Emitter& emitter, float dt) {
                                                       : SwayNone;
   const bool turnsAlong = c.shape == ShapeRay || c.shape == ShapeBeam || c.shape == ShapeLaser;
   const bool spins = c.shape == ShapeRectangle || c.shape == ShapeSprite;
+  const float windX = c.windX, windY = c.windY;
+  const float noisePower = c.noisePower;
   const float noiseN = c.noiseScale < 1 ? 1.0f : c.noiseScale;
   const float noiseO = emitter.elapsed * c.noiseSpeed;
+  const bool hasMid = c.hasColorMid != 0;
+  const int32_t midR = c.colorMidR, midG = c.colorMidG, midB = c.colorMidB;
   const float midPos = c.colorMidPos < 0.001f ? 0.001f : (c.colorMidPos > 0.999f ? 0.999f : c.colorMidPos);
+  const float alphaStart = c.alphaStart, alphaEnd = c.alphaEnd;
+  const float elapsed = emitter.elapsed;
   const float drag60 = dt * 60.0f;
+  float dragSeen = 2, dragFactor = 1;  // last drag value raised to drag60, and the result
+  const float* noise = noiseTable();
+
+  // The noise pushes depend only on the positions before this frame's move, so they are worked
+  // out in a pass of their own: two short loops keep the processor busier than one long one.
+  float pushX[MaxParticles], pushY[MaxParticles];  // noise velocity change per slot, px/s
+  const bool noisy = noisePower > 0;
+  if (noisy) {
+    for (int i = 0; i < MaxParticles; ++i) {
+      const Particle& p = emitter.particles[i];
+      if (!p.active) continue;
+      const float nx = p.x / noiseN + noiseO;
+      const float ny = p.y / noiseN + noiseO;
+      pushX[i] = (2 * sampleNoise(noise, nx, ny) - 1) * noisePower * dt;
+      pushY[i] = (2 * sampleNoise(noise, nx + 500, ny + 500) - 1) * noisePower * dt;
+    }
+  }
 
   int32_t alive = 0;
   for (int i = 0; i < MaxParticles; ++i) {
-    Particle& p = emitter.particles[i];
-    if (!p.active) continue;
+    if (!emitter.particles[i].active) continue;
+    Particle p = emitter.particles[i];  // worked on in registers, stored back once
 
     p.life = p.life - dt;
     if (p.life <= 0) {
-      p.active = 0;
+      emitter.particles[i].active = 0;
       continue;
     }
     const float u = 1 - p.life / p.lifeTotal;
 
     p.vy = p.vy + p.gravity * p.gravityScale * dt;
-    if (c.windX != 0) p.vx = p.vx + c.windX * dt;
-    if (c.windY != 0) p.vy = p.vy + c.windY * dt;
+    if (windX != 0) p.vx = p.vx + windX * dt;
+    if (windY != 0) p.vy = p.vy + windY * dt;
 
-    if (c.noisePower > 0) {
-      const float nx = p.x / noiseN + noiseO;
-      const float ny = p.y / noiseN + noiseO;
-      p.vx = p.vx + (2 * valueNoise(nx, ny) - 1) * c.noisePower * dt;
-      p.vy = p.vy + (2 * valueNoise(nx + 500, ny + 500) - 1) * c.noisePower * dt;
+    if (noisy) {
+      p.vx = p.vx + pushX[i];
+      p.vy = p.vy + pushY[i];
     }
 
     if (p.drag < 1) {
-      const float f = std::pow(p.drag, drag60);
-      p.vx = p.vx * f;
-      p.vy = p.vy * f;
+      // Particles of one effect share their drag, so the power is worked out once per value.
+      if (p.drag != dragSeen) {
+        dragSeen = p.drag;
+        dragFactor = std::pow(p.drag, drag60);
+      }
+      p.vx = p.vx * dragFactor;
+      p.vy = p.vy * dragFactor;
     }
 
     switch (sway) {
       case SwaySnow: p.vx = p.vx + 0.5f * std::sin(12 * u + 0.3f * i); break;
       case SwayBubbles: p.vx = p.vx + 0.8f * std::sin(6 * u + 0.5f * i); break;
-      case SwayAurora: p.vx = p.vx + 1.5f * std::sin(0.5f * emitter.elapsed + 0.7f * i); break;
+      case SwayAurora: p.vx = p.vx + 1.5f * std::sin(0.5f * elapsed + 0.7f * i); break;
       case SwayNone: break;
     }
 
@@ -76,17 +103,17 @@ void updateParticles(Emitter& emitter, float dt) {
 
     p.size = lerpf(p.sizeStart, p.sizeEnd, u);
 
-    if (c.hasColorMid != 0) {
+    if (hasMid) {
       if (u < midPos) {
         const float t = u / midPos;
-        p.curR = lerpColorChannel(p.startR, c.colorMidR, t);
-        p.curG = lerpColorChannel(p.startG, c.colorMidG, t);
-        p.curB = lerpColorChannel(p.startB, c.colorMidB, t);
+        p.curR = lerpColorChannel(p.startR, midR, t);
+        p.curG = lerpColorChannel(p.startG, midG, t);
+        p.curB = lerpColorChannel(p.startB, midB, t);
       } else {
         const float t = (u - midPos) / (1 - midPos);
-        p.curR = lerpColorChannel(c.colorMidR, p.endR, t);
-        p.curG = lerpColorChannel(c.colorMidG, p.endG, t);
-        p.curB = lerpColorChannel(c.colorMidB, p.endB, t);
+        p.curR = lerpColorChannel(midR, p.endR, t);
+        p.curG = lerpColorChannel(midG, p.endG, t);
+        p.curB = lerpColorChannel(midB, p.endB, t);
       }
     } else {
       p.curR = lerpColorChannel(p.startR, p.endR, u);
@@ -94,11 +121,12 @@ void updateParticles(Emitter& emitter, float dt) {
       p.curB = lerpColorChannel(p.startB, p.endB, u);
     }
 
-    float a = lerpf(c.alphaStart, c.alphaEnd, u);
+    float a = lerpf(alphaStart, alphaEnd, u);
     if (p.fadeIn > 0 && u < p.fadeIn) a = a * u / p.fadeIn;
     if (p.fadeOut > 0 && u > 1 - p.fadeOut) a = a * (1 - u) / p.fadeOut;
     p.alpha = a < 0 ? 0 : (a > 1 ? 1 : a);
 
+    emitter.particles[i] = p;
     ++alive;
   }
   emitter.aliveCount = alive;

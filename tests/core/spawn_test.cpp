@@ -308,3 +308,15 @@ TEST(Direction, DegreesInRange) {
   };
   for (const Case& k : cases) EXPECT_NEAR(directionDegrees(k.vx, k.vy), k.deg, 1e-4) << k.vx << "," << k.vy;
 }
+
+TEST(Direction, OwnArcTangentIsAccurate) {
+  double worst = 0;
+  for (int i = -200000; i <= 200000; ++i) {
+    const float x = i * 0.0005f * std::fabs(i * 0.0005f);  // dense near 0, out to +-10000
+    worst = std::max(worst, std::fabs(static_cast<double>(engineAtan(x)) - std::atan(static_cast<double>(x))));
+  }
+  EXPECT_LT(worst, 2.5e-7);
+  EXPECT_FLOAT_EQ(engineAtan(INFINITY), 3.1415927f / 2);
+  EXPECT_FLOAT_EQ(engineAtan(-INFINITY), -3.1415927f / 2);
+  EXPECT_TRUE(std::isnan(engineAtan(NAN)));
+}
