@@ -11,6 +11,8 @@
 #include "config/emitter_config.h"
 #include "engine/particle.h"
 
+struct SpriteImage;
+
 struct Emitter {
   std::string rectName;          // rectangle name exactly as the caller gave it
   void* hostRectWindow;          // window of the host Rectangle object
@@ -34,9 +36,14 @@ struct Emitter {
   int32_t rectHeight;            // client height of the rectangle window last seen, pixels
   int32_t inFront;               // 1: overlay topmost; 0: at the bottom of the window order
   std::string spritePath;        // sprite path as given; empty when none
-  void* spriteImage;             // loaded sprite image; null when none
+  SpriteImage* spriteImage;      // loaded sprite pixels, owned; null when none
   int32_t spriteWidth;           // pixels
   int32_t spriteHeight;          // pixels
+  // The rectangle of pixels the last rendered frame may have drawn into, so that the next frame
+  // clears only that (x1, y1 exclusive). drawnValid 0: unknown, clear the whole buffer. Whoever
+  // writes the buffer other than renderFrame, or replaces it, sets drawnValid to 0.
+  int32_t drawnValid;
+  int32_t drawnX0, drawnY0, drawnX1, drawnY1;  // pixels
 };
 
 // The registry key of a rectangle name: spaces (code 32) trimmed, then lower-cased.
