@@ -1,8 +1,17 @@
-// renderFrame: the frame pipeline over the rasterizer (being written).
+// renderFrame: one frame of an emitter's particles into its premultiplied 0xAARRGGBB buffer.
+// Clears what the previous frame drew, culls, runs the opacity pipeline (pulse, edge feather,
+// emission-band fade, twinkle), draws each live particle's shape in slot order, then applies
+// the additive brightening. Keeps no state but the emitter's record of the pixels it drew.
 #include "render/render_frame.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 
+#include "common/text.h"
+#include "config/sprite.h"
+#include "render/raster.h"
 #include "runtime/emitter.h"
 
 static TickSourceFn gTickSource = nullptr;
@@ -16,4 +25,237 @@ int32_t currentTickMs() {
       static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
 }
 
-void renderFrame(Emitter& emitter) { (void)emitter; }
+namespace {
+
+// Opacity byte of a fraction (rounded half away from zero, clamped to 0-255).
+inline int32_t rnd(float v) { return toByte(v); }
+
+// Zeroes the rectangle [x0, x1) x [y0, y1) of the buffer.
+void clearRect(uint32_t* pixels, int32_t width, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int32_t y = y0; y < y1; ++y)
+    std::memset(pixels + static_cast<size_t>(y) * width + x0, 0, static_cast<size_t>(x1 - x0) * 4);
+}
+
+// The shapes with a core, a halo and end glows share these colours.
+struct BeamColors {
+  Rgba core, halo, end;
+};
+
+BeamColors beamColors(const EmitterConfig& c, int32_t A, int32_t R, int32_t G, int32_t B) {
+  return BeamColors{{rnd(A * c.beamCore), R, G, B}, {rnd(A * c.beamHalo), R, G, B}, {rnd(A * c.beamEndGlow), R, G, B}};
+}
+
+void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow, float w, float h,
+                  int32_t A, int32_t R, int32_t G, int32_t B) {
+  const EmitterConfig& c = e.config;
+  const float px = p.x, py = p.y;
+  const Rgba color{A, R, G, B};
+  switch (c.shape) {
+    case ShapeRay: {
+      const BeamColors k = beamColors(c, A, R, G, B);
+      const LocalSpace sp = particleSpace(px, py, p.rotation);
+      const float L = w, x0 = -L / 2;
+      const float T = std::max(2.0f, 0.3f * h), Th = 2.3f * T;
+      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
+      fillSoftEllipse(cv, sp, x0, -T / 2, L, T, k.core);
+      if (k.end.a > 0) {
+        const float E = 1.4f * Th;
+        fillSoftEllipse(cv, sp, -L / 2 - 0.2f * E, -E / 2, E, E, k.end);
+        fillSoftEllipse(cv, sp, L / 2 - 0.8f * E, -E / 2, E, E, k.end);
+      }
+      break;
+    }
+    case ShapeBeam: {
+      const BeamColors k = beamColors(c, A, R, G, B);
+      const LocalSpace sp = particleSpace(px, py, p.rotation);
+      const float L = w, x0 = -L / 2;
+      const float T = std::max(3.0f, 0.45f * h), Th = 2 * T;
+      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
+      fillSoftEllipse(cv, sp, x0, -T / 2, L, T, k.core);
+      if (k.end.a > 0) {
+        const float E = 1.1f * Th;
+        fillSoftEllipse(cv, sp, L / 2 - 0.6f * E, -E / 2, E, E, k.end);
+      }
+      break;
+    }
+    case ShapeLaser: {
+      const BeamColors k = beamColors(c, A, R, G, B);
+      const LocalSpace sp = particleSpace(px, py, p.rotation);
+      const float L = w, x0 = -L / 2;
+      const float T = std::max(1.5f, 0.1f * h), Th = 5 * T;
+      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
+      drawLine(cv, sp, x0, 0, x0 + L, 0, T, k.core);
+      break;
+    }
+    case ShapeGlow: {
+      const float gh = 1.5f * h, gw = gh * c.stretch;
+      fillSoftEllipse(cv, frameSpace(), px - gw / 2, py - gh / 2, gw, gh, color);
+      break;
+    }
+    case ShapeStar: {
+      const float core = 0.6f * h;
+      fillSoftEllipse(cv, frameSpace(), px - core / 2, py - core / 2, core, core, color);
+      const Rgba pen{clampInt(static_cast<int32_t>(std::lround(A * 0.7f)), 0, 255), R, G, B};
+      const float pw = h > 6 ? 1.5f : 1.0f;
+      const float s = 1.2f * h, s2 = 0.6f * s;
+      const LocalSpace fs = frameSpace();
+      drawLine(cv, fs, px - s, py, px + s, py, pw, pen);
+      drawLine(cv, fs, px, py - s, px, py + s, pw, pen);
+      drawLine(cv, fs, px - s2, py - s2, px + s2, py + s2, pw, pen);
+      drawLine(cv, fs, px - s2, py + s2, px + s2, py - s2, pw, pen);
+      break;
+    }
+    case ShapeLightburst: {
+      const BeamColors k = beamColors(c, A, R, G, B);
+      const int32_t n = std::max(3, c.rayCount);
+      const float arc = c.rayArc <= 0 ? 360.0f : c.rayArc;
+      const float rw = std::max(0.5f, c.rayWidth);
+      const float Lr = 1.2f * w;
+      for (int32_t j = 0; j < n; ++j) {
+        const LocalSpace sp = particleSpace(px, py, p.rotation - arc / 2 + arc * j / n);
+        drawLine(cv, sp, 0, 0, Lr, 0, 2.8f * rw, k.halo);
+        drawLine(cv, sp, 0, 0, Lr, 0, rw, k.core);
+      }
+      if (k.end.a > 0) {
+        const float G2 = 1.2f * h;
+        fillSoftEllipse(cv, particleSpace(px, py, 0), -G2 / 2, -G2 / 2, G2, G2, k.end);
+      }
+      break;
+    }
+    case ShapeRectangle:
+      fillRectangle(cv, particleSpace(px, py, p.rotation), -w / 2, -h / 2, w, h, color);
+      break;
+    case ShapeSprite: {
+      const SpriteImage* img = e.spriteImage;
+      if (!img || e.spriteWidth <= 0 || e.spriteHeight <= 0) break;
+      const float sw = 4 * w, sh = 4 * h;
+      drawSprite(cv, particleSpace(px, py, p.rotation), roundHalfAway(-sw / 2), roundHalfAway(-sh / 2),
+                 roundHalfAway(sw), roundHalfAway(sh), *img, color);
+      break;
+    }
+    case ShapeRing: {
+      const float pw = std::max(1.5f, 0.12f * w);
+      drawEllipseOutline(cv, px - w / 2, py - h / 2, w, h, pw, color);
+      const int32_t Ai = rnd(A * 0.4f);
+      if (Ai > 0) {
+        const float d = 0.7f * w;
+        drawEllipseOutline(cv, px - d / 2, py - d / 2, d, d, pw / 2, Rgba{Ai, R, G, B});
+      }
+      break;
+    }
+    default:  // circle, and any code not listed
+      if (softGlow && h >= 3)
+        fillSoftEllipse(cv, frameSpace(), px - w / 2, py - h / 2, w, h, color);
+      else
+        fillEllipse(cv, frameSpace(), px - w / 2, py - h / 2, w, h, color);
+      break;
+  }
+}
+
+}  // namespace
+
+void renderFrame(Emitter& e) {
+  const int32_t W = e.frameWidth, H = e.frameHeight;
+  if (!e.frameBitmap || !e.pixelBits || !e.renderingEnabled || W < 1 || H < 1) return;
+
+  // Clear what the last frame drew (the rest is still clear), or everything when unknown.
+  if (e.drawnValid)
+    clearRect(e.pixelBits, W, std::max(0, e.drawnX0), std::max(0, e.drawnY0), std::min(W, e.drawnX1),
+              std::min(H, e.drawnY1));
+  else
+    std::memset(e.pixelBits, 0, static_cast<size_t>(W) * H * 4);
+
+  Canvas cv = makeCanvas(e.pixelBits, W, H);
+  const EmitterConfig& c = e.config;
+  const bool softGlow = c.glowSoftness > 0.3f;
+  const bool sprite = c.shape == ShapeSprite;
+  const bool spriteUsable = sprite && e.spriteImage;
+  const float Wf = static_cast<float>(W), Hf = static_cast<float>(H);
+
+  // Per-frame constants of the opacity pipeline.
+  const bool pulse = c.pulseSpeed > 0 && c.pulseAmount > 0;
+  const bool feather = c.feather > 0;
+  const float fx = c.feather <= 1 ? c.feather * Wf : c.feather;
+  const float fy = c.feather <= 1 ? c.feather * Hf : c.feather;
+  float bandLo = 0, bandHi = 0, bandL = 0;
+  const bool band = feather && c.taper > 0 && c.taper <= 1 && (c.taperEdge == 0 || c.taperEdge == 1);
+  if (band) {
+    bandLo = Hf * std::max(0.0f, c.emitY - c.emitH / 2);
+    bandHi = Hf * std::min(1.0f, c.emitY + c.emitH / 2);
+    if (bandHi - bandLo > 0) bandL = std::min(fy, 0.9f * (bandHi - bandLo));
+  }
+  const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
+  const float tick = twinkle ? static_cast<float>(currentTickMs() / 1000.0) : 0.0f;
+
+  int32_t visited = 0;
+  for (int i = 0; i < MaxParticles && visited < e.aliveCount; ++i) {
+    const Particle& p = e.particles[i];
+    if (!p.active) continue;
+    ++visited;
+
+    const float px = p.x, py = p.y;
+    const float d = 2 * p.size, w = d * c.stretch, h = d;
+    float mx = w / 2, my = h / 2;
+    if (sprite) mx *= 4, my *= 4;
+    if (px + mx < 0 || px - mx > Wf || py + my < 0 || py - my > Hf) continue;
+
+    int32_t A = rnd(p.alpha * 255);
+    if (A == 0) continue;
+    if (pulse) {
+      A = rnd(A * (1 + c.pulseAmount * std::sin(e.elapsed * c.pulseSpeed * 6.2831853f + p.phase)));
+      if (A == 0) continue;
+    }
+    if (feather) {
+      const float reachX = p.size * std::min(c.stretch, 2.0f);
+      const float ex = fx + reachX, ey = fy + p.size;
+      float f = 1;
+      if (ex > 0) {
+        if (px < ex) f = std::min(f, px / ex);
+        if (Wf - px < ex) f = std::min(f, (Wf - px) / ex);
+      }
+      if (ey > 0) {
+        if (py < ey) f = std::min(f, py / ey);
+        if (Hf - py < ey) f = std::min(f, (Hf - py) / ey);
+      }
+      f = f < 0 ? 0 : (f > 1 ? 1 : f);
+      A = rnd(A * f * f);
+      if (A == 0) continue;
+    }
+    if (band && bandL > 0) {
+      float k = 1;
+      if (c.taperEdge == 0) {
+        if (py <= bandHi && bandHi - py < bandL) k = (bandHi - py) / bandL;
+      } else if (py >= bandLo && py - bandLo < bandL) {
+        k = (py - bandLo) / bandL;
+      }
+      if (k < 1) {
+        k = std::max(k, 0.0f);
+        A = rnd(A * k * k);
+        if (A == 0) continue;
+      }
+    }
+    const int32_t R = clampInt(p.curR, 0, 255), G = clampInt(p.curG, 0, 255), B = clampInt(p.curB, 0, 255);
+    if (twinkle) {
+      A = rnd(A * (1 - c.twinkleAmount * 0.5f * (1 - std::sin(tick * c.twinkleSpeed * 6.283f + p.phase))));
+      if (A == 0) continue;
+    }
+    if (sprite && !spriteUsable) continue;
+    drawParticle(cv, e, p, softGlow, w, h, A, R, G, B);
+  }
+
+  // Additive brightening: alpha + alpha / 4, capped, on every drawn pixel (untouched ones are 0).
+  if (c.additiveBlend != 0 && !sprite && cv.touchedX0 < cv.touchedX1) {
+    for (int32_t y = cv.touchedY0; y < cv.touchedY1; ++y) {
+      uint32_t* row = e.pixelBits + static_cast<size_t>(y) * W;
+      for (int32_t x = cv.touchedX0; x < cv.touchedX1; ++x) {
+        const uint32_t v = row[x], a = v >> 24;
+        if (a) row[x] = (std::min(255u, a + a / 4) << 24) | (v & 0x00FFFFFFu);
+      }
+    }
+  }
+
+  e.drawnValid = 1;
+  e.drawnX0 = cv.touchedX0; e.drawnY0 = cv.touchedY0;
+  e.drawnX1 = cv.touchedX1; e.drawnY1 = cv.touchedY1;
+}

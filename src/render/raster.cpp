@@ -1,0 +1,454 @@
+// The rasterizer's primitives. Every primitive works the same way: its bounding box in the frame
+// is clipped to the canvas once; each row is narrowed to the span where the shape can cover a
+// pixel centre (solving the shape's equation for that row); the pixels of the span are then
+// visited through a row pointer with no further bounds checks. Coverage comes from a signed
+// distance to the shape's edge at the pixel centre; blending is 8-bit integer source-over in
+// premultiplied space. No allocation.
+#include "render/raster.h"
+
+#include <algorithm>
+#include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "config/sprite.h"
+
+namespace {
+
+// round(x / 255) for 0 <= x <= 255 * 255, exactly.
+inline uint32_t div255(uint32_t x) {
+  x += 128;
+  return (x + (x >> 8)) >> 8;
+}
+
+// Source-over of a straight colour at alpha a (1-255) onto one premultiplied pixel.
+inline void blendPixel(uint32_t* p, uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+  const uint32_t sr = div255(r * a), sg = div255(g * a), sb = div255(b * a);
+  const uint32_t d = *p;
+  if (d == 0 || a == 255) {
+    *p = (a << 24) | (sr << 16) | (sg << 8) | sb;
+    return;
+  }
+  const uint32_t inv = 255 - a;
+  const uint32_t da = div255((d >> 24) * inv) + a;
+  const uint32_t dr = div255(((d >> 16) & 255) * inv) + sr;
+  const uint32_t dg = div255(((d >> 8) & 255) * inv) + sg;
+  const uint32_t db = div255((d & 255) * inv) + sb;
+  *p = (da << 24) | (dr << 16) | (dg << 8) | db;
+}
+
+
+// The pixel rows and columns a frame-space box [fx0, fx1] x [fy0, fy1] can touch, clipped to the
+// canvas; false when nothing is left.
+bool clipBox(const Canvas& cv, float fx0, float fy0, float fx1, float fy1, int32_t& x0, int32_t& y0,
+             int32_t& x1, int32_t& y1) {
+  if (!(fx0 <= fx1 && fy0 <= fy1)) return false;  // also rejects NaN
+  if (fx1 < 0 || fy1 < 0 || fx0 > cv.width - 1 || fy0 > cv.height - 1) return false;
+  x0 = fx0 <= 0 ? 0 : static_cast<int32_t>(std::ceil(fx0));
+  y0 = fy0 <= 0 ? 0 : static_cast<int32_t>(std::ceil(fy0));
+  x1 = fx1 >= cv.width - 1 ? cv.width : static_cast<int32_t>(std::floor(fx1)) + 1;
+  y1 = fy1 >= cv.height - 1 ? cv.height : static_cast<int32_t>(std::floor(fy1)) + 1;
+  return x0 < x1 && y0 < y1;
+}
+
+void touch(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (cv.touchedX0 >= cv.touchedX1) {
+    cv.touchedX0 = x0; cv.touchedY0 = y0; cv.touchedX1 = x1; cv.touchedY1 = y1;
+    return;
+  }
+  cv.touchedX0 = std::min(cv.touchedX0, x0);
+  cv.touchedY0 = std::min(cv.touchedY0, y0);
+  cv.touchedX1 = std::max(cv.touchedX1, x1);
+  cv.touchedY1 = std::max(cv.touchedY1, y1);
+}
+
+// Columns [xa, xb) of a row for the frame-space span [u0, u1] (pixel centres inside it), clipped
+// to [x0, x1).
+inline bool rowColumns(float u0, float u1, int32_t x0, int32_t x1, int32_t& xa, int32_t& xb) {
+  if (!(u0 <= u1)) return false;
+  const float a = std::ceil(u0), b = std::floor(u1);
+  xa = a <= x0 ? x0 : (a >= x1 ? x1 : static_cast<int32_t>(a));
+  xb = b >= x1 - 1 ? x1 : (b < x0 ? x0 : static_cast<int32_t>(b) + 1);
+  return xa < xb;
+}
+
+// Frame-space extent of a local ellipse (centre cx, cy; radii ra, rb) under the space.
+void ellipseExtent(const LocalSpace& sp, float cx, float cy, float ra, float rb, float& fx0, float& fy0,
+                   float& fx1, float& fy1) {
+  const float fcx = sp.ox + sp.c * cx - sp.s * cy;
+  const float fcy = sp.oy + sp.s * cx + sp.c * cy;
+  const float ex = std::sqrt(ra * ra * sp.c * sp.c + rb * rb * sp.s * sp.s);
+  const float ey = std::sqrt(ra * ra * sp.s * sp.s + rb * rb * sp.c * sp.c);
+  fx0 = fcx - ex; fx1 = fcx + ex; fy0 = fcy - ey; fy1 = fcy + ey;
+}
+
+// Frame-space x span of row Y inside the local ellipse (centre cx, cy; radii ra, rb).
+inline bool ellipseRow(const LocalSpace& sp, float cx, float cy, float ra, float rb, float Y, float& xa,
+                       float& xb) {
+  // Local offsets from the centre, as linear functions of u = X - ox for this row.
+  const float v = Y - sp.oy;
+  const float p = sp.s * v - cx, q = sp.c * v - cy;
+  const float ia = 1 / (ra * ra), ib = 1 / (rb * rb);
+  const float A = sp.c * sp.c * ia + sp.s * sp.s * ib;
+  const float B = 2 * (sp.c * p * ia - sp.s * q * ib);
+  const float C = p * p * ia + q * q * ib - 1;
+  const float disc = B * B - 4 * A * C;
+  if (!(disc >= 0)) return false;
+  const float root = std::sqrt(disc);
+  xa = sp.ox + (-B - root) / (2 * A);
+  xb = sp.ox + (-B + root) / (2 * A);
+  return true;
+}
+
+// Frame-space x span of row Y where the local box |lx - cx| <= hx, |ly - cy| <= hy holds.
+inline bool boxRow(const LocalSpace& sp, float cx, float cy, float hx, float hy, float Y, float& xa, float& xb) {
+  const float v = Y - sp.oy;
+  float lo = -1e30f, hi = 1e30f;
+  // lx - cx = c u + (s v - cx); ly - cy = -s u + (c v - cy).
+  const float terms[2][3] = {{sp.c, sp.s * v - cx, hx}, {-sp.s, sp.c * v - cy, hy}};
+  for (const auto& t : terms) {
+    const float k = t[0], p = t[1], h = t[2];
+    if (std::fabs(k) < 1e-7f) {
+      if (std::fabs(p) > h) return false;
+      continue;
+    }
+    float u0 = (-h - p) / k, u1 = (h - p) / k;
+    if (u0 > u1) std::swap(u0, u1);
+    lo = std::max(lo, u0);
+    hi = std::min(hi, u1);
+  }
+  if (!(lo <= hi)) return false;
+  xa = sp.ox + lo;
+  xb = sp.ox + hi;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The span kernel. Along a row, a shape's local offsets are linear in u = X - ox:
+// dx = kx u + px, dy = ky u + py. A shape turns (dx, dy) into "alpha + 0.5" (truncated to the
+// alpha byte); the kernel blends the span four pixels at a time with SSE2 where available and
+// one at a time for the rest, with the same arithmetic in both, so results never depend on
+// where a span starts. Blending alpha 0 leaves a pixel exactly as it was.
+
+struct Span {
+  float ox;      // frame x of the local origin
+  float kx, px;  // dx = kx * u + px
+  float ky, py;  // dy = ky * u + py
+};
+
+// The row's linear forms for a shape centred at local (cx, cy).
+inline Span spanFor(const LocalSpace& sp, float cx, float cy, float Y) {
+  const float v = Y - sp.oy;
+  return Span{sp.ox, sp.c, sp.s * v - cx, -sp.s, sp.c * v - cy};
+}
+
+#if defined(__SSE2__)
+inline __m128i div255x16(__m128i x) {  // per 16-bit lane, x <= 255 * 255
+  x = _mm_add_epi16(x, _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+// Source-over of one straight colour at four alphas (int32 lanes, 0-255) onto p[0..3].
+inline void blend4(uint32_t* p, __m128i alpha, __m128i color16) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i a16 = _mm_packs_epi32(alpha, alpha);  // a0 a1 a2 a3 a0 a1 a2 a3
+  const __m128i pairs = _mm_unpacklo_epi16(a16, a16);  // a0 a0 a1 a1 a2 a2 a3 a3
+  const __m128i aLo = _mm_unpacklo_epi32(pairs, pairs), aHi = _mm_unpackhi_epi32(pairs, pairs);
+  const __m128i c255 = _mm_set1_epi16(255);
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i dLo = _mm_unpacklo_epi8(d, zero), dHi = _mm_unpackhi_epi8(d, zero);
+  const __m128i lo = _mm_add_epi16(div255x16(_mm_mullo_epi16(color16, aLo)),
+                                   div255x16(_mm_mullo_epi16(dLo, _mm_sub_epi16(c255, aLo))));
+  const __m128i hi = _mm_add_epi16(div255x16(_mm_mullo_epi16(color16, aHi)),
+                                   div255x16(_mm_mullo_epi16(dHi, _mm_sub_epi16(c255, aHi))));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(lo, hi));
+}
+
+inline __m128 min4(__m128 a, __m128 b) { return _mm_min_ps(a, b); }
+inline __m128 max4(__m128 a, __m128 b) { return _mm_max_ps(a, b); }
+inline __m128 abs4(__m128 a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
+#endif
+
+template <typename Shape>
+void fillSpan(uint32_t* row, int32_t xa, int32_t xb, const Span& sp, const Shape& shape, Rgba color) {
+  const uint32_t r = color.r, g = color.g, b = color.b;
+  int32_t X = xa;
+#if defined(__SSE2__)
+  const __m128i color16 = _mm_setr_epi16(static_cast<short>(b), static_cast<short>(g), static_cast<short>(r), 255,
+                                         static_cast<short>(b), static_cast<short>(g), static_cast<short>(r), 255);
+  const __m128 kx = _mm_set1_ps(sp.kx), px = _mm_set1_ps(sp.px), ky = _mm_set1_ps(sp.ky), py = _mm_set1_ps(sp.py);
+  const __m128 steps = _mm_setr_ps(0, 1, 2, 3);
+  for (; X + 4 <= xb; X += 4) {
+    const __m128 u = _mm_add_ps(_mm_set1_ps(static_cast<float>(X) - sp.ox), steps);
+    const __m128 dx = _mm_add_ps(_mm_mul_ps(kx, u), px), dy = _mm_add_ps(_mm_mul_ps(ky, u), py);
+    const __m128i alpha = _mm_cvttps_epi32(shape.alpha4(dx, dy));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128())) == 0xFFFF) continue;
+    blend4(row + X, alpha, color16);
+  }
+#endif
+  for (; X < xb; ++X) {
+    const float u = static_cast<float>(X) - sp.ox;
+    const uint32_t a = static_cast<uint32_t>(shape.alpha(sp.kx * u + sp.px, sp.ky * u + sp.py));
+    if (a) blendPixel(row + X, a, r, g, b);
+  }
+}
+
+// alpha = A (1 - t), t the normalised elliptic radius; 0 from the rim outwards.
+struct SoftEllipseShape {
+  float ia, ib, A;
+  float alpha(float dx, float dy) const {
+    const float t2 = std::min(dx * dx * ia + dy * dy * ib, 1.0f);
+    return A * (1 - std::sqrt(t2)) + 0.5f;
+  }
+#if defined(__SSE2__)
+  __m128 alpha4(__m128 dx, __m128 dy) const {
+    const __m128 t2 = min4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(dx, dx), _mm_set1_ps(ia)),
+                                      _mm_mul_ps(_mm_mul_ps(dy, dy), _mm_set1_ps(ib))),
+                           _mm_set1_ps(1.0f));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), _mm_sub_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(t2))),
+                      _mm_set1_ps(0.5f));
+  }
+#endif
+};
+
+// Signed distance to an ellipse's rim, (f - 1) f / |grad f| with f the normalised radius (exact
+// for circles). Well inside (f below 0.5) it is taken as far inside, which also avoids 0 / 0.
+struct EllipseDistance {
+  float ia, ib, ia2, ib2;
+  explicit EllipseDistance(float ra, float rb)
+      : ia(1 / (ra * ra)), ib(1 / (rb * rb)), ia2(ia * ia), ib2(ib * ib) {}
+  float operator()(float dx, float dy) const {
+    const float t2 = dx * dx * ia + dy * dy * ib;
+    const float grad = std::sqrt(std::max(dx * dx * ia2 + dy * dy * ib2, 1e-30f));
+    const float f = std::sqrt(t2);
+    return t2 < 0.25f ? -1e9f : (f - 1) * f / grad;
+  }
+#if defined(__SSE2__)
+  __m128 operator()(__m128 dx, __m128 dy) const {
+    const __m128 dx2 = _mm_mul_ps(dx, dx), dy2 = _mm_mul_ps(dy, dy);
+    const __m128 t2 = _mm_add_ps(_mm_mul_ps(dx2, _mm_set1_ps(ia)), _mm_mul_ps(dy2, _mm_set1_ps(ib)));
+    const __m128 grad = _mm_sqrt_ps(max4(_mm_add_ps(_mm_mul_ps(dx2, _mm_set1_ps(ia2)),
+                                                    _mm_mul_ps(dy2, _mm_set1_ps(ib2))),
+                                         _mm_set1_ps(1e-30f)));
+    const __m128 f = _mm_sqrt_ps(t2);
+    const __m128 dist = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(f, _mm_set1_ps(1.0f)), f), grad);
+    const __m128 inside = _mm_cmplt_ps(t2, _mm_set1_ps(0.25f));
+    return _mm_or_ps(_mm_and_ps(inside, _mm_set1_ps(-1e9f)), _mm_andnot_ps(inside, dist));
+  }
+#endif
+};
+
+// Solid ellipse: a one-pixel ramp across the rim, capped for ellipses under a pixel.
+struct SolidEllipseShape {
+  EllipseDistance dist;
+  float cap, A;
+  float alpha(float dx, float dy) const {
+    const float cov = std::min(std::max(0.5f - dist(dx, dy), 0.0f), cap);
+    return A * cov + 0.5f;
+  }
+#if defined(__SSE2__)
+  __m128 alpha4(__m128 dx, __m128 dy) const {
+    const __m128 cov = min4(max4(_mm_sub_ps(_mm_set1_ps(0.5f), dist(dx, dy)), _mm_setzero_ps()), _mm_set1_ps(cap));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), cov), _mm_set1_ps(0.5f));
+  }
+#endif
+};
+
+// Ellipse outline: a band of half-width `half` around the rim, ramped over one pixel.
+struct OutlineShape {
+  EllipseDistance dist;
+  float half, A;
+  float alpha(float dx, float dy) const {
+    const float d = std::fabs(dist(dx, dy));
+    const float cov = std::min(std::max(half + 0.5f - d, 0.0f), 1.0f);
+    return A * cov + 0.5f;
+  }
+#if defined(__SSE2__)
+  __m128 alpha4(__m128 dx, __m128 dy) const {
+    const __m128 d = abs4(dist(dx, dy));
+    const __m128 cov = min4(max4(_mm_sub_ps(_mm_set1_ps(half + 0.5f), d), _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), cov), _mm_set1_ps(0.5f));
+  }
+#endif
+};
+
+// Box of half sizes hx, hy: the product of two bands, each full inside, ramped over one pixel
+// at its sides and never more than the band is wide.
+struct BoxShape {
+  float hx, hy, A;
+  float alpha(float dx, float dy) const {
+    const float cx = std::min(std::min(std::max(hx + 0.5f - std::fabs(dx), 0.0f), 1.0f), 2 * hx);
+    const float cy = std::min(std::min(std::max(hy + 0.5f - std::fabs(dy), 0.0f), 1.0f), 2 * hy);
+    return A * (cx * cy) + 0.5f;
+  }
+#if defined(__SSE2__)
+  __m128 alpha4(__m128 dx, __m128 dy) const {
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+    const __m128 cx = min4(min4(max4(_mm_sub_ps(_mm_set1_ps(hx + 0.5f), abs4(dx)), zero), one), _mm_set1_ps(2 * hx));
+    const __m128 cy = min4(min4(max4(_mm_sub_ps(_mm_set1_ps(hy + 0.5f), abs4(dy)), zero), one), _mm_set1_ps(2 * hy));
+    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), _mm_mul_ps(cx, cy)), _mm_set1_ps(0.5f));
+  }
+#endif
+};
+
+}  // namespace
+
+Canvas makeCanvas(uint32_t* pixels, int32_t width, int32_t height) {
+  Canvas cv;
+  cv.pixels = pixels;
+  cv.width = width;
+  cv.height = height;
+  cv.touchedX0 = cv.touchedY0 = cv.touchedX1 = cv.touchedY1 = 0;
+  return cv;
+}
+
+LocalSpace frameSpace() { return LocalSpace{0, 0, 1, 0}; }
+
+LocalSpace particleSpace(float px, float py, float degrees) {
+  const double r = static_cast<double>(degrees) * 3.14159265358979323846 / 180.0;
+  return LocalSpace{px, py, static_cast<float>(std::cos(r)), static_cast<float>(std::sin(r))};
+}
+
+// Fills a local ellipse (centre cx, cy; radii ra, rb) whose coverage may reach `margin` pixels
+// beyond the rim, with the given shape.
+template <typename Shape>
+static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy, float ra, float rb,
+                            float margin, const Shape& shape, Rgba color) {
+  float fx0, fy0, fx1, fy1;
+  ellipseExtent(sp, cx, cy, ra + margin, rb + margin, fx0, fy0, fx1, fy1);
+  int32_t X0, Y0, X1, Y1;
+  if (!clipBox(cv, fx0, fy0, fx1, fy1, X0, Y0, X1, Y1)) return;
+  touch(cv, X0, Y0, X1, Y1);
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    float ua, ub;
+    int32_t xa, xb;
+    if (!ellipseRow(sp, cx, cy, ra + margin, rb + margin, static_cast<float>(Y), ua, ub)) continue;
+    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
+    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
+             shape, color);
+  }
+}
+
+void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
+  if (!(w > 0 && h > 0) || color.a <= 0) return;
+  const float ra = w / 2, rb = h / 2;
+  const SoftEllipseShape shape{1 / (ra * ra), 1 / (rb * rb), static_cast<float>(color.a)};
+  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0, shape, color);
+}
+
+void fillEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
+  if (!(w > 0 && h > 0) || color.a <= 0) return;
+  const float ra = w / 2, rb = h / 2;
+  // Tiny ellipses cover little of a pixel, whatever the distance says.
+  const SolidEllipseShape shape{EllipseDistance(ra, rb), std::min(1.0f, w) * std::min(1.0f, h),
+                                static_cast<float>(color.a)};
+  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0.75f, shape, color);
+}
+
+void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float penWidth, Rgba color) {
+  if (!(w > 0 && h > 0) || color.a <= 0) return;
+  const float half = std::max(penWidth, 1.0f) / 2;
+  const float ra = w / 2, rb = h / 2, cx = x + ra, cy = y + rb;
+  const float outer = half + 0.75f;
+  int32_t X0, Y0, X1, Y1;
+  if (!clipBox(cv, cx - ra - outer, cy - rb - outer, cx + ra + outer, cy + rb + outer, X0, Y0, X1, Y1)) return;
+  touch(cv, X0, Y0, X1, Y1);
+  const LocalSpace sp = frameSpace();
+  const OutlineShape shape{EllipseDistance(ra, rb), half, static_cast<float>(color.a)};
+  // Inside this smaller ellipse the pen cannot reach: rows skip it.
+  const float ira = ra - outer, irb = rb - outer;
+  const bool hollow = ira > 0 && irb > 0;
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    float ua, ub, ha = 0, hb = -1;
+    int32_t xa, xb;
+    if (!ellipseRow(sp, cx, cy, ra + outer, rb + outer, static_cast<float>(Y), ua, ub)) continue;
+    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
+    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
+    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
+    int32_t ha0, hb0;
+    if (hollow && ellipseRow(sp, cx, cy, ira, irb, static_cast<float>(Y), ha, hb) &&
+        rowColumns(ha, hb, xa, xb, ha0, hb0)) {
+      fillSpan(row, xa, ha0, span, shape, color);
+      fillSpan(row, hb0, xb, span, shape, color);
+    } else {
+      fillSpan(row, xa, xb, span, shape, color);
+    }
+  }
+}
+
+// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides.
+static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color) {
+  if (!(hx > 0 && hy > 0) || color.a <= 0) return;
+  const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
+  const float ax = std::fabs(sp.c) * mx + std::fabs(sp.s) * my;
+  const float ay = std::fabs(sp.s) * mx + std::fabs(sp.c) * my;
+  const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
+  int32_t X0, Y0, X1, Y1;
+  if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
+  touch(cv, X0, Y0, X1, Y1);
+  const BoxShape shape{hx, hy, static_cast<float>(color.a)};
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    float ua, ub;
+    int32_t xa, xb;
+    if (!boxRow(sp, cx, cy, mx, my, static_cast<float>(Y), ua, ub)) continue;
+    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
+    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
+             shape, color);
+  }
+}
+
+void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
+  if (!(w > 0 && h > 0)) return;
+  fillBox(cv, sp, x + w / 2, y + h / 2, w / 2, h / 2, color);
+}
+
+void drawLine(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, float y1, float width, Rgba color) {
+  const float dx = x1 - x0, dy = y1 - y0;
+  const float len = std::sqrt(dx * dx + dy * dy);
+  if (!(len > 0)) return;
+  // The line is a box in a space turned along it, centred on its midpoint.
+  const float lc = dx / len, ls = dy / len;
+  const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+  LocalSpace along;
+  along.ox = sp.ox + sp.c * mx - sp.s * my;
+  along.oy = sp.oy + sp.s * mx + sp.c * my;
+  along.c = sp.c * lc - sp.s * ls;
+  along.s = sp.s * lc + sp.c * ls;
+  fillBox(cv, along, 0, 0, len / 2, std::max(width, 1.0f) / 2, color);
+}
+
+void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
+                const SpriteImage& sprite, Rgba tint) {
+  if (dw <= 0 || dh <= 0 || tint.a <= 0 || !sprite.pixels || sprite.width <= 0 || sprite.height <= 0) return;
+  const float hx = dw / 2.0f, hy = dh / 2.0f, cx = dx + hx, cy = dy + hy;
+  const float ax = std::fabs(sp.c) * hx + std::fabs(sp.s) * hy;
+  const float ay = std::fabs(sp.s) * hx + std::fabs(sp.c) * hy;
+  const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
+  int32_t X0, Y0, X1, Y1;
+  if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
+  touch(cv, X0, Y0, X1, Y1);
+  const float scaleX = static_cast<float>(sprite.width) / dw, scaleY = static_cast<float>(sprite.height) / dh;
+  const uint32_t ta = tint.a, tr = tint.r, tg = tint.g, tb = tint.b;
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    float ua, ub;
+    int32_t xa, xb;
+    if (!boxRow(sp, cx, cy, hx, hy, static_cast<float>(Y), ua, ub)) continue;
+    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
+    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
+    const float v = Y - sp.oy;
+    for (int32_t X = xa; X < xb; ++X) {
+      const float u = X - sp.ox;
+      const float lx = sp.c * u + sp.s * v - dx, ly = -sp.s * u + sp.c * v - dy;
+      if (lx < 0 || ly < 0 || lx >= dw || ly >= dh) continue;  // half-open destination rectangle
+      const int32_t sx = std::min(static_cast<int32_t>(lx * scaleX), sprite.width - 1);
+      const int32_t sy = std::min(static_cast<int32_t>(ly * scaleY), sprite.height - 1);
+      const uint32_t t = sprite.pixels[static_cast<size_t>(sy) * sprite.width + sx];
+      const uint32_t a = div255((t >> 24) * ta);
+      if (!a) continue;
+      blendPixel(row + X, a, div255(((t >> 16) & 255) * tr), div255(((t >> 8) & 255) * tg),
+                 div255((t & 255) * tb));
+    }
+  }
+}

@@ -1,0 +1,148 @@
+// Probe pixels of the rasterizer's primitives: pixel centres, coverage at edges, fades,
+// flat caps, pen widths, rotation, sprite sampling and tint, compositing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "config/sprite.h"
+#include "render/raster.h"
+
+namespace {
+
+struct Probe {
+  int x, y;
+  uint32_t pixel;  // premultiplied 0xAARRGGBB, each byte within 1 (float rounding at exact halves)
+};
+
+bool nearPixel(uint32_t a, uint32_t b) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255);
+    if (d < -1 || d > 1) return false;
+  }
+  return true;
+}
+
+struct RasterCase {
+  const char* name;
+  std::function<void(Canvas&)> draw;
+  std::vector<Probe> probes;
+};
+
+const Rgba kRed{255, 255, 0, 0};
+const Rgba kHalfRed{128, 255, 0, 0};
+
+uint32_t gSpritePixels[4] = {0xFF0000FFu, 0x80FFFFFFu, 0xFF00FF00u, 0x00FF0000u};
+SpriteImage gSprite = {2, 2, gSpritePixels};
+
+}  // namespace
+
+TEST(Raster, ProbePixels) {
+  const RasterCase cases[] = {
+      {"50% red fill covering whole pixels",
+       [](Canvas& c) { fillRectangle(c, frameSpace(), -0.5f, -0.5f, 4, 4, kHalfRed); },
+       {{0, 0, 0x80800000u}, {3, 3, 0x80800000u}, {4, 0, 0}, {0, 4, 0}}},
+      {"pixel centres at integers: a rect from 0 half-covers pixel 0",
+       [](Canvas& c) { fillRectangle(c, frameSpace(), 0, 0, 4, 4, kRed); },
+       {{1, 1, 0xFFFF0000u}, {0, 1, 0x80800000u}, {4, 1, 0x80800000u}, {0, 0, 0x40400000u}, {5, 1, 0}}},
+      {"two half fills compose source-over, alpha included",
+       [](Canvas& c) {
+         fillRectangle(c, frameSpace(), -0.5f, -0.5f, 2, 2, kHalfRed);
+         fillRectangle(c, frameSpace(), -0.5f, -0.5f, 2, 2, kHalfRed);
+       },
+       {{0, 0, 0xC0C00000u}}},
+      {"soft ellipse: full at the centre, half at half radius, nothing at the rim",
+       [](Canvas& c) { fillSoftEllipse(c, frameSpace(), 0, 0, 20, 20, Rgba{255, 0, 0, 255}); },
+       {{10, 10, 0xFF0000FFu}, {15, 10, 0x80000080u}, {10, 5, 0x80000080u}, {20, 10, 0}, {0, 10, 0}}},
+      {"soft ellipse fades alpha only (premultiplied colour follows)",
+       [](Canvas& c) { fillSoftEllipse(c, frameSpace(), 0, 0, 20, 10, Rgba{200, 255, 255, 255}); },
+       {{10, 5, 0xC8C8C8C8u}, {15, 5, 0x64646464u}, {10, 10, 0}}},
+      {"solid ellipse: inside opaque, half at the rim",
+       [](Canvas& c) { fillEllipse(c, frameSpace(), 0, 0, 20, 20, kRed); },
+       {{10, 10, 0xFFFF0000u}, {19, 10, 0xFFFF0000u}, {20, 10, 0x80800000u}, {21, 10, 0}}},
+      {"line with flat caps: nothing beyond the end points",
+       [](Canvas& c) { drawLine(c, frameSpace(), 2, 5, 8, 5, 1, kRed); },
+       {{5, 5, 0xFFFF0000u}, {2, 5, 0x80800000u}, {8, 5, 0x80800000u}, {1, 5, 0}, {9, 5, 0}, {5, 6, 0}, {5, 4, 0}}},
+      {"thin pens draw one pixel wide",
+       [](Canvas& c) { drawLine(c, frameSpace(), 2, 5, 8, 5, 0.3f, kRed); },
+       {{5, 5, 0xFFFF0000u}, {5, 6, 0}}},
+      {"wide line: whole pixels inside, half pixels at its sides",
+       [](Canvas& c) { drawLine(c, frameSpace(), 0, 5, 10, 5, 2, kRed); },
+       {{5, 5, 0xFFFF0000u}, {5, 4, 0x80800000u}, {5, 6, 0x80800000u}, {5, 3, 0}, {5, 7, 0}}},
+      {"wide line between pixel centres",
+       [](Canvas& c) { drawLine(c, frameSpace(), 0, 5.5f, 10, 5.5f, 2, kRed); },
+       {{5, 5, 0xFFFF0000u}, {5, 6, 0xFFFF0000u}, {5, 4, 0}, {5, 7, 0}}},
+      {"rotated space: a line along local x drawn downwards",
+       [](Canvas& c) { drawLine(c, particleSpace(10, 10, 90), 0, 0, 5, 0, 1, kRed); },
+       {{10, 12, 0xFFFF0000u}, {10, 9, 0}, {10, 16, 0}, {12, 12, 0}}},
+      {"ring: pen centred on the ellipse",
+       [](Canvas& c) { drawEllipseOutline(c, 10, 10, 20, 20, 2, kRed); },
+       {{30, 20, 0xFFFF0000u}, {31, 20, 0x80800000u}, {29, 20, 0x80800000u}, {32, 20, 0}, {28, 20, 0},
+        {20, 20, 0}, {20, 10, 0xFFFF0000u}}},
+      {"rotated rectangle corners",
+       [](Canvas& c) { fillRectangle(c, particleSpace(10, 10, 90), -5, -1, 10, 2, kRed); },
+       {{10, 14, 0xFFFF0000u}, {10, 6, 0xFFFF0000u}, {10, 16, 0}, {12, 10, 0}, {9, 10, 0x80800000u},
+        {11, 10, 0x80800000u}}},
+      {"45 degree rectangle: corners cut, centre full",
+       [](Canvas& c) { fillRectangle(c, particleSpace(20, 20, 45), -5, -5, 10, 10, kRed); },
+       {{20, 20, 0xFFFF0000u}, {20, 26, 0xFFFF0000u}, {26, 26, 0}, {15, 15, 0}, {20, 28, 0}}},
+      {"sprite: nearest texel, tinted in straight colour, then premultiplied",
+       [](Canvas& c) { drawSprite(c, frameSpace(), 0, 0, 4, 4, gSprite, Rgba{255, 255, 0, 255}); },
+       {{0, 0, 0xFF0000FFu}, {1, 1, 0xFF0000FFu}, {2, 0, 0x80800080u}, {3, 1, 0x80800080u},
+        {0, 2, 0xFF000000u}, {2, 3, 0}, {4, 0, 0}}},
+      {"sprite faded by its alpha",
+       [](Canvas& c) { drawSprite(c, frameSpace(), 0, 0, 2, 2, gSprite, Rgba{128, 255, 255, 255}); },
+       {{0, 0, 0x80000080u}, {1, 0, 0x40404040u}, {0, 1, 0x80008000u}}},
+      {"sprite destination rounded to pixels, rotated half a turn",
+       [](Canvas& c) { drawSprite(c, particleSpace(10, 10, 180), -2, -2, 4, 4, gSprite, Rgba{255, 255, 255, 255}); },
+       {{11, 11, 0xFF0000FFu}, {12, 12, 0xFF0000FFu}, {12, 9, 0xFF00FF00u}, {9, 12, 0x80808080u},
+        {8, 12, 0}, {13, 12, 0}}},
+      {"shapes clip at the canvas edges",
+       [](Canvas& c) { fillEllipse(c, frameSpace(), -15, -15, 30, 30, kRed); },
+       {{0, 0, 0xFFFF0000u}, {14, 0, 0xFFFF0000u}, {15, 0, 0x80800000u}, {16, 0, 0}}},
+  };
+  for (const RasterCase& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::vector<uint32_t> buf(40 * 40, 0);
+    Canvas cv = makeCanvas(buf.data(), 40, 40);
+    k.draw(cv);
+    for (const Probe& p : k.probes) {
+      char want[16], got[16];
+      std::snprintf(want, sizeof want, "%08X", p.pixel);
+      std::snprintf(got, sizeof got, "%08X", buf[p.y * 40 + p.x]);
+      EXPECT_TRUE(nearPixel(buf[p.y * 40 + p.x], p.pixel))
+          << "at (" << p.x << ", " << p.y << "): " << got << ", want " << want;
+    }
+    // Nothing outside the touched box was written.
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (buf[y * 40 + x])
+          ASSERT_TRUE(x >= cv.touchedX0 && x < cv.touchedX1 && y >= cv.touchedY0 && y < cv.touchedY1)
+              << x << "," << y;
+  }
+}
+
+TEST(Raster, DegenerateShapesDrawNothing) {
+  std::vector<uint32_t> buf(16 * 16, 0);
+  Canvas cv = makeCanvas(buf.data(), 16, 16);
+  fillEllipse(cv, frameSpace(), 2, 2, 0, 5, kRed);
+  fillSoftEllipse(cv, frameSpace(), 2, 2, 5, -1, kRed);
+  fillRectangle(cv, frameSpace(), 2, 2, 5, 0, kRed);
+  drawLine(cv, frameSpace(), 3, 3, 3, 3, 4, kRed);
+  fillEllipse(cv, frameSpace(), 100, 100, 5, 5, kRed);
+  fillEllipse(cv, frameSpace(), NAN, 3, 5, 5, kRed);
+  fillEllipse(cv, frameSpace(), 2, 2, 5, 5, Rgba{0, 255, 0, 0});
+  for (uint32_t v : buf) ASSERT_EQ(v, 0u);
+  EXPECT_GE(cv.touchedX0, cv.touchedX1);
+}
+
+TEST(Raster, TinyEllipseCoversLittle) {
+  std::vector<uint32_t> buf(8 * 8, 0);
+  Canvas cv = makeCanvas(buf.data(), 8, 8);
+  fillEllipse(cv, frameSpace(), 3.7f, 3.7f, 0.6f, 0.6f, kRed);
+  const uint32_t a = buf[4 * 8 + 4] >> 24;
+  EXPECT_GT(a, 40u);
+  EXPECT_LT(a, 120u);
+}

@@ -1,0 +1,319 @@
+// renderFrame: early returns, clearing, culling, the opacity pipeline, shape geometry, slot
+// order and the additive brightening, on small frames with hand-placed particles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "config/sprite.h"
+#include "engine/engine.h"
+#include "render/render_frame.h"
+#include "runtime/emitter.h"
+
+namespace {
+
+int32_t fixedTick() { return 1234; }
+
+struct RenderFixture : ::testing::Test {
+  std::unique_ptr<Emitter> e{new Emitter()};
+  std::vector<uint32_t> buf;
+
+  void SetUp() override { frame(200, 100); }
+  void TearDown() override { setTickSource(nullptr); }
+
+  // A W x H frame and a plain configuration: solid circles, no modulation, no brightening.
+  void frame(int w, int h) {
+    buf.assign(static_cast<size_t>(w) * h, 0);
+    e->frameWidth = w;
+    e->frameHeight = h;
+    e->pixelBits = buf.data();
+    e->frameBitmap = buf.data();
+    e->renderingEnabled = 1;
+    e->drawnValid = 0;
+    LoadPreset("Sparkle", e->config);
+    e->config.additiveBlend = 0;
+    e->config.glowSoftness = 0;
+  }
+  Particle& add(float x, float y, float size, float alpha, int r = 255, int g = 0, int b = 0) {
+    for (Particle& p : e->particles) {
+      if (p.active) continue;
+      std::memset(&p, 0, sizeof p);
+      p.active = 1;
+      p.x = x; p.y = y; p.size = size; p.alpha = alpha;
+      p.curR = r; p.curG = g; p.curB = b;
+      ++e->aliveCount;
+      return p;
+    }
+    return e->particles[0];
+  }
+  uint32_t at(int x, int y) const { return buf[static_cast<size_t>(y) * e->frameWidth + x]; }
+  uint32_t alphaAt(int x, int y) const { return at(x, y) >> 24; }
+};
+
+}  // namespace
+
+TEST_F(RenderFixture, EarlyReturnsLeaveTheBufferAlone) {
+  add(50, 50, 5, 1);
+  const std::function<void(Emitter&)> disable[] = {
+      [](Emitter& x) { x.renderingEnabled = 0; }, [](Emitter& x) { x.frameBitmap = nullptr; },
+      [](Emitter& x) { x.pixelBits = nullptr; }, [](Emitter& x) { x.frameWidth = 0; },
+      [](Emitter& x) { x.frameHeight = -3; }};
+  for (const auto& off : disable) {
+    std::fill(buf.begin(), buf.end(), 0xDEADBEEFu);
+    Emitter saved = *e;
+    off(*e);
+    renderFrame(*e);
+    for (uint32_t v : buf) ASSERT_EQ(v, 0xDEADBEEFu);
+    *e = saved;
+  }
+}
+
+TEST_F(RenderFixture, ClearsAndDrawsOpacityBytes) {
+  std::fill(buf.begin(), buf.end(), 0xDEADBEEFu);  // unknown content: the first frame clears all
+  add(50, 50, 5, 0.5f);
+  add(150, 50, 5, 0.001f);  // rnd(0.255) = 0: not drawn
+  renderFrame(*e);
+  EXPECT_EQ(at(50, 50), 0x80800000u);
+  EXPECT_EQ(at(150, 50), 0u);
+  EXPECT_EQ(at(0, 0), 0u);
+  EXPECT_EQ(at(199, 99), 0u);
+}
+
+TEST_F(RenderFixture, ClearingOnlyWhatWasDrawnMatchesAFullClear) {
+  seedRandom(3);
+  frame(160, 120);
+  LoadPreset("Fire", e->config);
+  e->presetName = "fire";
+  std::vector<uint32_t> full(buf.size());
+  for (int f = 0; f < 90; ++f) {
+    e->elapsed += 1 / 60.0f;
+    updateParticles(*e, 1 / 60.0f);
+    renderFrame(*e);
+    // The same frame drawn into a fresh, fully cleared buffer.
+    Emitter copy = *e;
+    copy.pixelBits = full.data();
+    copy.drawnValid = 0;
+    std::fill(full.begin(), full.end(), 0x12345678u);
+    renderFrame(copy);
+    ASSERT_EQ(std::memcmp(full.data(), buf.data(), buf.size() * 4), 0) << "frame " << f;
+  }
+  EXPECT_GT(e->aliveCount, 20);
+}
+
+TEST_F(RenderFixture, CullMargins) {
+  struct Case { int shape; float x, y; bool drawn; };
+  const Case cases[] = {
+      {ShapeCircle, -4, 50, true},     // centre outside, circle reaches in
+      {ShapeCircle, -5.5f, 50, false}, // wholly outside: culled
+      {ShapeSprite, -15, 50, true},    // sprites keep four times the margin
+      {ShapeSprite, -21, 50, false},
+  };
+  static uint32_t white[16 * 16];
+  for (uint32_t& v : white) v = 0xFFFFFFFFu;
+  static SpriteImage img = {16, 16, white};
+  for (const Case& k : cases) {
+    frame(200, 100);
+    e->config.shape = k.shape;
+    e->spriteImage = &img;
+    e->spriteWidth = e->spriteHeight = 16;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    add(k.x, k.y, 5, 1);
+    renderFrame(*e);
+    EXPECT_EQ(alphaAt(0, 50) != 0, k.drawn) << k.shape << " at " << k.x;
+  }
+  e->spriteImage = nullptr;
+}
+
+TEST_F(RenderFixture, EdgeFeather) {
+  struct Case { float feather, stretch, x, y; int w, h; uint32_t alpha; };
+  const Case cases[] = {
+      {0.1f, 1, 12.5f, 50, 200, 100, 64},   // 12.5 / 25 = 0.5 of the way in: A x 0.25
+      {0.1f, 1, 100, 50, 200, 100, 255},    // clear of every edge
+      {0.1f, 1, 100, 7.5f, 200, 100, 64},   // fy = 10, reach 5: 7.5 / 15
+      {30, 1, 17.5f, 50, 200, 100, 64},     // above 1: pixels on both axes, 17.5 / 35
+      {30, 1, 100, 17.5f, 200, 100, 64},
+      {0.1f, 3, 15, 50, 200, 100, 64},      // stretch 3 reaches size x 2: 15 / 30
+  };
+  for (const Case& k : cases) {
+    frame(k.w, k.h);
+    e->config.feather = k.feather;
+    e->config.stretch = k.stretch;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    add(k.x, k.y, 5, 1);
+    renderFrame(*e);
+    EXPECT_EQ(alphaAt(static_cast<int>(k.x), static_cast<int>(k.y)), k.alpha) << k.feather << " " << k.x << "," << k.y;
+  }
+}
+
+TEST_F(RenderFixture, EmissionBandFade) {
+  // Band y 20..80; fade length min(fy = 10, 0.9 x 60) = 10 at the lower end for edge 0.
+  e->config.feather = 0.1f;
+  e->config.taper = 0.5f;
+  e->config.emitY = 0.5f;
+  e->config.emitH = 0.6f;
+  struct Case { int edge; float y; uint32_t alpha; };
+  const Case cases[] = {{0, 75, 64}, {0, 50, 255}, {0, 85, 255}, {1, 25, 64}, {1, 50, 255}, {2, 75, 255}};
+  for (const Case& k : cases) {
+    e->config.taperEdge = k.edge;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    add(100, k.y, 2, 1);
+    renderFrame(*e);
+    EXPECT_EQ(alphaAt(100, static_cast<int>(k.y)), k.alpha) << k.edge << " " << k.y;
+  }
+}
+
+TEST_F(RenderFixture, PulseAndTwinkle) {
+  e->config.pulseSpeed = 1;
+  e->config.pulseAmount = 2;  // above 1: blanked for part of each cycle
+  Particle& p = add(100, 50, 5, 1);
+  p.phase = -3.1415927f / 2;  // sin = -1 at elapsed 0: factor 1 - 2 < 0
+  renderFrame(*e);
+  EXPECT_EQ(at(100, 50), 0u);
+  p.phase = 0;  // sin 0: factor 1
+  renderFrame(*e);
+  EXPECT_EQ(alphaAt(100, 50), 255u);
+
+  e->config.pulseAmount = 0;
+  e->config.twinkleSpeed = 1;
+  e->config.twinkleAmount = 1;
+  setTickSource(fixedTick);
+  // t = 1.234 s: A x (1 - 0.5 (1 - sin(1.234 x 6.283 + phase))).
+  p.phase = 0;
+  renderFrame(*e);
+  const float factor = 1 - 0.5f * (1 - std::sin(1.234f * 6.283f));
+  EXPECT_EQ(alphaAt(100, 50), static_cast<uint32_t>(std::floor(255 * factor + 0.5f)));
+  p.phase = 3.1415927f / 2 - 1.234f * 6.283f;  // sin = 1: full
+  renderFrame(*e);
+  EXPECT_EQ(alphaAt(100, 50), 255u);
+}
+
+TEST_F(RenderFixture, CircleSoftnessThreshold) {
+  struct Case { float softness, size; bool soft; };
+  const Case cases[] = {{0.3f, 5, false}, {0.31f, 5, true}, {0.31f, 1.4f, false}, {1.3f, 1.5f, true}};
+  for (const Case& k : cases) {
+    e->config.glowSoftness = k.softness;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    add(100, 50, k.size, 1);
+    renderFrame(*e);
+    // Well out from the centre a soft disc has faded; a solid one is (nearly) opaque there.
+    const int off = std::max(1, static_cast<int>(k.size * 0.6f));
+    const uint32_t a = alphaAt(100 + off, 50);
+    if (k.soft) EXPECT_LT(a, 150u) << k.softness << " " << k.size;
+    else EXPECT_GT(a, 200u) << k.softness << " " << k.size;
+  }
+}
+
+TEST_F(RenderFixture, AdditiveBrighteningRaisesAlphaOnly) {
+  e->config.additiveBlend = 1;
+  struct Case { float alpha; uint32_t out; };
+  for (Case k : {Case{200 / 255.0f, 250}, Case{220 / 255.0f, 255}, Case{4 / 255.0f, 5}}) {
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    add(100, 50, 5, k.alpha, 255, 255, 255);
+    renderFrame(*e);
+    EXPECT_EQ(alphaAt(100, 50), k.out);
+    EXPECT_EQ(at(100, 50) & 0xFFFFFFu, (at(100, 50) >> 16 & 255) * 0x010101u);  // colour kept
+    EXPECT_EQ((at(100, 50) >> 16) & 255, static_cast<uint32_t>(std::floor(k.alpha * 255 + 0.5f)));
+    EXPECT_EQ(at(10, 10), 0u);
+  }
+  // Not for sprites.
+  static uint32_t grey[4] = {0xC8FFFFFFu, 0xC8FFFFFFu, 0xC8FFFFFFu, 0xC8FFFFFFu};
+  static SpriteImage img = {2, 2, grey};
+  e->config.shape = ShapeSprite;
+  e->spriteImage = &img;
+  e->spriteWidth = e->spriteHeight = 2;
+  std::memset(e->particles, 0, sizeof e->particles);
+  e->aliveCount = 0;
+  add(100, 50, 5, 1);
+  renderFrame(*e);
+  EXPECT_EQ(alphaAt(100, 50), 200u);
+  e->spriteImage = nullptr;
+  renderFrame(*e);  // sprite shape without a picture: nothing
+  for (uint32_t v : buf) ASSERT_EQ(v, 0u);
+}
+
+TEST_F(RenderFixture, SlotOrderAndAliveCountStop) {
+  add(100, 50, 5, 1, 255, 0, 0);
+  add(100, 50, 5, 1, 0, 0, 255);
+  renderFrame(*e);
+  EXPECT_EQ(at(100, 50), 0xFF0000FFu);  // the later slot is drawn over the earlier
+  e->aliveCount = 1;                     // the loop stops after one live slot
+  renderFrame(*e);
+  EXPECT_EQ(at(100, 50), 0xFFFF0000u);
+}
+
+TEST_F(RenderFixture, ShapeGeometry) {
+  struct Probe { int x, y; bool lit; };
+  struct Case { const char* name; int shape; float size, stretch, rotation; std::vector<Probe> probes; };
+  const Case cases[] = {
+      // Ray, size 5, stretch 4: L 40 from x 80 to 120; end glows of 9.66 reach 78.07 and 121.93.
+      {"ray", ShapeRay, 5, 4, 0, {{79, 50, true}, {77, 50, false}, {121, 50, true}, {123, 50, false},
+                                   {100, 53, true}, {100, 56, false}}},
+      // Beam, size 2, stretch 10: L 40 (x 80..120), T 3, halo 6, one end glow of 6.6 at the
+      // leading end only, centred 16.04 + 3.3 from the middle.
+      {"beam", ShapeBeam, 2, 10, 0, {{81, 50, true}, {79, 50, false}, {122, 50, true}, {123, 50, false},
+                                      {100, 52, true}, {100, 53, false}}},
+      {"beam turned down", ShapeBeam, 2, 10, 90, {{100, 72, true}, {100, 73, false}, {100, 31, true},
+                                                   {103, 50, false}}},
+      // Laser: a core line of 1.5 along x and a halo of 7.5.
+      {"laser", ShapeLaser, 5, 4, 0, {{81, 50, true}, {78, 50, false}, {100, 53, true}, {100, 55, false}}},
+      // Glow: 1.5 x h high, stretched wide.
+      {"glow", ShapeGlow, 10, 2, 0, {{100, 50, true}, {128, 50, true}, {131, 50, false}, {100, 64, true},
+                                      {100, 66, false}}},
+      // Star: core and four lines of 1.2 x h.
+      {"star", ShapeStar, 5, 1, 0, {{111, 50, true}, {113, 50, false}, {100, 38, true}, {107, 43, true},
+                                     {105, 40, false}}},
+      {"rectangle", ShapeRectangle, 5, 2, 0, {{109, 54, true}, {111, 50, false}, {100, 56, false}}},
+      {"rectangle turned", ShapeRectangle, 5, 2, 90, {{104, 59, true}, {100, 61, false}, {106, 50, false}}},
+      {"ring", ShapeRing, 10, 1, 0, {{110, 50, true}, {100, 50, false}, {107, 50, true}, {113, 50, false}}},
+      {"unknown codes draw as circles", 42, 5, 1, 0, {{100, 50, true}, {104, 50, true}, {107, 50, false}}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    e->config.shape = k.shape;
+    e->config.stretch = k.stretch;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    Particle& p = add(100, 50, k.size, 1, 255, 255, 255);
+    p.rotation = k.rotation;
+    renderFrame(*e);
+    for (const Probe& q : k.probes) EXPECT_EQ(alphaAt(q.x, q.y) != 0, q.lit) << q.x << "," << q.y;
+  }
+}
+
+TEST_F(RenderFixture, LightburstMinimums) {
+  e->config.shape = ShapeLightburst;
+  e->config.beamEndGlow = 0;
+  e->config.stretch = 1;
+  struct Case { int rays; float arc, width; std::vector<int> litAngles, darkAngles; };
+  const Case cases[] = {
+      {1, 360, 2, {60, 180, 300}, {0, 120, 240}},   // at least 3 rays: -180, -60, 60
+      {4, 0, 2, {0, 90, 180, 270}, {45, 135}},      // arc 0 spreads over 360
+      {2, 90, 2, {345, 15, 45}, {90, 135, 300}},    // 3 rays from 30 - 45 in steps of 30
+  };
+  for (const Case& k : cases) {
+    e->config.rayCount = k.rays;
+    e->config.rayArc = k.arc;
+    e->config.rayWidth = k.width;
+    std::memset(e->particles, 0, sizeof e->particles);
+    e->aliveCount = 0;
+    Particle& p = add(100, 50, 20, 1, 255, 255, 255);  // rays 1.2 x 40 = 48 long
+    p.rotation = k.arc == 90 ? 30 : 0;
+    renderFrame(*e);
+    auto lit = [&](int deg) {
+      const float r = deg * 3.1415927f / 180;
+      return alphaAt(100 + static_cast<int>(std::lround(40 * std::cos(r))),
+                     50 + static_cast<int>(std::lround(40 * std::sin(r)))) != 0;
+    };
+    for (int a : k.litAngles) EXPECT_TRUE(lit(a)) << k.rays << " rays, angle " << a;
+    for (int a : k.darkAngles) EXPECT_FALSE(lit(a)) << k.rays << " rays, angle " << a;
+  }
+}
