@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -84,46 +85,79 @@ void ellipseExtent(const LocalSpace& sp, float cx, float cy, float ra, float rb,
   fx0 = fcx - ex; fx1 = fcx + ex; fy0 = fcy - ey; fy1 = fcy + ey;
 }
 
-// Frame-space x span of row Y inside the local ellipse (centre cx, cy; radii ra, rb).
-inline bool ellipseRow(const LocalSpace& sp, float cx, float cy, float ra, float rb, float Y, float& xa,
-                       float& xb) {
-  // Local offsets from the centre, as linear functions of u = X - ox for this row.
-  const float v = Y - sp.oy;
-  const float p = sp.s * v - cx, q = sp.c * v - cy;
-  const float ia = 1 / (ra * ra), ib = 1 / (rb * rb);
-  const float A = sp.c * sp.c * ia + sp.s * sp.s * ib;
-  const float B = 2 * (sp.c * p * ia - sp.s * q * ib);
-  const float C = p * p * ia + q * q * ib - 1;
-  const float disc = B * B - 4 * A * C;
-  if (!(disc >= 0)) return false;
-  const float root = std::sqrt(disc);
-  xa = sp.ox + (-B - root) / (2 * A);
-  xb = sp.ox + (-B + root) / (2 * A);
-  return true;
-}
-
-// Frame-space x span of row Y where the local box |lx - cx| <= hx, |ly - cy| <= hy holds.
-inline bool boxRow(const LocalSpace& sp, float cx, float cy, float hx, float hy, float Y, float& xa, float& xb) {
-  const float v = Y - sp.oy;
-  float lo = -1e30f, hi = 1e30f;
-  // lx - cx = c u + (s v - cx); ly - cy = -s u + (c v - cy).
-  const float terms[2][3] = {{sp.c, sp.s * v - cx, hx}, {-sp.s, sp.c * v - cy, hy}};
-  for (const auto& t : terms) {
-    const float k = t[0], p = t[1], h = t[2];
-    if (std::fabs(k) < 1e-7f) {
-      if (std::fabs(p) > h) return false;
-      continue;
+// Row spans of a local ellipse (centre cx, cy; radii ra, rb). With u = X - ox and v = Y - oy the
+// local offsets are dx = c u + (s v - cx) and dy = -s u + (c v - cy); inside means
+// dx^2 / ra^2 + dy^2 / rb^2 <= 1, a quadratic in u whose leading coefficient is the same on
+// every row. What does not depend on the row is worked out once per ellipse.
+struct EllipseRows {
+  const LocalSpace* sp;
+  float cx, cy, ra, rb;
+  float ia, ib;      // 1 / ra^2, 1 / rb^2
+  float half2A;      // 1 / (2 A) of the quadratic A u^2 + B u + C
+  bool unrotated;
+  EllipseRows(const LocalSpace& space, float cx_, float cy_, float ra_, float rb_)
+      : sp(&space), cx(cx_), cy(cy_), ra(ra_), rb(rb_), ia(1 / (ra_ * ra_)), ib(1 / (rb_ * rb_)),
+        half2A(0.5f / (space.c * space.c * ia + space.s * space.s * ib)),
+        unrotated(space.s == 0 && space.c == 1) {}
+  // Frame-space x span of row Y inside the ellipse.
+  bool row(float Y, float& xa, float& xb) const {
+    if (unrotated) {  // the usual half-width of an ellipse's chord
+      const float dy = (Y - sp->oy - cy) / rb;
+      const float k = 1 - dy * dy;
+      if (!(k >= 0)) return false;
+      const float half = ra * std::sqrt(k);
+      xa = sp->ox + cx - half;
+      xb = sp->ox + cx + half;
+      return true;
     }
-    float u0 = (-h - p) / k, u1 = (h - p) / k;
-    if (u0 > u1) std::swap(u0, u1);
-    lo = std::max(lo, u0);
-    hi = std::min(hi, u1);
+    const float v = Y - sp->oy;
+    const float p = sp->s * v - cx, q = sp->c * v - cy;
+    const float B = 2 * (sp->c * p * ia - sp->s * q * ib);
+    const float C = p * p * ia + q * q * ib - 1;
+    const float disc = B * B - 0.5f * 4 * C / half2A;  // B^2 - 4 A C
+    if (!(disc >= 0)) return false;
+    const float root = std::sqrt(disc);
+    xa = sp->ox + (-B - root) * half2A;
+    xb = sp->ox + (-B + root) * half2A;
+    return true;
   }
-  if (!(lo <= hi)) return false;
-  xa = sp.ox + lo;
-  xb = sp.ox + hi;
-  return true;
-}
+};
+
+// Row spans of a local box |lx - cx| <= hx, |ly - cy| <= hy. Along a row, lx - cx = c u + (s v - cx)
+// and ly - cy = -s u + (c v - cy) with u = X - ox, v = Y - oy: each side pair bounds u to an
+// interval whose ends move linearly with v. The reciprocals are worked out once per box.
+struct BoxRows {
+  const LocalSpace* sp;
+  float cx, cy, hx, hy;
+  float invC, invS;  // 1 / c and 1 / -s; 0 where the axis runs parallel to the rows
+  BoxRows(const LocalSpace& space, float cx_, float cy_, float hx_, float hy_)
+      : sp(&space), cx(cx_), cy(cy_), hx(hx_), hy(hy_),
+        invC(std::fabs(space.c) < 1e-7f ? 0 : 1 / space.c), invS(std::fabs(space.s) < 1e-7f ? 0 : -1 / space.s) {}
+  // Frame-space x span of row Y inside the box.
+  bool row(float Y, float& xa, float& xb) const {
+    const float v = Y - sp->oy;
+    float lo = -1e30f, hi = 1e30f;
+    const float p1 = sp->s * v - cx, p2 = sp->c * v - cy;
+    if (invC != 0) {
+      const float a = (-hx - p1) * invC, b = (hx - p1) * invC;
+      lo = std::max(lo, std::min(a, b));
+      hi = std::min(hi, std::max(a, b));
+    } else if (std::fabs(p1) > hx) {
+      return false;
+    }
+    if (invS != 0) {
+      const float a = (-hy - p2) * invS, b = (hy - p2) * invS;
+      lo = std::max(lo, std::min(a, b));
+      hi = std::min(hi, std::max(a, b));
+    } else if (std::fabs(p2) > hy) {
+      return false;
+    }
+    if (!(lo <= hi)) return false;
+    xa = sp->ox + lo;
+    xb = sp->ox + hi;
+    return true;
+  }
+};
 
 // ---------------------------------------------------------------------------------------------
 // The span kernel. Along a row, a shape's local offsets are linear in u = X - ox:
@@ -145,25 +179,30 @@ inline Span spanFor(const LocalSpace& sp, float cx, float cy, float Y) {
 }
 
 #if defined(__SSE2__)
-inline __m128i div255x16(__m128i x) {  // per 16-bit lane, x <= 255 * 255
-  x = _mm_add_epi16(x, _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+// round(x / 255) per 16-bit lane for x <= 255 * 255: ((x + 128) * 257) >> 16, the same value
+// as div255 above in two instructions.
+inline __m128i div255x16(__m128i x) {
+  return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
-// Source-over of one straight colour at four alphas (int32 lanes, 0-255) onto p[0..3].
-inline void blend4(uint32_t* p, __m128i alpha, __m128i color16) {
+// Source-over of one straight colour at four alphas (int32 lanes, 0-255) onto four pixels.
+inline __m128i blend4(__m128i d, __m128i alpha, __m128i color16) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i a16 = _mm_packs_epi32(alpha, alpha);  // a0 a1 a2 a3 a0 a1 a2 a3
   const __m128i pairs = _mm_unpacklo_epi16(a16, a16);  // a0 a0 a1 a1 a2 a2 a3 a3
   const __m128i aLo = _mm_unpacklo_epi32(pairs, pairs), aHi = _mm_unpackhi_epi32(pairs, pairs);
   const __m128i c255 = _mm_set1_epi16(255);
-  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i dLo = _mm_unpacklo_epi8(d, zero), dHi = _mm_unpackhi_epi8(d, zero);
   const __m128i lo = _mm_add_epi16(div255x16(_mm_mullo_epi16(color16, aLo)),
                                    div255x16(_mm_mullo_epi16(dLo, _mm_sub_epi16(c255, aLo))));
   const __m128i hi = _mm_add_epi16(div255x16(_mm_mullo_epi16(color16, aHi)),
                                    div255x16(_mm_mullo_epi16(dHi, _mm_sub_epi16(c255, aHi))));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(lo, hi));
+  return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i color16Of(Rgba c) {
+  const short r = static_cast<short>(c.r), g = static_cast<short>(c.g), b = static_cast<short>(c.b);
+  return _mm_setr_epi16(b, g, r, 255, b, g, r, 255);
 }
 
 inline __m128 min4(__m128 a, __m128 b) { return _mm_min_ps(a, b); }
@@ -171,27 +210,51 @@ inline __m128 max4(__m128 a, __m128 b) { return _mm_max_ps(a, b); }
 inline __m128 abs4(__m128 a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
 #endif
 
-template <typename Shape>
-void fillSpan(uint32_t* row, int32_t xa, int32_t xb, const Span& sp, const Shape& shape, Rgba color) {
-  const uint32_t r = color.r, g = color.g, b = color.b;
+// No second layer.
+struct NoShape {
+  float alpha(float, float) const { return 0; }
+#if defined(__SSE2__)
+  __m128 alpha4(__m128, __m128) const { return _mm_setzero_ps(); }
+#endif
+};
+
+// Blends the shape over columns [xa, xb) of a row `width` pixels wide, then, when given, a
+// second shape in its own colour over the same pixels (the core of a halo: drawing both in one
+// pass gives exactly what two passes would). The last group of four may run past xb (never
+// past the row): the shapes give alpha 0 there, which changes nothing.
+template <typename Shape, typename Inner = NoShape>
+void fillSpan(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp, const Shape& shape,
+              Rgba color, const Inner& inner = Inner(), Rgba innerColor = Rgba{0, 0, 0, 0}) {
+  constexpr bool twoLayers = !std::is_same<Inner, NoShape>::value;
   int32_t X = xa;
 #if defined(__SSE2__)
-  const __m128i color16 = _mm_setr_epi16(static_cast<short>(b), static_cast<short>(g), static_cast<short>(r), 255,
-                                         static_cast<short>(b), static_cast<short>(g), static_cast<short>(r), 255);
+  const int32_t padded = xa + ((xb - xa + 3) & ~3);
+  if (padded <= width) xb = padded;
+  const __m128i color16 = color16Of(color), inner16 = color16Of(innerColor);
   const __m128 kx = _mm_set1_ps(sp.kx), px = _mm_set1_ps(sp.px), ky = _mm_set1_ps(sp.ky), py = _mm_set1_ps(sp.py);
   const __m128 steps = _mm_setr_ps(0, 1, 2, 3);
   for (; X + 4 <= xb; X += 4) {
     const __m128 u = _mm_add_ps(_mm_set1_ps(static_cast<float>(X) - sp.ox), steps);
     const __m128 dx = _mm_add_ps(_mm_mul_ps(kx, u), px), dy = _mm_add_ps(_mm_mul_ps(ky, u), py);
     const __m128i alpha = _mm_cvttps_epi32(shape.alpha4(dx, dy));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_setzero_si128())) == 0xFFFF) continue;
-    blend4(row + X, alpha, color16);
+    const __m128i innerAlpha = twoLayers ? _mm_cvttps_epi32(inner.alpha4(dx, dy)) : _mm_setzero_si128();
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(alpha, innerAlpha), _mm_setzero_si128())) == 0xFFFF)
+      continue;
+    __m128i* p = reinterpret_cast<__m128i*>(row + X);
+    __m128i d = blend4(_mm_loadu_si128(p), alpha, color16);
+    if (twoLayers) d = blend4(d, innerAlpha, inner16);
+    _mm_storeu_si128(p, d);
   }
 #endif
   for (; X < xb; ++X) {
     const float u = static_cast<float>(X) - sp.ox;
-    const uint32_t a = static_cast<uint32_t>(shape.alpha(sp.kx * u + sp.px, sp.ky * u + sp.py));
-    if (a) blendPixel(row + X, a, r, g, b);
+    const float dx = sp.kx * u + sp.px, dy = sp.ky * u + sp.py;
+    const uint32_t a = static_cast<uint32_t>(shape.alpha(dx, dy));
+    if (a) blendPixel(row + X, a, color.r, color.g, color.b);
+    if (twoLayers) {
+      const uint32_t ai = static_cast<uint32_t>(inner.alpha(dx, dy));
+      if (ai) blendPixel(row + X, ai, innerColor.r, innerColor.g, innerColor.b);
+    }
   }
 }
 
@@ -313,21 +376,23 @@ LocalSpace particleSpace(float px, float py, float degrees) {
 
 // Fills a local ellipse (centre cx, cy; radii ra, rb) whose coverage may reach `margin` pixels
 // beyond the rim, with the given shape.
-template <typename Shape>
+template <typename Shape, typename Inner = NoShape>
 static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy, float ra, float rb,
-                            float margin, const Shape& shape, Rgba color) {
+                            float margin, const Shape& shape, Rgba color, const Inner& inner = Inner(),
+                            Rgba innerColor = Rgba{0, 0, 0, 0}) {
   float fx0, fy0, fx1, fy1;
   ellipseExtent(sp, cx, cy, ra + margin, rb + margin, fx0, fy0, fx1, fy1);
   int32_t X0, Y0, X1, Y1;
   if (!clipBox(cv, fx0, fy0, fx1, fy1, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
+  const EllipseRows rows(sp, cx, cy, ra + margin, rb + margin);
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     float ua, ub;
     int32_t xa, xb;
-    if (!ellipseRow(sp, cx, cy, ra + margin, rb + margin, static_cast<float>(Y), ua, ub)) continue;
+    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
     if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
-             shape, color);
+    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
+             shape, color, inner, innerColor);
   }
 }
 
@@ -336,6 +401,20 @@ void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w
   const float ra = w / 2, rb = h / 2;
   const SoftEllipseShape shape{1 / (ra * ra), 1 / (rb * rb), static_cast<float>(color.a)};
   fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0, shape, color);
+}
+
+void fillSoftEllipsePair(Canvas& cv, const LocalSpace& sp, float x, float cy, float w, float outerH, Rgba outer,
+                         float innerH, Rgba inner) {
+  if (outer.a <= 0 || inner.a <= 0 || !(innerH > 0) || !(innerH <= outerH)) {
+    fillSoftEllipse(cv, sp, x, cy - outerH / 2, w, outerH, outer);
+    fillSoftEllipse(cv, sp, x, cy - innerH / 2, w, innerH, inner);
+    return;
+  }
+  if (!(w > 0)) return;
+  const float ra = w / 2, rb = outerH / 2, rbi = innerH / 2;
+  const SoftEllipseShape outerShape{1 / (ra * ra), 1 / (rb * rb), static_cast<float>(outer.a)};
+  const SoftEllipseShape innerShape{1 / (ra * ra), 1 / (rbi * rbi), static_cast<float>(inner.a)};
+  fillEllipseWith(cv, sp, x + ra, cy, ra, rb, 0, outerShape, outer, innerShape, inner);
 }
 
 void fillEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
@@ -360,26 +439,30 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
   // Inside this smaller ellipse the pen cannot reach: rows skip it.
   const float ira = ra - outer, irb = rb - outer;
   const bool hollow = ira > 0 && irb > 0;
+  const EllipseRows rows(sp, cx, cy, ra + outer, rb + outer);
+  const EllipseRows hollowRows(sp, cx, cy, hollow ? ira : 1, hollow ? irb : 1);
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     float ua, ub, ha = 0, hb = -1;
     int32_t xa, xb;
-    if (!ellipseRow(sp, cx, cy, ra + outer, rb + outer, static_cast<float>(Y), ua, ub)) continue;
+    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
     if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
     uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
     const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
     int32_t ha0, hb0;
-    if (hollow && ellipseRow(sp, cx, cy, ira, irb, static_cast<float>(Y), ha, hb) &&
+    if (hollow && hollowRows.row(static_cast<float>(Y), ha, hb) &&
         rowColumns(ha, hb, xa, xb, ha0, hb0)) {
-      fillSpan(row, xa, ha0, span, shape, color);
-      fillSpan(row, hb0, xb, span, shape, color);
+      fillSpan(row, cv.width, xa, ha0, span, shape, color);
+      fillSpan(row, cv.width, hb0, xb, span, shape, color);
     } else {
-      fillSpan(row, xa, xb, span, shape, color);
+      fillSpan(row, cv.width, xa, xb, span, shape, color);
     }
   }
 }
 
-// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides.
-static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color) {
+// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
+// innerHy, a second box as long but thinner drawn over it in innerColor in the same pass.
+static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color,
+                    float innerHy = 0, Rgba innerColor = Rgba{0, 0, 0, 0}) {
   if (!(hx > 0 && hy > 0) || color.a <= 0) return;
   const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
   const float ax = std::fabs(sp.c) * mx + std::fabs(sp.s) * my;
@@ -389,13 +472,19 @@ static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float 
   if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const BoxShape shape{hx, hy, static_cast<float>(color.a)};
+  const BoxRows rows(sp, cx, cy, mx, my);
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     float ua, ub;
     int32_t xa, xb;
-    if (!boxRow(sp, cx, cy, mx, my, static_cast<float>(Y), ua, ub)) continue;
+    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
     if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
-             shape, color);
+    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
+    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
+    if (innerHy > 0)
+      fillSpan(row, cv.width, xa, xb, span, shape, color, BoxShape{hx, innerHy, static_cast<float>(innerColor.a)},
+               innerColor);
+    else
+      fillSpan(row, cv.width, xa, xb, span, shape, color);
   }
 }
 
@@ -419,6 +508,27 @@ void drawLine(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, fl
   fillBox(cv, along, 0, 0, len / 2, std::max(width, 1.0f) / 2, color);
 }
 
+void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, float y1, float outerWidth,
+                  Rgba outer, float innerWidth, Rgba inner) {
+  const float ow = std::max(outerWidth, 1.0f), iw = std::max(innerWidth, 1.0f);
+  if (outer.a <= 0 || inner.a <= 0 || !(iw <= ow)) {
+    drawLine(cv, sp, x0, y0, x1, y1, outerWidth, outer);
+    drawLine(cv, sp, x0, y0, x1, y1, innerWidth, inner);
+    return;
+  }
+  const float dx = x1 - x0, dy = y1 - y0;
+  const float len = std::sqrt(dx * dx + dy * dy);
+  if (!(len > 0)) return;
+  const float lc = dx / len, ls = dy / len;
+  const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+  LocalSpace along;
+  along.ox = sp.ox + sp.c * mx - sp.s * my;
+  along.oy = sp.oy + sp.s * mx + sp.c * my;
+  along.c = sp.c * lc - sp.s * ls;
+  along.s = sp.s * lc + sp.c * ls;
+  fillBox(cv, along, 0, 0, len / 2, ow / 2, outer, iw / 2, inner);
+}
+
 void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
                 const SpriteImage& sprite, Rgba tint) {
   if (dw <= 0 || dh <= 0 || tint.a <= 0 || !sprite.pixels || sprite.width <= 0 || sprite.height <= 0) return;
@@ -431,10 +541,11 @@ void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_
   touch(cv, X0, Y0, X1, Y1);
   const float scaleX = static_cast<float>(sprite.width) / dw, scaleY = static_cast<float>(sprite.height) / dh;
   const uint32_t ta = tint.a, tr = tint.r, tg = tint.g, tb = tint.b;
+  const BoxRows rows(sp, cx, cy, hx, hy);
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     float ua, ub;
     int32_t xa, xb;
-    if (!boxRow(sp, cx, cy, hx, hy, static_cast<float>(Y), ua, ub)) continue;
+    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
     if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
     uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
     const float v = Y - sp.oy;
@@ -452,3 +563,30 @@ void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_
     }
   }
 }
+
+void brightenRect(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  x0 = std::max(x0, 0); y0 = std::max(y0, 0);
+  x1 = std::min(x1, cv.width); y1 = std::min(y1, cv.height);
+  for (int32_t y = y0; y < y1; ++y) {
+    uint32_t* row = cv.pixels + static_cast<size_t>(y) * cv.width;
+    int32_t x = x0;
+#if defined(__SSE2__)
+    const __m128i colorMask = _mm_set1_epi32(0x00FFFFFF), cap = _mm_set1_epi32(255);
+    for (; x + 4 <= x1; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xFFFF) continue;  // clear pixels
+      const __m128i a = _mm_srli_epi32(v, 24);
+      __m128i raised = _mm_add_epi32(a, _mm_srli_epi32(a, 2));
+      const __m128i over = _mm_cmpgt_epi32(raised, cap);
+      raised = _mm_or_si128(_mm_andnot_si128(over, raised), _mm_and_si128(over, cap));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x),
+                       _mm_or_si128(_mm_and_si128(v, colorMask), _mm_slli_epi32(raised, 24)));
+    }
+#endif
+    for (; x < x1; ++x) {
+      const uint32_t v = row[x], a = v >> 24;
+      if (a) row[x] = (std::min(255u, a + a / 4) << 24) | (v & 0x00FFFFFFu);
+    }
+  }
+}
+

@@ -39,12 +39,20 @@ void fillEllipse(Canvas& canvas, const LocalSpace& space, float x, float y, floa
 // The same ellipse filled with a radial fade: alpha A x (1 - t) where t is the normalised
 // elliptic radius from the ellipse's centre, reaching 0 at the rim; the colour stays.
 void fillSoftEllipse(Canvas& canvas, const LocalSpace& space, float x, float y, float w, float h, Rgba color);
+// A soft ellipse of width w and height outerH, then a thinner one of height innerH over it, both
+// centred on the local line y = cy and spanning x .. x + w: the halo and core of a long shape,
+// drawn in one pass with exactly the result of two.
+void fillSoftEllipsePair(Canvas& canvas, const LocalSpace& space, float x, float cy, float w, float outerH,
+                         Rgba outer, float innerH, Rgba inner);
 // Rectangle (x, y, w, h) in local space, filled solid with anti-aliased edges.
 void fillRectangle(Canvas& canvas, const LocalSpace& space, float x, float y, float w, float h, Rgba color);
 // Line from (x0, y0) to (x1, y1) in local space with a pen of the given width and flat caps:
 // nothing is drawn beyond the end points. Widths below 1 draw as 1.
 void drawLine(Canvas& canvas, const LocalSpace& space, float x0, float y0, float x1, float y1,
               float width, Rgba color);
+// A line of outerWidth, then the same line of innerWidth over it, in one pass.
+void drawLinePair(Canvas& canvas, const LocalSpace& space, float x0, float y0, float x1, float y1,
+                  float outerWidth, Rgba outer, float innerWidth, Rgba inner);
 // Outline of the ellipse (x, y, w, h) in frame space, the pen centred on the ellipse; pens
 // thinner than 1 draw as 1.
 void drawEllipseOutline(Canvas& canvas, float x, float y, float w, float h, float penWidth, Rgba color);
@@ -52,3 +60,8 @@ void drawEllipseOutline(Canvas& canvas, float x, float y, float w, float h, floa
 // sampling, each texel multiplied by (R/255, G/255, B/255, A/255) in straight colour first.
 void drawSprite(Canvas& canvas, const LocalSpace& space, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
                 const SpriteImage& sprite, Rgba tint);
+
+// Raises the alpha of every pixel of [x0, x1) x [y0, y1) by a quarter (a + a div 4, capped at
+// 255), leaving the colour bytes as they are: the additive look of a finished frame.
+void brightenRect(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+

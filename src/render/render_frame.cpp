@@ -57,8 +57,7 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
       const LocalSpace sp = particleSpace(px, py, p.rotation);
       const float L = w, x0 = -L / 2;
       const float T = std::max(2.0f, 0.3f * h), Th = 2.3f * T;
-      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
-      fillSoftEllipse(cv, sp, x0, -T / 2, L, T, k.core);
+      fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
       if (k.end.a > 0) {
         const float E = 1.4f * Th;
         fillSoftEllipse(cv, sp, -L / 2 - 0.2f * E, -E / 2, E, E, k.end);
@@ -71,8 +70,7 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
       const LocalSpace sp = particleSpace(px, py, p.rotation);
       const float L = w, x0 = -L / 2;
       const float T = std::max(3.0f, 0.45f * h), Th = 2 * T;
-      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
-      fillSoftEllipse(cv, sp, x0, -T / 2, L, T, k.core);
+      fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
       if (k.end.a > 0) {
         const float E = 1.1f * Th;
         fillSoftEllipse(cv, sp, L / 2 - 0.6f * E, -E / 2, E, E, k.end);
@@ -114,8 +112,7 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
       const float Lr = 1.2f * w;
       for (int32_t j = 0; j < n; ++j) {
         const LocalSpace sp = particleSpace(px, py, p.rotation - arc / 2 + arc * j / n);
-        drawLine(cv, sp, 0, 0, Lr, 0, 2.8f * rw, k.halo);
-        drawLine(cv, sp, 0, 0, Lr, 0, rw, k.core);
+        drawLinePair(cv, sp, 0, 0, Lr, 0, 2.8f * rw, k.halo, rw, k.core);
       }
       if (k.end.a > 0) {
         const float G2 = 1.2f * h;
@@ -245,15 +242,8 @@ void renderFrame(Emitter& e) {
   }
 
   // Additive brightening: alpha + alpha / 4, capped, on every drawn pixel (untouched ones are 0).
-  if (c.additiveBlend != 0 && !sprite && cv.touchedX0 < cv.touchedX1) {
-    for (int32_t y = cv.touchedY0; y < cv.touchedY1; ++y) {
-      uint32_t* row = e.pixelBits + static_cast<size_t>(y) * W;
-      for (int32_t x = cv.touchedX0; x < cv.touchedX1; ++x) {
-        const uint32_t v = row[x], a = v >> 24;
-        if (a) row[x] = (std::min(255u, a + a / 4) << 24) | (v & 0x00FFFFFFu);
-      }
-    }
-  }
+  if (c.additiveBlend != 0 && !sprite && cv.touchedX0 < cv.touchedX1)
+    brightenRect(cv, cv.touchedX0, cv.touchedY0, cv.touchedX1, cv.touchedY1);
 
   e.drawnValid = 1;
   e.drawnX0 = cv.touchedX0; e.drawnY0 = cv.touchedY0;

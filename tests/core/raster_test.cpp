@@ -146,3 +146,21 @@ TEST(Raster, TinyEllipseCoversLittle) {
   EXPECT_GT(a, 40u);
   EXPECT_LT(a, 120u);
 }
+
+TEST(Raster, HaloAndCoreInOnePassEqualTwoPasses) {
+  const Rgba halo{150, 255, 240, 200}, core{255, 255, 255, 255}, dim{3, 255, 255, 255};
+  struct Case { float degrees; Rgba outer, inner; };
+  for (Case k : {Case{0, halo, core}, Case{37, halo, core}, Case{90, halo, core}, Case{200, dim, core},
+                 Case{-15, halo, Rgba{0, 1, 2, 3}}}) {
+    std::vector<uint32_t> one(64 * 48, 0x20102040u), two(64 * 48, 0x20102040u);
+    Canvas a = makeCanvas(one.data(), 64, 48), b = makeCanvas(two.data(), 64, 48);
+    const LocalSpace sp = particleSpace(31.3f, 22.7f, k.degrees);
+    fillSoftEllipsePair(a, sp, -25, 0, 50, 14, k.outer, 6, k.inner);
+    fillSoftEllipse(b, sp, -25, -7, 50, 14, k.outer);
+    fillSoftEllipse(b, sp, -25, -3, 50, 6, k.inner);
+    drawLinePair(a, sp, -20, 3, 24, -5, 7, k.outer, 2.5f, k.inner);
+    drawLine(b, sp, -20, 3, 24, -5, 7, k.outer);
+    drawLine(b, sp, -20, 3, 24, -5, 2.5f, k.inner);
+    EXPECT_EQ(one, two) << k.degrees;
+  }
+}
