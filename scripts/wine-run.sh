@@ -21,7 +21,7 @@ prepare_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec 9>"$WINEPREFIX.lock"
   flock 9
-  if [ ! -f "$WINEPREFIX/.lumivex-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.lumivex-ready-2" ]; then
     if native_i386; then
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w || true
@@ -32,8 +32,14 @@ prepare_prefix() {
       /usr/lib/wine/wineserver64 -w || true
       mkdir -p "$WINEPREFIX/drive_c/windows/syswow64"
       cp -n /usr/lib/i386-linux-gnu/wine/i386-windows/* "$WINEPREFIX/drive_c/windows/syswow64/"
+      # No 32-bit COM class got registered either; GDI+ decodes and encodes pictures through the
+      # Windows Imaging Component, so register it (about 45 s, once per prefix).
+      WINELOADERNOEXEC=1 WINESERVER=/usr/lib/wine/wineserver64 \
+        qemu-i386 /usr/lib/wine/wine 'C:\windows\syswow64\regsvr32.exe' /s \
+        'C:\windows\syswow64\windowscodecs.dll' >/dev/null 2>&1 || true
+      /usr/lib/wine/wineserver64 -w || true
     fi
-    touch "$WINEPREFIX/.lumivex-ready"
+    touch "$WINEPREFIX/.lumivex-ready-2"
   fi
   flock -u 9
 }

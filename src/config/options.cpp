@@ -1,14 +1,16 @@
 // The options text of PlayAdvanced and the editor vocabulary. No state but the sprite loader
-// hook, which the Win32 layer or a native tool sets once at start-up.
+// hook, which is LoadSprite unless a test or tool replaces it.
 #include "config/options.h"
 
 #include <cfloat>
 #include <cmath>
 
 #include "common/text.h"
+#include "config/sprite.h"
 #include "runtime/emitter.h"
 
-static SpriteLoaderFn gSpriteLoader = nullptr;
+// LoadSprite needs no start-up call: without a codec it loads nothing and says nothing.
+static SpriteLoaderFn gSpriteLoader = LoadSprite;
 
 void setSpriteLoader(SpriteLoaderFn loader) { gSpriteLoader = loader; }
 

@@ -21,8 +21,9 @@ void SetMidColor(EmitterConfig& config, const std::string& text);
 // ShapeId of a shape name (trimmed, any case; "rect" is a rectangle), or -1 for no shape.
 int ShapeIdFromName(const std::string& name);
 
-// The sprite loader of the layer above; the `sprite` key calls it. With none set the key does
-// nothing. The loader returns 1 when the emitter holds a sprite for the path afterwards.
+// The loader the `sprite` key calls: LoadSprite (config/sprite.h) by default, which loads through
+// the installed sprite codec. nullptr makes the key do nothing. The loader returns 1 when the
+// emitter holds a sprite for the path afterwards.
 typedef int (*SpriteLoaderFn)(Emitter& emitter, const std::string& path);
 void setSpriteLoader(SpriteLoaderFn loader);
 

@@ -1,6 +1,7 @@
 // Sprite images: loading a picture file into an emitter (limits, reduction to a working size,
 // outcome messages) and releasing it. Decoding is done by a platform codec: GDI+ in the Windows
-// build, stb_image in the native tools. The emitter's spriteImage points at a SpriteImage.
+// build (config/sprite_gdiplus.h), stb_image in the native tools and tests (config/sprite_stb.h).
+// The emitter's spriteImage points at a SpriteImage that the emitter owns.
 #pragma once
 
 #include <cstdint>
@@ -18,21 +19,34 @@ struct SpriteImage {
   uint32_t* pixels;   // width * height words, owned (delete[])
 };
 
+// A zero-filled width x height SpriteImage, or null when a side is below 1 or above
+// MaxSpriteFileSide, or there is no memory. Codecs make their results with it; FreeSprite and
+// deleteSpriteImage release them.
+SpriteImage* newSpriteImage(int32_t width, int32_t height);
+void deleteSpriteImage(SpriteImage* image);
+
 // The size a W x H picture is reduced to (longer side 512, halves rounded away from zero, each
-// side at least 1); returns 0 when it needs no reduction (both sides at most 512).
+// side at least 1); returns 0 when it needs no reduction (both sides at most 512), and then
+// rw = w, rh = h.
 int spriteReducedSize(int32_t w, int32_t h, int32_t& rw, int32_t& rh);
 
-// A platform decoder. Images are opaque handles of the codec.
+// A platform decoder. Images are opaque handles of the codec; every image that open or reduce
+// hands out is given back exactly once, to finish or to release.
 struct SpriteCodec {
   // Starts the graphics library once per process; 0 makes LoadSprite give up silently.
   int (*start)();
-  // Decodes the file; null when it cannot be read or is not a picture. Sets its size.
-  void* (*open)(const std::string& path, int32_t& width, int32_t& height);
-  // A new image of rw x rh drawn from image with a high-quality bicubic filter, or null when
-  // the reduced bitmap or its drawing context cannot be made (the caller keeps the original).
+  // Decodes the file into image and sets width and height from it; image is null when the file
+  // is missing, unreadable or not a picture. Returns 0 only when the path cannot even be handed
+  // to the decoder (no memory for its copy): LoadSprite then gives up silently. A codec may hand
+  // out an image that only knows its size when the size is beyond MaxSpriteFileSide, since
+  // LoadSprite refuses it without reading its pixels.
+  int (*open)(const std::string& path, void*& image, int32_t& width, int32_t& height);
+  // A new rw x rh image drawn from image with a high-quality bicubic filter, or null when the
+  // reduced bitmap or its drawing context cannot be made. image itself stays with the caller
+  // either way (LoadSprite releases it once the reduced one exists, and keeps it otherwise).
   void* (*reduce)(void* image, int32_t rw, int32_t rh);
-  // Copies the pixels out into a new SpriteImage (null when there is no memory) and releases
-  // the codec image either way.
+  // Copies the pixels of a width x height image out into a new SpriteImage (null when there is
+  // no memory) and releases the codec image either way.
   SpriteImage* (*finish)(void* image, int32_t width, int32_t height);
   // Releases an image that is not finished.
   void (*release)(void* image);
@@ -43,11 +57,16 @@ struct SpriteCodec {
 void setSpriteCodec(const SpriteCodec* codec);
 
 // Where outcome texts go: the host's LastError variable in the plug-in, stderr in the tools.
+// nullptr (the default) drops them.
 typedef void (*LastErrorFn)(const std::string& message);
 void setLastErrorSink(LastErrorFn sink);
 
-// Loads path into the emitter (releasing any previous sprite first); 1 when the emitter holds a
-// sprite for path afterwards. Reports the outcome through the LastError sink.
+// Loads path into the emitter (releasing any previous sprite first, unless the same path is
+// already held); 1 when the emitter holds a sprite for path afterwards. Reports the outcome
+// through the LastError sink: "Loaded sprite: ...", "Failed to load sprite: '...'" or
+// "Sprite too large (...)". An empty path, a codec that cannot start, no memory for the path
+// copy or for the pixels fail without a message. It is the options text's default loader for
+// the `sprite` key.
 int LoadSprite(Emitter& emitter, const std::string& path);
 // Releases the emitter's sprite and clears spritePath, spriteWidth and spriteHeight.
 void FreeSprite(Emitter& emitter);

@@ -493,19 +493,26 @@ void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, 
   fillBox(cv, sp, x + w / 2, y + h / 2, w / 2, h / 2, color);
 }
 
-void drawLine(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, float y1, float width, Rgba color) {
+// A line is a box in a space turned along it, centred on its midpoint; false for a zero length.
+static bool lineSpace(const LocalSpace& sp, float x0, float y0, float x1, float y1, LocalSpace& along,
+                      float& halfLength) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = std::sqrt(dx * dx + dy * dy);
-  if (!(len > 0)) return;
-  // The line is a box in a space turned along it, centred on its midpoint.
+  if (!(len > 0)) return false;
   const float lc = dx / len, ls = dy / len;
   const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
-  LocalSpace along;
   along.ox = sp.ox + sp.c * mx - sp.s * my;
   along.oy = sp.oy + sp.s * mx + sp.c * my;
   along.c = sp.c * lc - sp.s * ls;
   along.s = sp.s * lc + sp.c * ls;
-  fillBox(cv, along, 0, 0, len / 2, std::max(width, 1.0f) / 2, color);
+  halfLength = len / 2;
+  return true;
+}
+
+void drawLine(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, float y1, float width, Rgba color) {
+  LocalSpace along;
+  float half;
+  if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, std::max(width, 1.0f) / 2, color);
 }
 
 void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1, float y1, float outerWidth,
@@ -516,17 +523,9 @@ void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1
     drawLine(cv, sp, x0, y0, x1, y1, innerWidth, inner);
     return;
   }
-  const float dx = x1 - x0, dy = y1 - y0;
-  const float len = std::sqrt(dx * dx + dy * dy);
-  if (!(len > 0)) return;
-  const float lc = dx / len, ls = dy / len;
-  const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
   LocalSpace along;
-  along.ox = sp.ox + sp.c * mx - sp.s * my;
-  along.oy = sp.oy + sp.s * mx + sp.c * my;
-  along.c = sp.c * lc - sp.s * ls;
-  along.s = sp.s * lc + sp.c * ls;
-  fillBox(cv, along, 0, 0, len / 2, ow / 2, outer, iw / 2, inner);
+  float half;
+  if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, ow / 2, outer, iw / 2, inner);
 }
 
 void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_t dw, int32_t dh,

@@ -1,6 +1,13 @@
 // lumivex-render: a native command for people who build effects. `config` prints the
-// configuration an action would build from a preset, intensity and colour or options text.
+// configuration an action would build from a preset, intensity and colour or options text;
+// `render` runs an effect as the shared timer would and writes its frames as PNG files, an
+// animated GIF and a contact sheet; `gallery` does that for all 19 presets; `particles` prints
+// the live particles after some frames. No window, no Wine: the engine's frame buffer is a plain
+// array here. Images are written by image_io.
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,14 +16,37 @@
 #include "common/text.h"
 #include "config/emitter_config.h"
 #include "config/options.h"
+#include "config/sprite.h"
+#include "config/sprite_stb.h"
+#include "engine/engine.h"
+#include "engine/particle.h"
+#include "image_io.h"
+#include "render/render_frame.h"
 #include "runtime/emitter.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: lumivex-render config PRESET [--intensity N] [--color R,G,B | --options TEXT]\n"
-    "  config   print the 57 configuration fields and inFront that Play (--color) or\n"
-    "           PlayAdvanced (--options) would build; --intensity defaults to 50\n";
+    "usage: lumivex-render config PRESET [EFFECT]\n"
+    "       lumivex-render render PRESET [EFFECT] [RUN] [--background B] --out DIR\n"
+    "                             [--gif FILE] [--sheet FILE]\n"
+    "       lumivex-render gallery --out DIR [RUN] [--background B]\n"
+    "       lumivex-render particles PRESET [EFFECT] [RUN]\n"
+    "  EFFECT: [--intensity N] [--color R,G,B | --options TEXT], as Play (--color) or\n"
+    "          PlayAdvanced (--options) receive them; --intensity defaults to 50\n"
+    "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
+    "          [--seed S] (random; gallery: 1)\n"
+    "  B:      black | checker | #RRGGBB\n"
+    "  config     print the 57 configuration fields and inFront\n"
+    "  render     write DIR/frame_0000.png ... (straight alpha, or opaque over --background),\n"
+    "             and with --gif / --sheet an animated GIF and a contact sheet over the\n"
+    "             background (black by default); the sheet shows up to 16 frames, evenly\n"
+    "             spaced up to the last, numbered. Once a burst has ended, frames repeat the\n"
+    "             last drawn frame, as its overlay would\n"
+    "  gallery    DIR/<Preset>.gif and DIR/<Preset>_sheet.png for every preset, and\n"
+    "             DIR/overview.png: the fullest frame of each preset, named\n"
+    "  particles  one line per live particle after N frames (N may be 0):\n"
+    "             slot x y size rotation curR curG curB alpha life\n";
 
 // What the command line asks for, as an action would receive it.
 struct EffectArgs {
@@ -28,33 +58,166 @@ struct EffectArgs {
   bool hasOptions = false;
 };
 
+// How an effect is run and what is written.
+struct RunArgs {
+  int width = 320;            // frame pixels
+  int height = 240;
+  int frames = 60;            // frames simulated
+  double fps = 60;            // frames per second of the simulated clock
+  bool hasSeed = false;
+  uint64_t seed = 0;          // for seedRandom
+  bool hasBackground = false;
+  Background background = {BackgroundBlack, 0, 0, 0};
+  std::string outDir;         // empty when not given
+  std::string gifPath;        // empty: no GIF
+  std::string sheetPath;      // empty: no contact sheet
+};
+
+enum Subcommand { CmdConfig = 1, CmdRender = 2, CmdGallery = 4, CmdParticles = 8 };
+
+const char* subcommandName(int cmd) {
+  switch (cmd) {
+    case CmdConfig: return "config";
+    case CmdRender: return "render";
+    case CmdGallery: return "gallery";
+    default: return "particles";
+  }
+}
+
+// Every flag once, with the subcommands that take it.
+struct FlagInfo {
+  const char* name;
+  int subcommands;  // Subcommand bits
+};
+const int kEffect = CmdConfig | CmdRender | CmdParticles;
+const int kRun = CmdRender | CmdGallery | CmdParticles;
+const FlagInfo kFlags[] = {
+    {"--intensity", kEffect},   {"--color", kEffect},
+    {"--options", kEffect},     {"--size", kRun},
+    {"--frames", kRun},         {"--fps", kRun},
+    {"--seed", kRun},           {"--background", CmdRender | CmdGallery},
+    {"--out", CmdRender | CmdGallery}, {"--gif", CmdRender},
+    {"--sheet", CmdRender},
+};
+
+constexpr int MaxSide = 4096;          // pixels; keeps a frame's buffers well within memory
+constexpr int MaxFrames = 100000;
+constexpr double MinFps = 0.1, MaxFps = 1000;
+constexpr int SheetMaxFrames = 16;     // a contact sheet shows at most this many frames
+constexpr int SheetColumns = 4;
+constexpr int OverviewColumns = 5;
+constexpr int GridGap = 4;             // pixels between and around tiles
+constexpr uint8_t GridGapGrey = 0x80;  // stands apart from black and the checker alike
+constexpr uint32_t LabelColor = 0xFFFFFF;
+
 int usageError(const std::string& problem) {
   std::fprintf(stderr, "lumivex-render: %s\n%s", problem.c_str(), kUsage);
   return 2;
 }
 
-// Reads PRESET and the effect flags from args; returns an error text, empty on success.
-std::string parseEffectArgs(const std::vector<std::string>& args, EffectArgs& out) {
+int fileError(const std::string& message) {
+  std::fprintf(stderr, "lumivex-render: %s\n", message.c_str());
+  return 1;
+}
+
+// Whole decimal number lo..hi, nothing else in the text.
+bool parseWhole(const std::string& text, long lo, long hi, long& out) {
+  if (text.empty() || text.size() > 18) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  out = std::strtol(text.c_str(), nullptr, 10);
+  return out >= lo && out <= hi;
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+  const size_t x = text.find('x');
+  long a = 0, b = 0;
+  if (x == std::string::npos || !parseWhole(text.substr(0, x), 1, MaxSide, a) ||
+      !parseWhole(text.substr(x + 1), 1, MaxSide, b))
+    return false;
+  w = static_cast<int>(a);
+  h = static_cast<int>(b);
+  return true;
+}
+
+bool parseFps(const std::string& text, double& fps) {
+  if (text.empty() || text[0] == ' ') return false;
+  char* end = nullptr;
+  errno = 0;
+  fps = std::strtod(text.c_str(), &end);
+  return errno == 0 && *end == 0 && std::isfinite(fps) && fps >= MinFps && fps <= MaxFps;
+}
+
+bool parseSeed(const std::string& text, uint64_t& seed) {
+  if (text.empty() || text.size() > 20) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+  seed = v;
+  return errno == 0;
+}
+
+// Reads one flag's value into the records; returns an error text, empty on success.
+std::string applyFlag(int cmd, const std::string& flag, const std::string& value, EffectArgs& effect,
+                      RunArgs& run) {
+  long n = 0;
+  if (flag == "--intensity") effect.intensityText = value;
+  else if (flag == "--color") effect.colorText = value, effect.hasColor = true;
+  else if (flag == "--options") effect.optionsText = value, effect.hasOptions = true;
+  else if (flag == "--size") {
+    if (!parseSize(value, run.width, run.height))
+      return "bad --size '" + value + "' (expected WxH, each side 1-4096)";
+  } else if (flag == "--frames") {
+    const long lo = cmd == CmdParticles ? 0 : 1;
+    if (!parseWhole(value, lo, MaxFrames, n))
+      return "bad --frames '" + value + "' (expected a whole number " + std::to_string(lo) + "-" +
+             std::to_string(MaxFrames) + ")";
+    run.frames = static_cast<int>(n);
+  } else if (flag == "--fps") {
+    if (!parseFps(value, run.fps)) return "bad --fps '" + value + "' (expected a number 0.1-1000)";
+  } else if (flag == "--seed") {
+    if (!parseSeed(value, run.seed)) return "bad --seed '" + value + "' (expected a whole number 0-18446744073709551615)";
+    run.hasSeed = true;
+  } else if (flag == "--background") {
+    if (!parseBackground(value, run.background))
+      return "bad --background '" + value + "' (expected black, checker or #RRGGBB)";
+    run.hasBackground = true;
+  } else {
+    if (value.empty()) return "empty value for " + flag;
+    if (flag == "--out") run.outDir = value;
+    else if (flag == "--gif") run.gifPath = value;
+    else run.sheetPath = value;
+  }
+  return std::string();
+}
+
+// Reads PRESET (unless the subcommand takes none) and the flags the subcommand takes;
+// returns an error text, empty on success.
+std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs& effect, RunArgs& run) {
+  const bool takesPreset = cmd != CmdGallery;
   bool havePreset = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-      std::string* target = nullptr;
-      if (a == "--intensity") target = &out.intensityText;
-      else if (a == "--color") target = &out.colorText, out.hasColor = true;
-      else if (a == "--options") target = &out.optionsText, out.hasOptions = true;
-      else return "unknown flag '" + a + "'";
+      const FlagInfo* info = nullptr;
+      for (const FlagInfo& f : kFlags)
+        if (a == f.name) info = &f;
+      if (!info) return "unknown flag '" + a + "'";
+      if (!(info->subcommands & cmd)) return "unknown flag '" + a + "' for " + subcommandName(cmd);
       if (i + 1 >= args.size()) return "missing value for " + a;
-      *target = args[++i];
-    } else if (!havePreset) {
-      out.preset = a;
+      std::string problem = applyFlag(cmd, a, args[++i], effect, run);
+      if (!problem.empty()) return problem;
+    } else if (takesPreset && !havePreset) {
+      effect.preset = a;
       havePreset = true;
     } else {
       return "unexpected argument '" + a + "'";
     }
   }
-  if (!havePreset) return "missing PRESET";
-  if (out.hasColor && out.hasOptions) return "--color and --options cannot be combined";
+  if (takesPreset && !havePreset) return "missing PRESET";
+  if (effect.hasColor && effect.hasOptions) return "--color and --options cannot be combined";
+  if ((cmd == CmdRender || cmd == CmdGallery) && run.outDir.empty()) return "missing --out DIR";
   return std::string();
 }
 
@@ -85,23 +248,241 @@ void printConfig(const Emitter& emitter) {
   std::printf("inFront=%d\n", emitter.inFront);
 }
 
+int finishStdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1; }
+
 int runConfig(const std::vector<std::string>& args) {
   EffectArgs effect;
-  std::string problem = parseEffectArgs(args, effect);
+  RunArgs run;
+  std::string problem = parseArgs(CmdConfig, args, effect, run);
   if (!problem.empty()) return usageError(problem);
   std::unique_ptr<Emitter> emitter(new Emitter());
   buildEffect(effect, *emitter);
   printConfig(*emitter);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  FreeSprite(*emitter);
+  return finishStdout();
+}
+
+// ---- Running an effect as the shared timer does ----
+
+// The simulated clock that twinkle reads, so that frames do not depend on the wall clock.
+int32_t gSimulatedTickMs = 0;
+int32_t simulatedTick() { return gSimulatedTickMs; }
+
+// Start of frame i on the simulated clock, milliseconds.
+double frameStartMs(int i, double fps) { return i * 1000.0 / fps; }
+
+// The time step of one frame at fps, in seconds: the frame period in milliseconds under the
+// frame step's clamps (at most 100 ms; below 1 ms counts as 16 ms), then divided by 1000.
+float frameStepSeconds(double fps) {
+  double ms = 1000.0 / fps;
+  if (ms > 100) ms = 100;
+  if (ms < 1) ms = 16;
+  return static_cast<float>(ms / 1000.0);
+}
+
+// Sets the emitter up as prepareEmitter and startEmitter do, with pixels as its frame buffer.
+void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::vector<uint32_t>& pixels) {
+  if (run.hasSeed) seedRandom(run.seed);
+  gSimulatedTickMs = 0;
+  setTickSource(simulatedTick);
+  buildEffect(effect, e);
+  pixels.assign(static_cast<size_t>(run.width) * run.height, 0u);
+  e.frameWidth = run.width;
+  e.frameHeight = run.height;
+  e.rectWidth = run.width;
+  e.rectHeight = run.height;
+  e.pixelBits = pixels.data();
+  e.frameBitmap = pixels.data();  // renderFrame only asks that there is one
+  if (e.config.burstCount > 0) {
+    // A full pool drops every further particle without drawing a random number.
+    for (int32_t i = 0; i < e.config.burstCount && i < MaxParticles; ++i) spawnParticle(e);
+    e.emissionDone = 1;
+  }
+  e.renderingEnabled = 1;
+}
+
+// One tick for frame i: step, update, end a finished burst, draw. An emitter whose burst has
+// ended is no longer advanced or drawn, so its buffer keeps the last drawn frame.
+void stepEffect(Emitter& e, const RunArgs& run, int i) {
+  if (!e.renderingEnabled) return;
+  const float dt = frameStepSeconds(run.fps);
+  gSimulatedTickMs = static_cast<int32_t>(frameStartMs(i, run.fps));
+  e.elapsed += dt;
+  updateParticles(e, dt);
+  if (e.emissionDone == 1 && e.aliveCount == 0) {
+    e.renderingEnabled = 0;
+    return;
+  }
+  renderFrame(e);
+}
+
+// What a run writes, and for the gallery the frame it keeps for the overview.
+struct RunOutputs {
+  std::string framesDir;            // empty: no PNG frames
+  std::string gifPath;              // empty: no GIF
+  std::string sheetPath;            // empty: no contact sheet
+  std::vector<uint8_t>* fullest;    // null, or receives the RGB frame with the most opacity
+};
+
+// Frame index shown in sheet tile k of m for n frames: evenly spaced, ending with the last.
+int sheetFrame(int k, int m, int n) { return static_cast<int>((static_cast<long long>(k + 1) * n) / m - 1); }
+
+// Runs the effect for run.frames frames and writes the outputs. 1, or 0 with the message.
+int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs& out, std::string& error) {
+  const int W = run.width, H = run.height, n = run.frames;
+  const size_t pixelCount = static_cast<size_t>(W) * H;
+
+  // Open what can be opened first, so that a bad path fails before any work.
+  if (!out.framesDir.empty() && !makeDirectories(out.framesDir, error)) return 0;
+  FILE* sheetFile = nullptr;
+  if (!out.sheetPath.empty() && !(sheetFile = openOutput(out.sheetPath, error))) return 0;
+  GifWriter gif;
+  const bool wantGif = !out.gifPath.empty();
+  if (wantGif && !gifOpen(gif, out.gifPath, W, H, error)) {
+    if (sheetFile) std::fclose(sheetFile);
+    return 0;
+  }
+
+  const int sheetCount = n < SheetMaxFrames ? n : SheetMaxFrames;
+  const GridLayout sheet = gridLayout(sheetCount, SheetColumns, W, H, GridGap);
+  std::vector<uint8_t> sheetRgb;
+  if (sheetFile) sheetRgb.assign(static_cast<size_t>(sheet.width) * sheet.height * 3, GridGapGrey);
+
+  std::unique_ptr<Emitter> e(new Emitter());
+  std::vector<uint32_t> pixels;
+  startEffect(effect, run, *e, pixels);
+
+  std::vector<uint8_t> rgb(pixelCount * 3), rgba;
+  if (!run.hasBackground) rgba.resize(pixelCount * 4);
+  uint64_t bestOpacity = 0;
+  int nextTile = 0;
+  bool ok = true;
+  const bool needRgb = run.hasBackground || wantGif || sheetFile || out.fullest;
+  char name[32];
+  for (int i = 0; i < n && ok; ++i) {
+    stepEffect(*e, run, i);
+    if (needRgb) composeOverBackground(pixels.data(), W, H, run.background, rgb.data());
+    if (!out.framesDir.empty()) {
+      std::snprintf(name, sizeof name, "/frame_%04d.png", i);
+      if (run.hasBackground) {
+        ok = writePng(out.framesDir + name, W, H, 3, rgb.data(), error);
+      } else {
+        unpremultiplyToRgba(pixels.data(), static_cast<int>(pixelCount), rgba.data());
+        ok = writePng(out.framesDir + name, W, H, 4, rgba.data(), error);
+      }
+    }
+    if (ok && wantGif) ok = gifAddFrame(gif, rgb.data(), frameStartMs(i, run.fps), error);
+    if (sheetFile && nextTile < sheetCount && i == sheetFrame(nextTile, sheetCount, n)) {
+      int x = 0, y = 0;
+      gridTileOrigin(sheet, nextTile++, W, H, GridGap, x, y);
+      blitRgb(rgb.data(), W, H, sheetRgb.data(), sheet.width, x, y);
+      // The frame number in the corner, when the tile has room for it.
+      if (W >= 6 * LabelGlyphSide && H >= 3 * LabelGlyphSide)
+        drawLabel(sheetRgb.data(), sheet.width, sheet.height, x + 3, y + 3, std::to_string(i), LabelColor);
+    }
+    if (out.fullest) {
+      uint64_t opacity = 0;
+      for (size_t p = 0; p < pixelCount; ++p) opacity += pixels[p] >> 24;
+      if (i == 0 || opacity > bestOpacity) {
+        bestOpacity = opacity;
+        *out.fullest = rgb;
+      }
+    }
+  }
+  if (wantGif) {
+    std::string gifError;
+    if (!gifClose(gif, frameStartMs(n, run.fps), gifError) && ok) {
+      ok = false;
+      error = gifError;
+    }
+  }
+  FreeSprite(*e);
+  if (sheetFile) {
+    if (ok) ok = writePngFile(sheetFile, out.sheetPath, sheet.width, sheet.height, 3, sheetRgb.data(), error);
+    else std::fclose(sheetFile);
+  }
+  return ok ? 1 : 0;
+}
+
+int runRender(const std::vector<std::string>& args) {
+  EffectArgs effect;
+  RunArgs run;
+  std::string problem = parseArgs(CmdRender, args, effect, run);
+  if (!problem.empty()) return usageError(problem);
+  RunOutputs out{run.outDir, run.gifPath, run.sheetPath, nullptr};
+  std::string error;
+  return renderEffect(effect, run, out, error) ? 0 : fileError(error);
+}
+
+int runGallery(const std::vector<std::string>& args) {
+  EffectArgs unused;
+  RunArgs run;
+  std::string problem = parseArgs(CmdGallery, args, unused, run);
+  if (!problem.empty()) return usageError(problem);
+  if (!run.hasSeed) run.hasSeed = true, run.seed = 1;  // a gallery is the same on every machine
+  std::string error;
+  if (!makeDirectories(run.outDir, error)) return fileError(error);
+
+  const GridLayout overview = gridLayout(PresetCount, OverviewColumns, run.width, run.height, GridGap);
+  std::vector<uint8_t> overviewRgb(static_cast<size_t>(overview.width) * overview.height * 3, GridGapGrey);
+  std::vector<uint8_t> fullest;
+  for (int id = 0; id < PresetCount; ++id) {
+    EffectArgs effect;
+    effect.preset = PresetDisplayName(id);
+    const std::string base = run.outDir + "/" + effect.preset;
+    RunOutputs out{std::string(), base + ".gif", base + "_sheet.png", &fullest};
+    if (!renderEffect(effect, run, out, error)) return fileError(error);
+    int x = 0, y = 0;
+    gridTileOrigin(overview, id, run.width, run.height, GridGap, x, y);
+    blitRgb(fullest.data(), run.width, run.height, overviewRgb.data(), overview.width, x, y);
+    drawLabel(overviewRgb.data(), overview.width, overview.height, x + 3, y + 3, effect.preset, LabelColor);
+    std::fprintf(stderr, "lumivex-render: [%d/%d] %s: %s, %s\n", id + 1, static_cast<int>(PresetCount),
+                 effect.preset.c_str(), out.gifPath.c_str(), out.sheetPath.c_str());
+  }
+  const std::string overviewPath = run.outDir + "/overview.png";
+  if (!writePng(overviewPath, overview.width, overview.height, 3, overviewRgb.data(), error))
+    return fileError(error);
+  std::fprintf(stderr, "lumivex-render: overview: %s\n", overviewPath.c_str());
+  return 0;
+}
+
+int runParticles(const std::vector<std::string>& args) {
+  EffectArgs effect;
+  RunArgs run;
+  std::string problem = parseArgs(CmdParticles, args, effect, run);
+  if (!problem.empty()) return usageError(problem);
+  std::unique_ptr<Emitter> e(new Emitter());
+  std::vector<uint32_t> pixels;
+  startEffect(effect, run, *e, pixels);
+  for (int i = 0; i < run.frames; ++i) stepEffect(*e, run, i);
+  for (int slot = 0; slot < MaxParticles; ++slot) {
+    const Particle& p = e->particles[slot];
+    if (!p.active) continue;
+    std::printf("%d %.9g %.9g %.9g %.9g %d %d %d %.9g %.9g\n", slot, p.x, p.y, p.size, p.rotation,
+                p.curR, p.curG, p.curB, p.alpha, p.life);
+  }
+  FreeSprite(*e);
+  return finishStdout();
+}
+
+void printSpriteMessage(const std::string& message) {
+  std::fprintf(stderr, "lumivex-render: %s\n", message.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Sprites (the options text's `sprite` key) decode through stb here; their outcome messages,
+  // which the plug-in puts into its LastError variable, go to stderr.
+  setSpriteCodec(stbSpriteCodec());
+  setLastErrorSink(printSpriteMessage);
   if (argc < 2) return usageError("missing subcommand");
   const std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "config") return runConfig(args);
+  if (command == "render") return runRender(args);
+  if (command == "gallery") return runGallery(args);
+  if (command == "particles") return runParticles(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

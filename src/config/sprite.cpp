@@ -1,0 +1,139 @@
+// Sprite loading and release: the checks, the reduction to the working size and the outcome
+// texts, over whichever platform codec is installed. State: the installed codec and the
+// LastError sink (both set once at start-up by the layer above); the pictures themselves are
+// owned by the emitters.
+#include "config/sprite.h"
+
+#include <cstddef>
+#include <new>
+
+#include "common/text.h"
+#include "runtime/emitter.h"
+
+static const SpriteCodec* gCodec = nullptr;
+static LastErrorFn gLastErrorSink = nullptr;
+
+void setSpriteCodec(const SpriteCodec* codec) { gCodec = codec; }
+void setLastErrorSink(LastErrorFn sink) { gLastErrorSink = sink; }
+
+static void reportOutcome(const std::string& message) {
+  if (gLastErrorSink) gLastErrorSink(message);
+}
+
+SpriteImage* newSpriteImage(int32_t width, int32_t height) {
+  // No accepted picture is larger, and the bound keeps width * height * 4 bytes (64 MiB at
+  // most) within reach of a 32-bit process: new[] must never see a size it cannot represent.
+  if (width < 1 || height < 1 || width > MaxSpriteFileSide || height > MaxSpriteFileSide) return nullptr;
+  SpriteImage* image = new (std::nothrow) SpriteImage();
+  if (!image) return nullptr;
+  image->pixels = new (std::nothrow) uint32_t[static_cast<size_t>(width) * static_cast<size_t>(height)]();
+  if (!image->pixels) {
+    delete image;
+    return nullptr;
+  }
+  image->width = width;
+  image->height = height;
+  return image;
+}
+
+void deleteSpriteImage(SpriteImage* image) {
+  if (!image) return;
+  delete[] image->pixels;
+  delete image;
+}
+
+int spriteReducedSize(int32_t w, int32_t h, int32_t& rw, int32_t& rh) {
+  rw = w;
+  rh = h;
+  if (w <= SpriteWorkingSide && h <= SpriteWorkingSide) return 0;
+  // The scale stays a single float, as the working size has always been computed; the products
+  // are then taken exactly (double holds int x float without rounding) before the rounding.
+  const float s = w >= h ? static_cast<float>(SpriteWorkingSide) / static_cast<float>(w)
+                         : static_cast<float>(SpriteWorkingSide) / static_cast<float>(h);
+  rw = roundHalfAway(static_cast<double>(w) * static_cast<double>(s));
+  rh = roundHalfAway(static_cast<double>(h) * static_cast<double>(s));
+  if (rw < 1) rw = 1;  // a 3000 x 2 strip would otherwise lose its only row
+  if (rh < 1) rh = 1;
+  return 1;
+}
+
+void FreeSprite(Emitter& emitter) {
+  if (emitter.spriteImage) {
+    deleteSpriteImage(emitter.spriteImage);
+    emitter.spriteImage = nullptr;
+  }
+  emitter.spriteWidth = 0;
+  emitter.spriteHeight = 0;
+  emitter.spritePath.clear();
+}
+
+static std::string sizeText(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
+
+int LoadSprite(Emitter& emitter, const std::string& path) {
+  if (path.empty()) {
+    FreeSprite(emitter);
+    return 0;
+  }
+  // The same file is not read again while its picture is held (case counts: paths are compared
+  // as given).
+  if (emitter.spriteImage && emitter.spritePath == path) return 1;
+  // Released before the new file is read, so that a failed load leaves no stale sprite.
+  FreeSprite(emitter);
+
+  const SpriteCodec* codec = gCodec;
+  if (!codec || !codec->start()) return 0;
+
+  void* picture = nullptr;
+  int32_t w = 0, h = 0;
+  if (!codec->open(path, picture, w, h)) return 0;
+  if (!picture) {
+    reportOutcome("Failed to load sprite: '" + path + "'");
+    return 0;
+  }
+  // A decoder never yields an empty picture; one that did could not be drawn.
+  if (w < 1 || h < 1) {
+    codec->release(picture);
+    reportOutcome("Failed to load sprite: '" + path + "'");
+    return 0;
+  }
+  if (w > MaxSpriteFileSide || h > MaxSpriteFileSide) {
+    codec->release(picture);
+    reportOutcome("Sprite too large (" + sizeText(w, h) + "). Maximum " +
+                  sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
+    return 0;
+  }
+
+  const int32_t w0 = w, h0 = h;
+  int reduced = 0;
+  int32_t rw = 0, rh = 0;
+  if (spriteReducedSize(w, h, rw, rh)) {
+    // Without a reduced bitmap the full-size picture is kept: it still draws, only slower.
+    void* smaller = codec->reduce(picture, rw, rh);
+    if (smaller) {
+      codec->release(picture);
+      picture = smaller;
+      w = rw;
+      h = rh;
+      reduced = 1;
+    }
+  }
+
+  SpriteImage* pixels = codec->finish(picture, w, h);
+  if (!pixels) return 0;  // no memory for the copy: nothing to report that would help
+  // The rasterizer reads spriteWidth and spriteHeight as the size of these pixels.
+  if (pixels->width != w || pixels->height != h) {
+    deleteSpriteImage(pixels);
+    return 0;
+  }
+
+  emitter.spriteImage = pixels;
+  emitter.spriteWidth = w;
+  emitter.spriteHeight = h;
+  emitter.spritePath = path;
+  if (reduced)
+    reportOutcome("Loaded sprite: " + path + " (resized " + sizeText(w0, h0) + " -> " + sizeText(w, h) +
+                  " for performance)");
+  else
+    reportOutcome("Loaded sprite: " + path + " (" + sizeText(w, h) + ")");
+  return 1;
+}

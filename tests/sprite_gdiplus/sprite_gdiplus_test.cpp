@@ -1,0 +1,264 @@
+// Sprite loading through GDI+ on files written at run time by GDI+'s encoders (PNG, BMP, GIF,
+// JPEG), a text file, a missing file and an enhanced metafile: sizes, reduction, refusal, the
+// exact messages and pixels in straight ARGB, and a UTF-8 path outside ASCII.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <gdiplus.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/sprite.h"
+#include "config/sprite_gdiplus.h"
+#include "runtime/emitter.h"
+
+using namespace Gdiplus;
+using namespace Gdiplus::DllExports;
+
+namespace {
+
+enum Format { Png, Bmp, Gif, Jpeg, Text, Missing };
+const WCHAR* const kMimeTypes[] = {L"image/png", L"image/bmp", L"image/gif", L"image/jpeg"};
+
+enum Pattern {
+  Quarters,  // left: half-transparent 0x80204060; right: opaque green; bottom half: clear
+  Halves,    // left half opaque blue, right half opaque yellow
+  RedBlue,   // left half opaque red, right half opaque blue
+  Veil,      // half-transparent orange 0x80FF8040 throughout
+  Grey,      // opaque 0xFF808080 throughout
+};
+
+uint32_t patternPixel(Pattern p, int32_t x, int32_t y, int32_t w, int32_t h) {
+  switch (p) {
+    case Quarters:
+      if (y >= h / 2) return 0x00000000u;
+      return x < w / 2 ? 0x80204060u : 0xFF00FF00u;
+    case Halves: return x < w / 2 ? 0xFF0000FFu : 0xFFFFFF00u;
+    case RedBlue: return x < w / 2 ? 0xFFFF0000u : 0xFF0000FFu;
+    case Veil: return 0x80FF8040u;
+    case Grey: return 0xFF808080u;
+  }
+  return 0;
+}
+
+// The class id of GDI+'s encoder for a MIME type; 0 when there is none.
+int encoderFor(const WCHAR* mime, CLSID& clsid) {
+  UINT count = 0, bytes = 0;
+  if (GdipGetImageEncodersSize(&count, &bytes) != Ok || count == 0) return 0;
+  std::vector<BYTE> buffer(bytes);
+  ImageCodecInfo* codecs = reinterpret_cast<ImageCodecInfo*>(buffer.data());
+  if (GdipGetImageEncoders(count, bytes, codecs) != Ok) return 0;
+  for (UINT i = 0; i < count; ++i)
+    if (codecs[i].MimeType && lstrcmpiW(codecs[i].MimeType, mime) == 0) {
+      clsid = codecs[i].Clsid;
+      return 1;
+    }
+  return 0;
+}
+
+// Writes a picture (or text, or nothing) at path; 1 on success, otherwise 0 (text), -1 (no
+// encoder), -2 (no bitmap), -3 (too many colours for a GIF) or -100 - the status of the save, so
+// that a failure says which.
+int writeFile(const std::wstring& path, Format format, Pattern pattern, int32_t w, int32_t h) {
+  if (format == Missing) return 1;
+  if (format == Text) {
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return 0;
+    std::fputs("sprite=clouds.png\r\nnot a picture\r\n", f);
+    return std::fclose(f) == 0;
+  }
+  CLSID clsid;
+  if (!encoderFor(kMimeTypes[format], clsid)) return -1;
+  std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * w + x] = patternPixel(pattern, x, y, w, h);
+  GpBitmap* bitmap = nullptr;
+  // GIF goes through a palette bitmap of the pattern's own colours: GDI+ would otherwise choose
+  // a palette itself (and Wine's GIF encoder writes no pixels from a 32-bit bitmap).
+  std::vector<BYTE> indices;
+  struct {
+    UINT Flags, Count;
+    ARGB Entries[256];
+  } palette = {0, 0, {}};
+  if (format == Gif) {
+    indices.resize(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      UINT k = 0;
+      while (k < palette.Count && palette.Entries[k] != pixels[i]) ++k;
+      if (k == palette.Count) {
+        if (k == 256) return -3;
+        palette.Entries[palette.Count++] = pixels[i];
+      }
+      indices[i] = static_cast<BYTE>(k);
+    }
+    if (GdipCreateBitmapFromScan0(w, h, w, PixelFormat8bppIndexed, indices.data(), &bitmap) != Ok) return -2;
+    if (GdipSetImagePalette(bitmap, reinterpret_cast<ColorPalette*>(&palette)) != Ok) {
+      GdipDisposeImage(bitmap);
+      return -2;
+    }
+  } else if (GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(pixels.data()),
+                                       &bitmap) != Ok) {
+    return -2;
+  }
+  const GpStatus saved = GdipSaveImageToFile(bitmap, path.c_str(), &clsid, nullptr);
+  GdipDisposeImage(bitmap);
+  return saved == Ok ? 1 : -100 - saved;
+}
+
+// A small enhanced metafile: a filled red rectangle over a 2 x 1 inch frame.
+int writeMetafile(const std::wstring& path) {
+  RECT frame = {0, 0, 5080, 2540};  // .01 mm
+  HDC dc = CreateEnhMetaFileW(nullptr, path.c_str(), &frame, nullptr);
+  if (!dc) return 0;
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all = {0, 0, 4000, 4000};
+  FillRect(dc, &all, red);
+  DeleteObject(red);
+  HENHMETAFILE emf = CloseEnhMetaFile(dc);
+  if (!emf) return 0;
+  DeleteEnhMetaFile(emf);
+  return 1;
+}
+
+std::string utf8(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+// A directory of its own for this run's files, ending in a backslash.
+std::wstring scratchDir() {
+  static std::wstring dir;
+  if (dir.empty()) {
+    WCHAR temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return dir;
+    std::wstring d = std::wstring(temp) + L"lumivex-sprite-" + std::to_wstring(GetCurrentProcessId());
+    if (!CreateDirectoryW(d.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return dir;
+    dir = d + L"\\";
+  }
+  return dir;
+}
+
+std::vector<std::string> gMessages;
+void recordMessage(const std::string& message) { gMessages.push_back(message); }
+
+std::string withPath(const char* pattern, const std::string& path) {
+  std::string s = pattern;
+  const size_t at = s.find("{}");
+  if (at != std::string::npos) s.replace(at, 2, path);
+  return s;
+}
+
+int channelOf(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 255); }
+
+class GdiplusSprite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(startGdiplus(), 1);
+    ASSERT_EQ(startGdiplus(), 1);  // once started, stays started
+    ASSERT_FALSE(scratchDir().empty());
+    setSpriteCodec(gdiplusSpriteCodec());
+    setLastErrorSink(recordMessage);
+    gMessages.clear();
+  }
+  void TearDown() override {
+    setSpriteCodec(nullptr);
+    setLastErrorSink(nullptr);
+  }
+};
+
+}  // namespace
+
+TEST_F(GdiplusSprite, LoadsFiles) {
+  struct PixelCheck {
+    int32_t x, y;   // in the loaded sprite
+    uint32_t argb;  // expected, straight
+  };
+  struct Case {
+    const wchar_t* name;  // file name in the scratch directory
+    Format format;
+    Pattern pattern;
+    int32_t w, h;         // written size
+    int result;
+    int32_t sw, sh;       // sprite size afterwards (0 x 0 when none)
+    const char* message;  // "{}" stands for the path
+    int tolerance;        // per channel: lossy formats and filtered reductions
+    std::vector<PixelCheck> pixels;
+  };
+  const std::vector<Case> cases = {
+      {L"sun.png", Png, Quarters, 512, 300, 1, 512, 300, "Loaded sprite: {} (512x300)", 0,
+       {{0, 0, 0x80204060u}, {255, 149, 0x80204060u}, {256, 0, 0xFF00FF00u}, {511, 299, 0x00000000u}}},
+      {L"square.bmp", Bmp, Halves, 513, 512, 1, 512, 511,
+       "Loaded sprite: {} (resized 513x512 -> 512x511 for performance)", 1,
+       {{100, 100, 0xFF0000FFu}, {200, 300, 0xFF0000FFu}, {300, 300, 0xFFFFFF00u}, {400, 400, 0xFFFFFF00u}}},
+      {L"strip.gif", Gif, RedBlue, 4096, 10, 1, 512, 1,
+       "Loaded sprite: {} (resized 4096x10 -> 512x1 for performance)", 1,
+       {{100, 0, 0xFFFF0000u}, {200, 0, 0xFFFF0000u}, {300, 0, 0xFF0000FFu}, {400, 0, 0xFF0000FFu}}},
+      // Reduced through a premultiplied bitmap and read back straight.
+      {L"veil.png", Png, Veil, 1024, 20, 1, 512, 10,
+       "Loaded sprite: {} (resized 1024x20 -> 512x10 for performance)", 2,
+       {{100, 5, 0x80FF8040u}, {256, 4, 0x80FF8040u}, {400, 5, 0x80FF8040u}}},
+      {L"wolke-\u00fc\u263c.jpg", Jpeg, Grey, 64, 48, 1, 64, 48, "Loaded sprite: {} (64x48)", 3,
+       {{0, 0, 0xFF808080u}, {63, 47, 0xFF808080u}}},
+      {L"wide.png", Png, Grey, 4097, 100, 0, 0, 0,
+       "Sprite too large (4097x100). Maximum 4096x4096; please resize: '{}'", 0, {}},
+      {L"notes.txt", Text, Grey, 0, 0, 0, 0, 0, "Failed to load sprite: '{}'", 0, {}},
+      {L"missing.png", Missing, Grey, 0, 0, 0, 0, 0, "Failed to load sprite: '{}'", 0, {}},
+  };
+  for (const Case& c : cases) {
+    const std::wstring wide = scratchDir() + c.name;
+    const std::string path = utf8(wide);
+    SCOPED_TRACE(path);
+    ASSERT_EQ(writeFile(wide, c.format, c.pattern, c.w, c.h), 1);
+    std::unique_ptr<Emitter> e(new Emitter());
+    gMessages.clear();
+    EXPECT_EQ(LoadSprite(*e, path), c.result);
+    EXPECT_EQ(gMessages, std::vector<std::string>{withPath(c.message, path)});
+    EXPECT_EQ(e->spriteWidth, c.sw);
+    EXPECT_EQ(e->spriteHeight, c.sh);
+    EXPECT_EQ(e->spritePath, c.result ? path : std::string());
+    if (c.result) {
+      ASSERT_NE(e->spriteImage, nullptr);
+      ASSERT_EQ(e->spriteImage->width, c.sw);
+      ASSERT_EQ(e->spriteImage->height, c.sh);
+      for (const PixelCheck& p : c.pixels) {
+        const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
+        for (int shift = 0; shift < 32; shift += 8)
+          EXPECT_NEAR(channelOf(got, shift), channelOf(p.argb, shift), c.tolerance)
+              << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
+      }
+    } else {
+      EXPECT_EQ(e->spriteImage, nullptr);
+    }
+    FreeSprite(*e);
+    // The file is no longer held open once the sprite is loaded or refused.
+    if (c.format != Missing) {
+      EXPECT_NE(DeleteFileW(wide.c_str()), 0);
+    }
+  }
+}
+
+// A vector picture has no pixels of its own: it is drawn once at its size.
+TEST_F(GdiplusSprite, LoadsAMetafile) {
+  const std::wstring wide = scratchDir() + L"frame.emf";
+  ASSERT_EQ(writeMetafile(wide), 1);
+  const std::string path = utf8(wide);
+  std::unique_ptr<Emitter> e(new Emitter());
+  ASSERT_EQ(LoadSprite(*e, path), 1);
+  ASSERT_NE(e->spriteImage, nullptr);
+  const int32_t w = e->spriteWidth, h = e->spriteHeight;
+  EXPECT_GT(w, 0);
+  EXPECT_GT(h, 0);
+  EXPECT_EQ(gMessages, std::vector<std::string>{"Loaded sprite: " + path + " (" + std::to_string(w) + "x" +
+                                                std::to_string(h) + ")"});
+  EXPECT_EQ(e->spriteImage->pixels[(h / 2) * w + w / 2], 0xFFFF0000u);
+  FreeSprite(*e);
+  EXPECT_NE(DeleteFileW(wide.c_str()), 0);
+}
