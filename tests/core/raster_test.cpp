@@ -2,6 +2,7 @@
 // flat caps, pen widths, rotation, sprite sampling and tint, compositing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -162,5 +163,43 @@ TEST(Raster, HaloAndCoreInOnePassEqualTwoPasses) {
     drawLine(b, sp, -20, 3, 24, -5, 7, k.outer);
     drawLine(b, sp, -20, 3, 24, -5, 2.5f, k.inner);
     EXPECT_EQ(one, two) << k.degrees;
+  }
+}
+
+// Nearest-neighbour sprite drawing worked out pixel by pixel, the plain way, as a reference for
+// the vector path: inverse-map the pixel centre, pick the texel, tint it, composite it.
+TEST(Raster, SpriteMatchesPlainReference) {
+  uint32_t texels[17 * 13];
+  for (int i = 0; i < 17 * 13; ++i)
+    texels[i] = (static_cast<uint32_t>((i * 37) % 256) << 24) | (static_cast<uint32_t>((i * 11) % 256) << 16) |
+                (static_cast<uint32_t>((i * 53) % 256) << 8) | static_cast<uint32_t>((i * 29) % 256);
+  const SpriteImage img = {17, 13, texels};
+  const Rgba tint{200, 255, 128, 64};
+  auto round255 = [](uint32_t x) { return (2 * x + 255) / 510; };
+  for (float degrees : {0.0f, 30.0f, 90.0f, 211.0f}) {
+    std::vector<uint32_t> buf(64 * 64, 0x40201008u), want = buf;
+    Canvas cv = makeCanvas(buf.data(), 64, 64);
+    const LocalSpace sp = particleSpace(31.5f, 30.25f, degrees);
+    drawSprite(cv, sp, -20, -15, 40, 30, img, tint);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const float u = x - sp.ox, v = y - sp.oy;
+        const float lx = sp.c * u + (sp.s * v + 20), ly = -sp.s * u + (sp.c * v + 15);
+        if (lx < 0 || ly < 0 || lx >= 40 || ly >= 30) continue;
+        const int sx = std::min(static_cast<int>(lx * (17.0f / 40)), 16);
+        const int sy = std::min(static_cast<int>(ly * (13.0f / 30)), 12);
+        const uint32_t t = texels[sy * 17 + sx];
+        const uint32_t a = round255((t >> 24) * tint.a);
+        const uint32_t c[3] = {round255(((t >> 16) & 255) * tint.r), round255(((t >> 8) & 255) * tint.g),
+                               round255((t & 255) * tint.b)};
+        uint32_t& d = want[y * 64 + x];
+        uint32_t out = (a + round255((d >> 24) * (255 - a))) << 24;
+        for (int k = 0; k < 3; ++k) {
+          const int shift = 16 - 8 * k;
+          out |= (round255(c[k] * a) + round255(((d >> shift) & 255) * (255 - a))) << shift;
+        }
+        d = out;
+      }
+    EXPECT_EQ(buf, want) << degrees;
   }
 }
