@@ -117,11 +117,14 @@ TEST(Raster, ProbePixels) {
           << "at (" << p.x << ", " << p.y << "): " << got << ", want " << want;
     }
     // Nothing outside the touched box was written.
-    for (int y = 0; y < 40; ++y)
-      for (int x = 0; x < 40; ++x)
-        if (buf[y * 40 + x])
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < 40; ++x) {
+        if (buf[y * 40 + x]) {
           ASSERT_TRUE(x >= cv.touchedX0 && x < cv.touchedX1 && y >= cv.touchedY0 && y < cv.touchedY1)
               << x << "," << y;
+        }
+      }
+    }
   }
 }
 

@@ -23,6 +23,7 @@
 #include "image_io.h"
 #include "render/render_frame.h"
 #include "runtime/emitter.h"
+#include "runtime/frame_step.h"
 
 namespace {
 
@@ -271,14 +272,9 @@ int32_t simulatedTick() { return gSimulatedTickMs; }
 // Start of frame i on the simulated clock, milliseconds.
 double frameStartMs(int i, double fps) { return i * 1000.0 / fps; }
 
-// The time step of one frame at fps, in seconds: the frame period in milliseconds under the
-// frame step's clamps (at most 100 ms; below 1 ms counts as 16 ms), then divided by 1000.
-float frameStepSeconds(double fps) {
-  double ms = 1000.0 / fps;
-  if (ms > 100) ms = 100;
-  if (ms < 1) ms = 16;
-  return static_cast<float>(ms / 1000.0);
-}
+// The simulated tick count (whole milliseconds, as the timer reads it) at which frame i's step
+// runs: the end of the frame.
+uint32_t frameTickMs(int i, double fps) { return static_cast<uint32_t>((i + 1) * 1000.0 / fps); }
 
 // Sets the emitter up as prepareEmitter and startEmitter do, with pixels as its frame buffer.
 void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::vector<uint32_t>& pixels) {
@@ -301,19 +297,12 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   e.renderingEnabled = 1;
 }
 
-// One tick for frame i: step, update, end a finished burst, draw. An emitter whose burst has
+// One tick for frame i, as the shared timer runs it (advanceEmitter: the step since the last
+// tick in whole milliseconds, clamped; update; burst end; draw). An emitter whose burst has
 // ended is no longer advanced or drawn, so its buffer keeps the last drawn frame.
 void stepEffect(Emitter& e, const RunArgs& run, int i) {
-  if (!e.renderingEnabled) return;
-  const float dt = frameStepSeconds(run.fps);
   gSimulatedTickMs = static_cast<int32_t>(frameStartMs(i, run.fps));
-  e.elapsed += dt;
-  updateParticles(e, dt);
-  if (e.emissionDone == 1 && e.aliveCount == 0) {
-    e.renderingEnabled = 0;
-    return;
-  }
-  renderFrame(e);
+  advanceEmitter(e, frameTickMs(i, run.fps));
 }
 
 // What a run writes, and for the gallery the frame it keeps for the overview.

@@ -1,0 +1,28 @@
+// One emitter's frame step on a millisecond clock. No state of its own.
+#include "runtime/frame_step.h"
+
+#include "engine/engine.h"
+#include "render/render_frame.h"
+#include "runtime/emitter.h"
+
+int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs) {
+  int32_t d = static_cast<int32_t>(nowMs - lastTickMs);
+  if (d <= 0) d = FrameStepDefaultMs;
+  if (d > FrameStepMaxMs) d = FrameStepMaxMs;
+  return d;
+}
+
+int advanceEmitter(Emitter& e, uint32_t nowMs) {
+  if (!e.renderingEnabled) return 0;
+  const float step = static_cast<float>(frameStepMs(nowMs, e.lastTickMs)) / 1000.0f;
+  e.lastTickMs = nowMs;
+  e.elapsed += step;
+  updateParticles(e, step);
+  if (e.emissionDone == 1 && e.aliveCount == 0) {
+    e.renderingEnabled = 0;  // a finished burst: neither drawn nor presented again
+    return 0;
+  }
+  if (!e.frameBitmap || !e.pixelBits) return 0;
+  renderFrame(e);
+  return 1;
+}

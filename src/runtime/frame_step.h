@@ -1,0 +1,20 @@
+// The engine's part of one frame step for one emitter, shared by the plug-in's timer, the
+// editors' preview and the tools: measure the time since the emitter's last step on a
+// millisecond tick clock, advance the particles, end a finished burst, draw the frame.
+#pragma once
+
+#include <cstdint>
+
+struct Emitter;
+
+constexpr int32_t FrameStepDefaultMs = 16;  // a tick difference of 0 or less counts as this
+constexpr int32_t FrameStepMaxMs = 100;     // and a longer one as at most this
+
+// Milliseconds the step since lastTickMs covers: the signed 32-bit difference (so the tick
+// count may wrap), 16 when it is 0 or less, at most 100.
+int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs);
+
+// Advances a rendering emitter to nowMs: lastTickMs = nowMs, elapsed += step, updateParticles,
+// then either ends a finished burst (renderingEnabled = 0, nothing drawn) or draws the frame.
+// Returns 1 when a frame was drawn and is to be presented.
+int advanceEmitter(Emitter& emitter, uint32_t nowMs);
