@@ -1,0 +1,44 @@
+// The host's callbacks (HostApi) and the small operations through which the plug-in talks to the
+// host: resolving a page object to its window, letting the author pick one, and reporting errors
+// in the host variable [Lumivex.LastError]. Owns the one global HostApi record, written only by
+// the registration exports. Windows build only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// Host callbacks, stdcall with 32-bit arguments, as the plug-in calls them.
+typedef int32_t(__stdcall* AddActionFn)(int32_t number, const char* name,
+                                        const char* description, const uint8_t* types,
+                                        int32_t zero, int32_t count);
+typedef int32_t(__stdcall* SetVariableFn)(const char* name, const char* value);
+// request 7: window of a named page object; request 8: let the author pick one. text points at
+// the question block on the way in and at the answer (or still the question) on the way out.
+typedef int32_t(__stdcall* InterfaceAccessFn)(int32_t request, char** text);
+
+constexpr int32_t RequestObjectWindow = 7;  // question: object name; answer: window as a number
+constexpr int32_t RequestPickObject = 8;    // question: current text; answer: picked name
+
+struct HostApi {
+  AddActionFn addAction;              // registers one action; used only while registering
+  uint32_t secondCallback;            // handed over by the host, never used
+  uint32_t thirdCallback;             // handed over by the host, never used
+  SetVariableFn setVariable;          // writes a host script variable
+  InterfaceAccessFn interfaceAccess;  // object queries (requests 7 and 8)
+  uint32_t scriptProcessor;           // handed over by the host, never used
+  HWND hostWindow;                    // the host's window; its root ancestor owns the caption strip
+};
+
+extern HostApi hostApi;
+
+// Window handle of the named page object (the name is passed as given), or null when the host is
+// not registered, cannot answer, or answers with something that is not a number.
+HWND findObjectWindow(const std::wstring& objectName);
+// The name of the page object the author picked, or the empty text.
+std::wstring pickObject(const std::wstring& currentText);
+// Writes message into [Lumivex.LastError]; nothing when setVariable is not registered.
+void setLastError(const std::wstring& message);
+// The core's LastError sink (config/sprite.h): its UTF-8 text goes to setLastError.
+void setLastErrorFromCore(const std::string& utf8Message);

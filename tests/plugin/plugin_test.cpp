@@ -1,0 +1,423 @@
+// Lumivex.dll through the host stand-in: the export directory and the eight lookups, action
+// registration, identification texts, the About box, the editor entry's answers without
+// editors; and, through the host-text library the DLL is built from, the host text rules:
+// cleaning, reading parameter slots the host may have got wrong, writing them, LastError, and
+// the object queries answered by the stand-in's page.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "plugin/host_api.h"
+#include "plugin/host_text.h"
+#include "plugin/plugin_info.h"
+
+namespace {
+
+std::wstring besideThisProgram(const wchar_t* file) {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n);
+  size_t slash = dir.find_last_of(L"\\/");
+  return dir.substr(0, slash + 1) + file;
+}
+
+// One stand-in for the whole program, with the DLL loaded and a page of two rectangles; the
+// callbacks reach it through the stand-in's current pointer.
+HostStandIn& host() {
+  static HostStandIn* h = nullptr;
+  if (!h) {
+    h = new HostStandIn();
+    hostCreatePage(*h, 400, 300);
+    hostAddObject(*h, "Rect1", 10, 10, 120, 80);
+    hostAddObject(*h, "Rect2", 150, 10, 120, 80);
+    hostLoad(*h, besideThisProgram(L"Lumivex.dll").c_str());
+  }
+  hostMakeCurrent(*h);
+  return *h;
+}
+
+std::string narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+// What the About box watcher saw: the texts of the box's controls.
+struct AboutWatch {
+  std::vector<std::wstring> texts;
+  int found;
+};
+
+BOOL CALLBACK collectChildText(HWND child, LPARAM p) {
+  wchar_t text[2048];
+  int n = GetWindowTextW(child, text, 2048);
+  reinterpret_cast<std::vector<std::wstring>*>(p)->push_back(std::wstring(text, n));
+  return TRUE;
+}
+
+// The About box's modal loop runs on this thread and dispatches its timer messages, so a thread
+// timer finds the box by its caption, keeps its texts and presses OK: the box never blocks the
+// test, and no second thread is needed.
+AboutWatch* aboutWatch = nullptr;
+
+void CALLBACK watchAboutBox(HWND, UINT, UINT_PTR, DWORD) {
+  if (!aboutWatch || aboutWatch->found) return;
+  HWND box = FindWindowW(nullptr, L"About Lumivex");
+  if (!box) return;
+  aboutWatch->found = 1;
+  EnumChildWindows(box, collectChildText, reinterpret_cast<LPARAM>(&aboutWatch->texts));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+// --- The DLL as the host sees it --------------------------------------------------------------
+
+TEST(PluginExports, LoadsAndExportsExactlyTheHostsNames) {
+  HostStandIn& h = host();
+  ASSERT_NE(h.module, nullptr) << "Lumivex.dll did not load";
+  for (int i = 0; i < HostExportCount; ++i)
+    EXPECT_NE(GetProcAddress(h.module, HostExportNames[i]), nullptr) << HostExportNames[i];
+  EXPECT_NE(h.exports.registerScriptProcessor, nullptr) << "hostLoad left an export unset";
+
+  // The export directory of the loaded image: its library name and the complete name list.
+  const uint8_t* base = reinterpret_cast<const uint8_t*>(h.module);
+  const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+  const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  ASSERT_NE(dir.VirtualAddress, 0u);
+  const IMAGE_EXPORT_DIRECTORY* exp =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+  EXPECT_STREQ(reinterpret_cast<const char*>(base + exp->Name), "Lumivex.dll");
+  EXPECT_EQ(exp->NumberOfFunctions, static_cast<DWORD>(HostExportCount));
+  const DWORD* names = reinterpret_cast<const DWORD*>(base + exp->AddressOfNames);
+  std::set<std::string> exported;
+  for (DWORD i = 0; i < exp->NumberOfNames; ++i)
+    exported.insert(reinterpret_cast<const char*>(base + names[i]));
+  const std::set<std::string> expected = {
+      "_nbRegisterPlugIn", "_nbInitPlugIn",  "_nbExecAction",
+      "_nbEditAction",     "_nbMessage",     "_nbAbout",
+      "_nbRegisterInterfaceAccess", "_nbRegisterScriptProcessor"};
+  EXPECT_EQ(exported, expected);
+}
+
+TEST(PluginRegistration, RegistersFourActionsAndIdentifiesItself) {
+  HostStandIn& h = host();
+  ASSERT_NE(h.exports.registerPlugIn, nullptr);
+  h.actions.clear();
+  ASSERT_EQ(hostRegister(h), 1);
+
+  struct Row {
+    int32_t number;
+    const char* name;
+    const char* description;
+    int32_t count;
+  };
+  const Row rows[] = {
+      {1, "Lumivex_Play",
+       "Play a particle effect on a Rectangle. Pick preset, intensity (0-100), and optional "
+       "R,G,B color.",
+       4},
+      {2, "Lumivex_Stop", "Stop a particle effect. Leave Rectangle empty to stop all emitters.",
+       1},
+      {3, "Lumivex_PlayAdvanced",
+       "Play with full control. 4th param is an options string: key=value;key=value;...", 4},
+      {4, "Lumivex_StopAll",
+       "Hard-stop every active particle emitter. Kills timers, destroys overlays, pumps the "
+       "message queue. Use in cleanup/exit handlers.",
+       0},
+  };
+  ASSERT_EQ(h.actions.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const HostAction& a = h.actions[i];
+    SCOPED_TRACE(rows[i].name);
+    EXPECT_EQ(a.number, rows[i].number);
+    EXPECT_EQ(a.nameNull, 0);
+    EXPECT_EQ(a.name, rows[i].name);
+    EXPECT_EQ(a.description, rows[i].description);
+    EXPECT_EQ(a.fifth, 0);
+    EXPECT_EQ(a.count, rows[i].count);
+    for (int b = 0; b < 32; ++b) EXPECT_EQ(a.types[b], b < rows[i].count ? 1 : 0) << "byte " << b;
+  }
+
+  EXPECT_EQ(h.title, "Lumivex");
+  EXPECT_EQ(h.author, narrow(PluginAuthor));
+  EXPECT_FALSE(h.author.empty());
+  EXPECT_EQ(h.description, "Real-time particle engine. 19 presets, full configuration, live preview.");
+
+  // Without addAction nothing is registered and the answer is still 0.
+  h.actions.clear();
+  EXPECT_EQ(h.exports.registerPlugIn(nullptr, 0, 0, reinterpret_cast<void*>(hostSetVariable)), 0);
+  EXPECT_TRUE(h.actions.empty());
+}
+
+TEST(PluginRegistration, IdentificationBlocksAreGlobalMemoryAndNullPointersAreSkipped) {
+  HostStandIn& h = host();
+  ASSERT_NE(h.exports.initPlugIn, nullptr);
+  char* title = nullptr;
+  char* description = nullptr;
+  EXPECT_EQ(h.exports.initPlugIn(h.page, &title, nullptr, &description), 0);
+  ASSERT_NE(title, nullptr);
+  ASSERT_NE(description, nullptr);
+  for (char* block : {title, description}) {
+    // GMEM_FIXED: the pointer is its own handle, sized for the text and its terminator.
+    EXPECT_EQ(GlobalHandle(block), static_cast<HGLOBAL>(block));
+    EXPECT_EQ(GlobalSize(block), strlen(block) + 1);
+    GlobalFree(block);
+  }
+}
+
+TEST(PluginAbout, BoxShowsTheAboutText) {
+  const std::vector<std::wstring> lines = {
+      L"Lumivex v2.0 (Simplified API)",
+      L"Real-time procedural particle engine for VisualNEO Win.",
+      L"",
+      L"Four actions:",
+      L"  Play          - rect, preset, intensity, color",
+      L"  PlayAdvanced  - full control via options string",
+      L"  Stop          - rect ('' = stop all)",
+      L"  StopAll       - hard-stop every emitter (cleanup)",
+      L"",
+      L"19 presets: Sparkle, Fire, Rain, Snow, Confetti, MagicDust,",
+      L"Explosion, LightRays, Beams, Glow, Stars, LightBeams, GodRays,",
+      L"Laser, Bubbles, PulseWave, Aurora, Shimmer, AuroraBorealis.",
+      L"",
+      L"PlayAdvanced supports custom sprite images (PNG, JPG, BMP, GIF)",
+      L"for clouds, smoke, debris, and any custom particle texture.",
+      L"",
+      std::wstring(L"Author: ") + PluginAuthor,
+  };
+  std::wstring expected;
+  for (size_t i = 0; i < lines.size(); ++i) expected += (i ? L"\r\n" : L"") + lines[i];
+  EXPECT_EQ(aboutText(), expected);
+
+  // The real box, read and closed by a timer while it runs its modal loop.
+  AboutWatch watch = {{}, 0};
+  HostStandIn& h = host();
+  ASSERT_NE(h.exports.about, nullptr);
+  aboutWatch = &watch;
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, watchAboutBox);
+  ASSERT_NE(timer, 0u);
+  EXPECT_EQ(h.exports.about(), 0);
+  KillTimer(nullptr, timer);
+  aboutWatch = nullptr;
+  ASSERT_EQ(watch.found, 1);
+  EXPECT_NE(std::find(watch.texts.begin(), watch.texts.end(), expected), watch.texts.end())
+      << "no control of the box holds the About text";
+}
+
+TEST(PluginEditAction, StopAllAnswersOneOthersZeroAndTheArrayIsUntouched) {
+  HostStandIn& h = host();
+  ASSERT_NE(h.exports.editAction, nullptr);
+  struct Row {
+    int32_t action;
+    int32_t result;
+  };
+  // Actions 1-3 have no editor in this build and answer 0 like any unknown number.
+  const Row rows[] = {{4, 1}, {0, 0}, {1, 0}, {2, 0}, {3, 0}, {5, 0}, {9, 0}, {-1, 0}};
+  char a[] = "Rect1", b[] = "Fire", c[] = "75", d[] = "255,0,0";
+  for (const Row& row : rows) {
+    char* slots[4] = {a, b, c, d};
+    EXPECT_EQ(h.exports.editAction(row.action, slots), row.result) << row.action;
+    EXPECT_TRUE(slots[0] == a && slots[1] == b && slots[2] == c && slots[3] == d) << row.action;
+    EXPECT_STREQ(a, "Rect1");
+  }
+  EXPECT_EQ(h.exports.editAction(4, nullptr), 1);
+}
+
+// --- Host text ---------------------------------------------------------------------------------
+
+TEST(HostText, CleanHostText) {
+  struct Row {
+    std::wstring in, out;
+  };
+  const Row rows[] = {
+      {L"", L""},
+      {L"Rect1", L"Rect1"},
+      {L" a b ", L" a b "},                          // not trimmed
+      {L"tab\there\r\nnext", L"tab\there\r\nnext"},  // tab, CR, LF accepted
+      {L"abc\x01" L"def", L"abc"},                   // control character ends the text
+      {L"abc\x7F" L"def", L"abc"},                   // DEL is outside 32-126
+      {L"hello\x00C8x", L"hello"},                   // non-ASCII ends the text
+      {L"\x00E9", L""},
+      {std::wstring(500, L'x'), std::wstring(500, L'x')},
+      {std::wstring(501, L'x'), L""},
+      {std::wstring(501, L'\x00E9'), L""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(cleanHostText(row.in), row.out) << narrow(row.in);
+}
+
+TEST(HostText, ReadParamTrustsNothingTheHostHandsOver) {
+  // Two pages: the first readable and writable, the second inaccessible.
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  const size_t page = si.dwPageSize;
+  uint8_t* mem = static_cast<uint8_t*>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(mem, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(mem + page, page, PAGE_NOACCESS, &old));
+  char* unterminated = reinterpret_cast<char*>(mem + page - 8);  // runs into the guard page
+  memset(unterminated, 'a', 8);
+  char* noAccess = reinterpret_cast<char*>(mem + page);
+
+  std::string s500(500, 'x'), s501(501, 'x'), s1200(1200, 'y');
+  char hello[] = "Hello\xC8world";
+  char spaced[] = "  Rect1 \t";
+  char* slots[] = {const_cast<char*>("Rect1"), nullptr, noAccess, unterminated,
+                   &s500[0], &s501[0], hello, spaced, &s1200[0], const_cast<char*>("")};
+  struct Row {
+    const char* what;
+    char** array;
+    int index;
+    std::wstring expected;
+  };
+  const Row rows[] = {
+      {"plain text", slots, 0, L"Rect1"},
+      {"null array", nullptr, 0, L""},
+      {"null slot", slots, 1, L""},
+      {"unreadable text", slots, 2, L""},
+      {"text without terminator before unreadable memory", slots, 3, L""},
+      {"500 characters read whole", slots, 4, std::wstring(500, L'x')},
+      {"501 characters read empty", slots, 5, L""},
+      {"non-ASCII character cuts", slots, 6, L"Hello"},
+      {"spaces and tab kept", slots, 7, L"  Rect1 \t"},
+      {"1200 characters read empty", slots, 8, L""},
+      {"empty text", slots, 9, L""},
+      {"unreadable array", reinterpret_cast<char**>(noAccess), 0, L""},
+      {"negative index", slots, -1, L""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(readParam(row.array, row.index), row.expected) << row.what;
+  VirtualFree(mem, 0, MEM_RELEASE);
+}
+
+TEST(HostText, WriteParamStoresANewGlobalBlockOnlyInWritableSlots) {
+  char before[] = "old";
+  char* slots[2] = {before, before};
+  ASSERT_EQ(writeParam(slots, 1, L"255,0,0"), 1);
+  EXPECT_EQ(slots[0], before);
+  ASSERT_NE(slots[1], nullptr);
+  ASSERT_NE(slots[1], before);
+  EXPECT_STREQ(slots[1], "255,0,0");
+  EXPECT_EQ(GlobalHandle(slots[1]), static_cast<HGLOBAL>(slots[1]));
+  EXPECT_EQ(GlobalSize(slots[1]), 8u);
+  EXPECT_STREQ(before, "old");  // the old text is the host's and untouched
+  GlobalFree(slots[1]);
+
+  // A read-only array keeps its slot.
+  char** ro = static_cast<char**>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(ro, nullptr);
+  ro[0] = before;
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(ro, 4096, PAGE_READONLY, &old));
+  EXPECT_EQ(writeParam(ro, 0, L"new"), 0);
+  EXPECT_EQ(ro[0], before);
+  VirtualFree(ro, 0, MEM_RELEASE);
+  EXPECT_EQ(writeParam(nullptr, 0, L"new"), 0);
+}
+
+TEST(HostText, SetLastErrorReachesTheHostOnlyOnceSetVariableIsRegistered) {
+  HostStandIn& h = host();
+  h.variables.clear();
+  h.setVariableCalls = 0;
+  hostApi.setVariable = nullptr;
+  setLastError(L"Empty rectangle name.");
+  setLastErrorFromCore("Sprite too large (5000 x 10)");
+  EXPECT_EQ(h.setVariableCalls, 0);
+  EXPECT_TRUE(h.variables.empty());
+
+  hostApi.setVariable = hostSetVariable;
+  setLastError(L"Rectangle 'Rect9' not found.");
+  EXPECT_EQ(h.setVariableCalls, 1);
+  EXPECT_EQ(h.variables["[Lumivex.LastError]"], "Rectangle 'Rect9' not found.");
+  // The core's texts are UTF-8; the host gets them in its ANSI code page.
+  setLastErrorFromCore("Failed to load sprite: 'caf\xC3\xA9.png'");
+  std::string got = h.variables["[Lumivex.LastError]"];
+  wchar_t back[64] = {};
+  MultiByteToWideChar(CP_ACP, 0, got.c_str(), -1, back, 64);
+  EXPECT_EQ(std::wstring(back), L"Failed to load sprite: 'caf\x00E9.png'") << "ANSI code page " << GetACP();
+  if (GetACP() == 1252) {
+    EXPECT_EQ(got, "Failed to load sprite: 'caf\xE9.png'");
+  }
+  setLastError(L"");
+  EXPECT_EQ(h.setVariableCalls, 3);
+  EXPECT_EQ(h.variables["[Lumivex.LastError]"], "");
+  EXPECT_EQ(h.variables.size(), 1u);
+  hostApi.setVariable = nullptr;
+}
+
+TEST(HostText, FindObjectWindowReadsTheHostsAnswer) {
+  HostStandIn& h = host();
+  ASSERT_GE(h.objects.size(), 2u);
+  const HWND rect1 = h.objects[0].window;
+  const HWND rect2 = h.objects[1].window;
+  struct Row {
+    const char* what;
+    int registered;
+    int override7;
+    std::string answer;
+    std::wstring name;
+    HWND expected;
+  };
+  const Row rows[] = {
+      {"decimal handle from the page", 1, 0, "", L"Rect1", rect1},
+      {"host matches names its own way", 1, 0, "", L"rect2", rect2},
+      {"name passed untrimmed, host finds nothing", 1, 0, "", L" Rect1 ", nullptr},
+      {"unknown object", 1, 0, "", L"Nothing", nullptr},
+      {"$ hexadecimal answer", 1, 1, "$1A2B", L"Rect1", reinterpret_cast<HWND>(0x1A2B)},
+      {"% binary answer", 1, 1, "%101", L"Rect1", reinterpret_cast<HWND>(5)},
+      {"leading number of the answer", 1, 1, "4660 px", L"Rect1", reinterpret_cast<HWND>(4660)},
+      {"answer without a number", 1, 1, "abc", L"Rect1", nullptr},
+      {"empty answer", 1, 1, "", L"Rect1", nullptr},
+      {"interfaceAccess not registered", 0, 0, "", L"Rect1", nullptr},
+  };
+  for (const Row& row : rows) {
+    hostApi.interfaceAccess = row.registered ? hostInterfaceAccess : nullptr;
+    h.useAnswerOverride7 = row.override7;
+    h.answerOverride7 = row.answer;
+    h.lastQuestion = "(none)";
+    EXPECT_EQ(findObjectWindow(row.name), row.expected) << row.what;
+    if (row.registered) {
+      EXPECT_EQ(h.lastRequest, 7) << row.what;
+      EXPECT_EQ(h.lastQuestion, narrow(row.name)) << row.what;
+    } else {
+      EXPECT_EQ(h.lastQuestion, "(none)") << row.what;
+    }
+  }
+  h.useAnswerOverride7 = 0;
+  hostApi.interfaceAccess = nullptr;
+}
+
+TEST(HostText, PickObjectReturnsTheCleanedName) {
+  HostStandIn& h = host();
+  struct Row {
+    const char* what;
+    int registered;
+    int succeeds;
+    std::string answer;
+    std::wstring expected;
+  };
+  const Row rows[] = {
+      {"picked", 1, 1, "Rect2", L"Rect2"},
+      {"picked name cut at non-ASCII", 1, 1, "Ab\xC8" "c", L"Ab"},
+      {"picked name over 500 characters", 1, 1, std::string(501, 'n'), L""},
+      {"host fails", 1, 0, "Rect2", L""},
+      {"not registered", 0, 1, "Rect2", L""},
+  };
+  for (const Row& row : rows) {
+    hostApi.interfaceAccess = row.registered ? hostInterfaceAccess : nullptr;
+    h.pickSucceeds = row.succeeds;
+    h.pickAnswer = row.answer;
+    h.lastRequest = 0;
+    EXPECT_EQ(pickObject(L"Rect1"), row.expected) << row.what;
+    EXPECT_EQ(h.lastRequest, row.registered ? 8 : 0) << row.what;
+    if (row.registered) {
+      EXPECT_EQ(h.lastQuestion, "Rect1") << row.what;
+    }
+  }
+  hostApi.interfaceAccess = nullptr;
+}

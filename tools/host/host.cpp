@@ -1,0 +1,191 @@
+// Host stand-in: loading the plug-in, the host's callbacks, variables, actions and the page
+// window. Owns the current stand-in pointer and the window classes it registers. Question blocks
+// that the plug-in hands to interfaceAccess become the host's when it answers: it frees them and
+// hands back a GlobalAlloc answer block, which the plug-in then frees.
+#include "host/host.h"
+
+#include <cstring>
+
+const char* const HostExportNames[HostExportCount] = {
+    "_nbRegisterPlugIn", "_nbInitPlugIn", "_nbExecAction",
+    "_nbEditAction",     "_nbMessage",    "_nbAbout",
+    "_nbRegisterInterfaceAccess", "_nbRegisterScriptProcessor",
+};
+
+static HostStandIn* current = nullptr;
+
+static const wchar_t* const PageClass = L"LumivexHostPage";
+static const wchar_t* const RectClass = L"LumivexHostRect";
+
+void hostMakeCurrent(HostStandIn& host) { current = &host; }
+
+static std::string copyText(const char* text, int& isNull) {
+  isNull = text == nullptr;
+  return text ? std::string(text) : std::string();
+}
+
+static char* globalText(const std::string& text) {
+  char* block = static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, text.size() + 1));
+  if (block) memcpy(block, text.c_str(), text.size());
+  return block;
+}
+
+static int sameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* description,
+                                const uint8_t* types, int32_t fifth, int32_t count) {
+  if (!current) return 0;
+  HostAction action = {};
+  action.number = number;
+  action.name = copyText(name, action.nameNull);
+  action.description = copyText(description, action.descriptionNull);
+  if (types) memcpy(action.types, types, sizeof action.types);
+  action.fifth = fifth;
+  action.count = count;
+  current->actions.push_back(action);
+  return 1;
+}
+
+int32_t __stdcall hostSetVariable(const char* name, const char* value) {
+  if (!current || !name) return 0;
+  current->setVariableCalls++;
+  current->variables[name] = value ? value : "";
+  return 1;
+}
+
+int32_t __stdcall hostInterfaceAccess(int32_t request, char** text) {
+  if (!current || !text) return 0;
+  current->lastRequest = request;
+  current->lastQuestion = *text ? *text : "";
+  std::string answer;
+  if (request == 7) {
+    if (current->useAnswerOverride7) {
+      answer = current->answerOverride7;
+    } else {
+      HWND found = nullptr;
+      for (const HostPageObject& object : current->objects)
+        if (sameNameIgnoringCase(object.name, current->lastQuestion)) found = object.window;
+      if (!found) return 0;
+      answer = std::to_string(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(found)));
+    }
+  } else if (request == 8) {
+    if (!current->pickSucceeds) return 0;
+    answer = current->pickAnswer;
+  } else {
+    return 0;
+  }
+  char* block = globalText(answer);
+  if (!block) return 0;
+  if (*text) GlobalFree(*text);
+  *text = block;
+  return 1;
+}
+
+int hostLoad(HostStandIn& host, const wchar_t* dllPath) {
+  hostMakeCurrent(host);
+  host.module = LoadLibraryW(dllPath);
+  host.exports = HostExports{};
+  if (!host.module) return 0;
+  FARPROC found[HostExportCount];
+  int all = 1;
+  for (int i = 0; i < HostExportCount; ++i) {
+    found[i] = GetProcAddress(host.module, HostExportNames[i]);
+    if (!found[i]) all = 0;
+  }
+  if (!all) return 0;
+  host.exports.registerPlugIn = reinterpret_cast<NbRegisterPlugInFn>(reinterpret_cast<void*>(found[0]));
+  host.exports.initPlugIn = reinterpret_cast<NbInitPlugInFn>(reinterpret_cast<void*>(found[1]));
+  host.exports.execAction = reinterpret_cast<NbActionFn>(reinterpret_cast<void*>(found[2]));
+  host.exports.editAction = reinterpret_cast<NbActionFn>(reinterpret_cast<void*>(found[3]));
+  host.exports.message = reinterpret_cast<NbMessageFn>(reinterpret_cast<void*>(found[4]));
+  host.exports.about = reinterpret_cast<NbAboutFn>(reinterpret_cast<void*>(found[5]));
+  host.exports.registerInterfaceAccess = reinterpret_cast<NbRegisterInterfaceAccessFn>(reinterpret_cast<void*>(found[6]));
+  host.exports.registerScriptProcessor = reinterpret_cast<NbRegisterScriptProcessorFn>(reinterpret_cast<void*>(found[7]));
+  return 1;
+}
+
+int hostRegister(HostStandIn& host) {
+  if (!host.exports.registerPlugIn) return 0;
+  hostMakeCurrent(host);
+  host.exports.registerPlugIn(reinterpret_cast<void*>(hostAddAction), 0, 0,
+                              reinterpret_cast<void*>(hostSetVariable));
+  char* title = nullptr;
+  char* author = nullptr;
+  char* description = nullptr;
+  host.exports.initPlugIn(host.page, &title, &author, &description);
+  int ignored = 0;
+  host.title = copyText(title, ignored);
+  host.author = copyText(author, ignored);
+  host.description = copyText(description, ignored);
+  host.exports.registerInterfaceAccess(reinterpret_cast<void*>(hostInterfaceAccess));
+  host.exports.registerScriptProcessor(0);
+  return 1;
+}
+
+void hostUnload(HostStandIn& host) {
+  if (host.module) FreeLibrary(host.module);
+  host.module = nullptr;
+  host.exports = HostExports{};
+}
+
+static LRESULT CALLBACK rectProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ERASEBKGND) {
+    // A visible fill, so screenshots show where the rectangles are.
+    RECT r;
+    GetClientRect(window, &r);
+    HBRUSH brush = CreateSolidBrush(RGB(40, 60, 90));
+    FillRect(reinterpret_cast<HDC>(wParam), &r, brush);
+    DeleteObject(brush);
+    return 1;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+static int registerClasses() {
+  static int done = 0;
+  if (done) return 1;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW page = {};
+  page.lpfnWndProc = DefWindowProcW;
+  page.hInstance = instance;
+  page.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  page.lpszClassName = PageClass;
+  WNDCLASSW rect = {};
+  rect.lpfnWndProc = rectProc;
+  rect.hInstance = instance;
+  rect.lpszClassName = RectClass;
+  if (!RegisterClassW(&page) || !RegisterClassW(&rect)) return 0;
+  done = 1;
+  return 1;
+}
+
+int hostCreatePage(HostStandIn& host, int32_t width, int32_t height) {
+  if (!registerClasses()) return 0;
+  RECT r = {0, 0, width, height};
+  DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  AdjustWindowRect(&r, style, FALSE);
+  host.page = CreateWindowExW(0, PageClass, L"Lumivex host page", style, 40, 40, r.right - r.left,
+                              r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                              nullptr);
+  if (!host.page) return 0;
+  ShowWindow(host.page, SW_SHOWNOACTIVATE);
+  return 1;
+}
+
+HWND hostAddObject(HostStandIn& host, const std::string& name, int32_t x, int32_t y, int32_t w,
+                   int32_t h) {
+  if (!host.page) return nullptr;
+  HWND window = CreateWindowExW(0, RectClass, L"", WS_CHILD | WS_VISIBLE, x, y, w, h, host.page,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (window) host.objects.push_back(HostPageObject{name, window});
+  return window;
+}
+
+void hostDestroyPage(HostStandIn& host) {
+  if (host.page) DestroyWindow(host.page);  // takes the child rectangles with it
+  host.page = nullptr;
+  host.objects.clear();
+}
