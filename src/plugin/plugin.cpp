@@ -1,6 +1,6 @@
 // The exported entry points of Lumivex.dll and the start and end of the library. Owns the
-// library-wide state: module handle, shuttingDown, playEnabled, the emitter registry and the
-// reused parameter-type array. The exports are stdcall; Lumivex.def gives them the host's
+// library-wide state of its own: the reused parameter-type array (the registry, timer and lock
+// are runtime_win32's, playEnabled is the actions'). The exports are stdcall; Lumivex.def gives them the host's
 // underscored names without the @N decoration.
 #include <windows.h>
 
@@ -9,22 +9,19 @@
 
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
+#include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
 #include "plugin/plugin_info.h"
-#include "runtime/emitter.h"
+#include "runtime/runtime_win32.h"
 
 namespace {
 
 struct PluginState {
-  HMODULE module;                  // this library; the instance of every overlay window
-  volatile LONG shuttingDown;      // 1 from the start of unloading, never cleared
-  volatile LONG playEnabled;       // 1: Play and PlayAdvanced run (host messages 1 and 2)
   uint8_t paramTypes[ParamTypeBytes];  // reused for every addAction call
 };
 
 PluginState plugin = {};
-EmitterRegistry registry;  // every running effect, keyed by rectKey; empty at load
 
 }  // namespace
 
@@ -58,13 +55,7 @@ int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
   return 0;
 }
 
-// The actions (Play, Stop, PlayAdvanced, StopAll) are dispatched here by number once the emitter
-// life cycle exists; until then no action runs and every number answers 0.
-int32_t __stdcall nbExecAction(int32_t action, char** params) {
-  (void)action;
-  (void)params;
-  return 0;
-}
+int32_t __stdcall nbExecAction(int32_t action, char** params) { return runAction(action, params); }
 
 // Action 4 has no parameters and no dialog; the editors of actions 1-3 open here once they
 // exist. Nothing touches the host's array.
@@ -73,11 +64,18 @@ int32_t __stdcall nbEditAction(int32_t action, char** params) {
   return action == 4 ? 1 : 0;
 }
 
-// Host notifications (play on/off, stop all, re-fit, hide, show) act on running effects and are
-// dispatched here once the emitter life cycle exists.
+// Host notifications: play on/off, stop all, re-fit after a page resize, hide and show.
 int32_t __stdcall nbMessage(int32_t code, int32_t unused) {
-  (void)code;
   (void)unused;
+  switch (code) {
+    case 1: playEnabled = 1; break;
+    case 2: playEnabled = 0; stopAllEmitters(); break;
+    case 5: refitOverlays(); break;
+    case 6: stopAllEmitters(); break;
+    case 7: hideOverlaysForHost(); break;
+    case 8: showOverlaysForHost(); break;
+    default: break;
+  }
   return 0;
 }
 
@@ -97,19 +95,17 @@ int32_t __stdcall nbRegisterScriptProcessor(uint32_t scriptProcessor) {
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  (void)reserved;
   if (reason == DLL_PROCESS_ATTACH) {
-    plugin.module = instance;
-    plugin.shuttingDown = 0;
-    plugin.playEnabled = 1;
-    registryClear(registry);
+    playEnabled = 1;
+    runtimeInit(instance);
     // Both only store a pointer: safe under the loader lock. GDI+ itself starts lazily.
     setLastErrorSink(setLastErrorFromCore);
     setSpriteCodec(gdiplusSpriteCodec());
   } else if (reason == DLL_PROCESS_DETACH) {
-    plugin.shuttingDown = 1;
-    // Stopping every emitter joins here with the emitter life cycle; none can run yet.
-    registryClear(registry);
+    // Kills the timer and lets a callback already inside leave before the code goes away; no
+    // window is destroyed and no lock is waited for under the loader lock. When the process is
+    // ending (reserved non-null) the other threads are gone and nothing is waited for.
+    runtimeShutdown(reserved != nullptr);
     setLastErrorSink(nullptr);
   }
   return TRUE;

@@ -2,12 +2,15 @@
 // registration, identification texts, the About box, the editor entry's answers without
 // editors; and, through the host-text library the DLL is built from, the host text rules:
 // cleaning, reading parameter slots the host may have got wrong, writing them, LastError, and
-// the object queries answered by the stand-in's page.
+// the object queries answered by the stand-in's page; and the effects themselves: overlays
+// over the page's rectangles (place, size, styles, window order, pixels on screen), errors in
+// LastError, replacing, stopping, and the host messages that gate, stop, hide and show them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -420,4 +423,356 @@ TEST(HostText, PickObjectReturnsTheCleanedName) {
     }
   }
   hostApi.interfaceAccess = nullptr;
+}
+
+// --- Effects through nbExecAction and nbMessage ------------------------------------------------
+// The real DLL plays on the stand-in's page; the overlays are found as the top-level layered
+// "Static" windows of this process. Everything the timer does is waited for by polling while
+// pumping messages (the timer thread moves and shows the overlays through this thread's queue),
+// never by timing.
+
+namespace {
+
+const char* const LastError = "[Lumivex.LastError]";
+
+// A 300 x 200 rectangle and one of no size, added once to the shared page.
+HostStandIn& effectsHost() {
+  HostStandIn& h = host();
+  static int added = 0;
+  if (!added) {
+    hostAddObject(h, "Big", 50, 95, 300, 200);
+    hostAddObject(h, "ZeroRect", 5, 250, 0, 0);
+    added = 1;
+  }
+  hostRegister(h);  // other tests take the DLL's callbacks away
+  return h;
+}
+
+HWND object(const char* name) {
+  for (const HostPageObject& o : host().objects)
+    if (o.name == name) return o.window;
+  return nullptr;
+}
+
+int32_t exec(int32_t action, std::vector<std::string> params) {
+  std::vector<char*> slots;
+  for (std::string& p : params) slots.push_back(&p[0]);
+  slots.resize(4, nullptr);
+  return host().exports.execAction(action, slots.data());
+}
+
+void pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Pumps until cond() holds or 20 s have passed; returns cond()'s last answer.
+template <typename Cond>
+bool pumpUntil(Cond cond) {
+  const DWORD start = GetTickCount();
+  while (!cond()) {
+    if (GetTickCount() - start > 20000) return false;
+    pump();
+    Sleep(5);
+  }
+  return true;
+}
+
+BOOL CALLBACK collectOverlay(HWND w, LPARAM p) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(w, cls, 32);
+  if (pid == GetCurrentProcessId() && lstrcmpiW(cls, L"Static") == 0 &&
+      (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED))
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> overlays() {
+  std::vector<HWND> found;
+  EnumWindows(collectOverlay, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+RECT clientOnScreen(HWND w) {
+  RECT r = {};
+  GetClientRect(w, &r);
+  POINT o = {0, 0};
+  ClientToScreen(w, &o);
+  return RECT{o.x, o.y, o.x + r.right, o.y + r.bottom};
+}
+
+// Pixels of the screen under r differing from colour (0x00RRGGBB), read through the screen DC.
+int screenPixelsDiffering(const RECT& r, uint32_t colour) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return -1;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  int differing = 0;
+  const uint32_t* p = static_cast<const uint32_t*>(bits);
+  for (int i = 0; i < w * h; ++i)
+    if ((p[i] & 0xFFFFFF) != colour) ++differing;
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  return differing;
+}
+
+void stopEverything() {
+  exec(4, {});
+  pump();
+}
+
+// Every effect test ends with nothing running and Play switched on, even when it fails half-way.
+class PluginEffects : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (getenv("LUMIVEX_TEST_LEAVE_RUNNING")) return;  // to try unloading with effects running
+    host().exports.message(1, 0);
+    stopEverything();
+  }
+};
+
+}  // namespace
+
+TEST_F(PluginEffects, PlayShowsALayeredOverlayExactlyOverTheRectangle) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  const RECT target = clientOnScreen(object("Big"));
+  // Nothing on screen there before the effect but the rectangle's own fill.
+  EXPECT_EQ(screenPixelsDiffering(target, 0x283C5A), 0) << "rectangle fill not seen on screen";
+
+  h.variables[LastError] = "old";
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  EXPECT_EQ(h.variables[LastError], "");
+  std::vector<HWND> found = overlays();
+  ASSERT_EQ(found.size(), 1u);
+  HWND overlay = found[0];
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  RECT placed = {};
+  ASSERT_TRUE(pumpUntil([&] {
+    GetWindowRect(overlay, &placed);
+    return EqualRect(&placed, &target) != 0;
+  })) << "overlay at " << placed.left << "," << placed.top << " " << placed.right - placed.left
+      << "x" << placed.bottom - placed.top << ", rectangle at " << target.left << "," << target.top;
+  const LONG style = GetWindowLongW(overlay, GWL_STYLE);
+  const LONG ex = GetWindowLongW(overlay, GWL_EXSTYLE);
+  EXPECT_TRUE(style & WS_POPUP);
+  EXPECT_FALSE(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME));
+  const LONG wanted = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW |
+                      WS_EX_TRANSPARENT;
+  EXPECT_EQ(ex & wanted, wanted) << std::hex << ex;
+  EXPECT_EQ(GetWindow(overlay, GW_OWNER), h.page);
+  // Particles drawn: some screen pixels over the rectangle are no longer its fill.
+  int differing = 0;
+  EXPECT_TRUE(pumpUntil([&] {
+    differing = screenPixelsDiffering(target, 0x283C5A);
+    return differing > 0;
+  })) << "no particle reached the screen";
+  stopEverything();
+  EXPECT_TRUE(overlays().empty());
+  EXPECT_FALSE(IsWindow(overlay));
+}
+
+TEST_F(PluginEffects, BehindPlacesTheOverlayAtTheBottomOfTheWindowOrder) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(3, {"Big", "Glow", "80", "zOrder=behind"}), 1);
+  std::vector<HWND> found = overlays();
+  ASSERT_EQ(found.size(), 1u);
+  HWND overlay = found[0];
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  EXPECT_FALSE(GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  // Every frame puts it back at the bottom. An owned window never goes below its owner, so the
+  // bottom for it is just above the page, with nothing but the page below it.
+  std::vector<HWND> below;
+  EXPECT_TRUE(pumpUntil([&] {
+    below.clear();
+    for (HWND w = GetWindow(overlay, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+      if (IsWindowVisible(w)) below.push_back(w);
+    return below.size() == 1 && below[0] == h.page;
+  })) << "visible windows below the overlay: " << below.size();
+  // A topmost effect on the same page is made topmost instead.
+  ASSERT_EQ(exec(1, {"Rect1", "Glow", "80", ""}), 1);
+  HWND front = nullptr;
+  for (HWND w : overlays())
+    if (w != overlay) front = w;
+  ASSERT_NE(front, nullptr);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(front) != 0; }));
+  EXPECT_TRUE(GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  stopEverything();
+}
+
+TEST_F(PluginEffects, FailedPlaysReportTheirMessageAndLeaveNoOverlay) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  struct Row {
+    int32_t action;
+    std::string rect;
+    std::string message;
+  };
+  const Row rows[] = {
+      {1, "", "Empty rectangle name."},
+      {3, "   ", "Empty rectangle name."},
+      {1, "Missing", "Rectangle 'Missing' not found."},
+      {3, " Nowhere", "Rectangle ' Nowhere' not found."},
+      {1, "ZeroRect", "Rectangle has zero size."},
+      {3, "ZeroRect", "Rectangle has zero size."},
+  };
+  for (const Row& row : rows) {
+    h.variables[LastError] = "old";
+    EXPECT_EQ(exec(row.action, {row.rect, "Fire", "50", ""}), 0) << row.rect;
+    EXPECT_EQ(h.variables[LastError], row.message) << row.action << " '" << row.rect << "'";
+    EXPECT_TRUE(overlays().empty()) << row.rect;
+  }
+  // A missing parameter array reads as empty parameters.
+  h.variables[LastError] = "old";
+  EXPECT_EQ(h.exports.execAction(1, nullptr), 0);
+  EXPECT_EQ(h.variables[LastError], "Empty rectangle name.");
+  // Unknown action numbers answer 0 and change nothing.
+  for (int32_t action : {0, 5, -1}) EXPECT_EQ(exec(action, {"Big"}), 0) << action;
+  EXPECT_TRUE(overlays().empty());
+}
+
+TEST_F(PluginEffects, PlayOnARectangleThatIsNotFoundStopsItsRunningEffect) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "", "", ""}), 1);
+  ASSERT_EQ(overlays().size(), 1u);
+  // The host no longer knows the name as written: the old effect under the same key goes.
+  h.useAnswerOverride7 = 1;
+  h.answerOverride7 = "0";
+  EXPECT_EQ(exec(1, {"BIG", "Snow", "", ""}), 0);
+  h.useAnswerOverride7 = 0;
+  EXPECT_EQ(h.variables[LastError], "Rectangle 'BIG' not found.");
+  EXPECT_TRUE(overlays().empty());
+}
+
+TEST_F(PluginEffects, ReplacingAndStoppingByName) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Fire", "60", "255,0,0"}), 1);
+  std::vector<HWND> first = overlays();
+  ASSERT_EQ(first.size(), 1u);
+  // The host is asked for the name as written; the registry key is the same.
+  ASSERT_EQ(exec(3, {"BIG", "Rain", "40", "spawnRate=10"}), 1);
+  std::vector<HWND> second = overlays();
+  ASSERT_EQ(second.size(), 1u) << "replacing left more than one overlay";
+  EXPECT_FALSE(IsWindow(first[0])) << "the first overlay survived its replacement";
+
+  struct Row {
+    std::string name;      // as the script writes it
+    int stops;             // 1: the effect on Big goes
+    std::string message;   // LastError afterwards
+  };
+  const Row rows[] = {
+      {"  NoThing ", 0, "Stop: no active emitter on rectangle 'nothing'"},
+      {"Rect1", 0, "Stop: no active emitter on rectangle 'rect1'"},
+      {"  BIG  ", 1, "keep"},
+  };
+  for (const Row& row : rows) {
+    h.variables[LastError] = "keep";
+    EXPECT_EQ(exec(2, {row.name}), 1) << row.name;
+    EXPECT_EQ(h.variables[LastError], row.message) << row.name;
+    EXPECT_EQ(overlays().size(), row.stops ? 0u : 1u) << row.name;
+  }
+}
+
+TEST_F(PluginEffects, StopAllStopWithoutANameAndHostMessagesStopEveryEffect) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  struct Row {
+    const char* what;
+    int32_t action;    // 0: a host message instead
+    std::string name;  // Stop's parameter
+    int32_t message;
+  };
+  const Row rows[] = {
+      {"StopAll", 4, "", 0},        {"Stop with an empty name", 2, "", 0},
+      {"Stop with spaces only", 2, "   ", 0}, {"host message 6", 0, "", 6},
+      {"host message 2", 0, "", 2},
+  };
+  for (const Row& row : rows) {
+    h.exports.message(1, 0);
+    ASSERT_EQ(exec(1, {"Rect1", "Stars", "", ""}), 1) << row.what;
+    ASSERT_EQ(exec(3, {"Rect2", "Bubbles", "", ""}), 1) << row.what;
+    ASSERT_EQ(exec(1, {"Big", "Confetti", "", ""}), 1) << row.what;
+    ASSERT_EQ(overlays().size(), 3u) << row.what;
+    h.variables[LastError] = "keep";
+    if (row.action)
+      EXPECT_EQ(exec(row.action, {row.name}), 1) << row.what;
+    else
+      EXPECT_EQ(h.exports.message(row.message, 0), 0) << row.what;
+    EXPECT_TRUE(overlays().empty()) << row.what;
+    EXPECT_EQ(h.variables[LastError], "keep") << row.what;
+  }
+  h.exports.message(1, 0);
+}
+
+TEST_F(PluginEffects, HostMessagesTwoAndOneGatePlay) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  EXPECT_EQ(h.exports.message(2, 0), 0);
+  for (int32_t action : {1, 3}) {
+    h.variables[LastError] = "keep";
+    EXPECT_EQ(exec(action, {"Big", "Fire", "", ""}), 0) << action;
+    EXPECT_EQ(exec(action, {"Missing", "Fire", "", ""}), 0) << action;
+    EXPECT_EQ(h.variables[LastError], "keep") << action;
+    EXPECT_TRUE(overlays().empty()) << action;
+  }
+  // Stop still works (and reports) while Play is off.
+  EXPECT_EQ(exec(2, {"Big"}), 1);
+  EXPECT_EQ(h.variables[LastError], "Stop: no active emitter on rectangle 'big'");
+  EXPECT_EQ(exec(4, {}), 1);
+  EXPECT_EQ(h.exports.message(1, 0), 0);
+  EXPECT_EQ(exec(1, {"Big", "Fire", "", ""}), 1);
+  EXPECT_EQ(overlays().size(), 1u);
+  stopEverything();
+}
+
+TEST_F(PluginEffects, HostHidingLastsUntilTheHostShowsTheOverlaysAgain) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  // Unknown codes change nothing.
+  for (int32_t code : {0, 3, 4, 9, -7}) EXPECT_EQ(h.exports.message(code, 0), 0) << code;
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  EXPECT_EQ(h.exports.message(7, 0), 0);
+  EXPECT_FALSE(IsWindowVisible(overlay));
+  // While hidden, ticks go on; none of them may show it again. Wait for a later frame of
+  // another effect to be sure ticks ran: a second overlay cannot appear either.
+  ASSERT_EQ(exec(1, {"Rect1", "Glow", "100", ""}), 1);
+  HWND other = nullptr;
+  for (HWND w : overlays())
+    if (w != overlay) other = w;
+  ASSERT_NE(other, nullptr);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 3000) {
+    pump();
+    Sleep(5);
+    ASSERT_FALSE(IsWindowVisible(overlay)) << "a frame showed the hidden overlay";
+    ASSERT_FALSE(IsWindowVisible(other)) << "a new effect showed itself while the host hides";
+  }
+  EXPECT_EQ(h.exports.message(8, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(other) != 0; }));
+  stopEverything();
 }

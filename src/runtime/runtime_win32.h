@@ -1,0 +1,59 @@
+// The Windows side of the emitter runtime: the library-wide runtime state (the registry, the
+// engine lock, the shared multimedia timer and the hidden-overlay flags), the overlay window and
+// frame bitmap of each emitter, and the emitter life cycle. Windows build only; the portable
+// record and registry are runtime/emitter.h, the engine's frame step runtime/frame_step.h.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/emitter.h"
+
+struct RuntimeState {
+  HMODULE module;                   // the library; instance of every overlay window
+  volatile LONG shuttingDown;       // 1 from the start of unloading, never cleared
+  volatile LONG callbacksRunning;   // timer callbacks inside the callback body (interlocked)
+  volatile LONG lockWaiters;        // user-interface callers waiting in lockEngine (interlocked)
+  int32_t timerRunning;             // 1 while the multimedia timer event exists
+  UINT timerId;                     // from timeSetEvent; 0 when none
+  int32_t overlaysHidden;           // 1 while the caption rule hides every overlay
+  int32_t hostHidden;               // 1 from host message 7 until host message 8
+};
+
+extern RuntimeState runtime;
+extern EmitterRegistry registry;  // every running effect, guarded by the engine lock
+
+// --- timer.cpp: lock, waiting, pumping, the shared timer and the frame step -------------------
+// At process attach: state cleared, engine lock initialised (once; never deleted).
+void runtimeInit(HMODULE module);
+// At process detach: kills the timer, lets a running callback leave (not when the process is
+// ending: its threads are already gone), clears the registry.
+void runtimeShutdown(int processEnding);
+void lockEngine();
+void unlockEngine();
+void waitForCallbacks();
+void pumpMessages(int maxCount);
+int timerStart();     // 1 when the timer runs afterwards
+void timerStopRule(); // stops the timer when the registry is empty
+void timerKill();     // stops the timer whatever the registry holds
+void frameStep();     // one tick's work; the caller holds the engine lock
+
+// --- overlay.cpp: the frame bitmap and the overlay window ------------------------------------
+int ensureFrameBitmap(Emitter& emitter, int32_t width, int32_t height);
+void releaseFrameBitmap(Emitter& emitter);
+HWND createOverlay(Emitter& emitter);
+void placeOverlay(Emitter& emitter);
+void presentFrame(Emitter& emitter);
+
+// --- lifecycle.cpp: preparing, starting and stopping emitters, host notifications ------------
+// The entry for rectName with its config loaded from preset, or null (message already set).
+Emitter* prepareEmitter(const std::wstring& rectName, const std::wstring& preset,
+                        int32_t& width, int32_t& height);
+int startEmitter(Emitter* emitter, int32_t width, int32_t height);
+void stopEmitter(const std::string& key);  // key already normalised by rectKey
+void stopAllEmitters();
+void refitOverlays();        // host message 5
+void hideOverlaysForHost();  // host message 7
+void showOverlaysForHost();  // host message 8

@@ -1,0 +1,185 @@
+// The engine lock, waiting for timer callbacks, bounded message pumping, the shared 16 ms
+// multimedia timer and the frame step it drives (caption rule, host hiding, size following,
+// the engine's advanceEmitter, presentation). Owns the runtime state and the registry.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "plugin/host_api.h"
+#include "runtime/frame_step.h"
+#include "runtime/runtime_win32.h"
+
+RuntimeState runtime = {};
+EmitterRegistry registry;
+
+static CRITICAL_SECTION engineLock;
+
+constexpr UINT TimerPeriodMs = 16;
+constexpr UINT TimerResolutionMs = 1;
+constexpr int32_t CaptionMargin = 16;     // pixels the caption box widens by while hidden
+constexpr int WaitRounds = 50;            // waitForCallbacks gives up after about 0.5 s
+constexpr DWORD DetachWaitMs = 2000;      // how long unloading lets a running callback finish
+
+void runtimeInit(HMODULE module) {
+  runtime = RuntimeState{};
+  runtime.module = module;
+  registryClear(registry);
+  InitializeCriticalSection(&engineLock);
+}
+
+void lockEngine() {
+  if (runtime.shuttingDown) return;
+  if (TryEnterCriticalSection(&engineLock)) return;
+  // A frame step slower than the timer period would otherwise hold the lock almost all the
+  // time and starve this thread; ticks skip while someone waits here.
+  InterlockedIncrement(&runtime.lockWaiters);
+  for (;;) {
+    if (TryEnterCriticalSection(&engineLock)) {
+      InterlockedDecrement(&runtime.lockWaiters);
+      return;
+    }
+    // Serves messages sent by the timer thread (SetWindowPos, ShowWindow on our overlays),
+    // which may be what the lock holder is waiting for.
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    Sleep(1);
+  }
+}
+
+void unlockEngine() {
+  if (runtime.shuttingDown) return;
+  LeaveCriticalSection(&engineLock);
+}
+
+void waitForCallbacks() {
+  if (runtime.shuttingDown) return;
+  for (int i = 0; i < WaitRounds && runtime.callbacksRunning > 0; ++i) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    Sleep(10);
+  }
+}
+
+void pumpMessages(int maxCount) {
+  if (runtime.shuttingDown) return;
+  MSG msg;
+  for (int n = 0; n < maxCount && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+  // Counted from the first instruction, so that unloading can wait for a callback that has not
+  // reached the lock yet and none runs into the library after detach returns.
+  InterlockedIncrement(&runtime.callbacksRunning);
+  if (!runtime.shuttingDown && runtime.lockWaiters == 0 && TryEnterCriticalSection(&engineLock)) {
+    if (!runtime.shuttingDown) frameStep();
+    LeaveCriticalSection(&engineLock);
+  }
+  InterlockedDecrement(&runtime.callbacksRunning);
+}
+
+int timerStart() {
+  if (runtime.timerRunning) return 1;
+  timeBeginPeriod(TimerResolutionMs);
+  runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0, TIME_PERIODIC);
+  if (runtime.timerId) {
+    runtime.timerRunning = 1;
+    return 1;
+  }
+  timeEndPeriod(TimerResolutionMs);
+  return 0;
+}
+
+void timerKill() {
+  if (!runtime.timerRunning) return;
+  timeKillEvent(runtime.timerId);
+  timeEndPeriod(TimerResolutionMs);
+  runtime.timerId = 0;
+  runtime.timerRunning = 0;
+}
+
+void timerStopRule() {
+  if (!runtime.timerRunning || !registryIsEmpty(registry)) return;
+  timerKill();
+  runtime.overlaysHidden = 0;
+}
+
+void runtimeShutdown(int processEnding) {
+  runtime.shuttingDown = 1;
+  timerKill();
+  // A callback already inside leaves without touching the registry once it sees shuttingDown;
+  // it needs no lock the loader holds, so a plain bounded spin on the counter is safe here.
+  const DWORD start = GetTickCount();
+  while (!processEnding && runtime.callbacksRunning > 0 && GetTickCount() - start < DetachWaitMs)
+    Sleep(1);
+  stopAllEmitters();
+}
+
+// Whether the cursor is over the host's caption strip (widened while already hidden). Returns
+// -1 when the whole tick is to be skipped (minimised while hidden), else 0 or 1.
+static int captionRuleHides() {
+  HWND root = GetAncestor(hostApi.hostWindow, GA_ROOT);
+  if (!root) root = hostApi.hostWindow;
+  if (!root || !IsWindow(root)) return 0;
+  if (IsIconic(root)) return runtime.overlaysHidden ? -1 : 0;
+  POINT cursor = {};
+  RECT window = {};
+  POINT client = {0, 0};
+  GetCursorPos(&cursor);
+  GetWindowRect(root, &window);
+  ClientToScreen(root, &client);
+  if (client.y <= window.top) return 0;  // no caption strip
+  const int32_t m = runtime.overlaysHidden ? CaptionMargin : 0;
+  return cursor.x >= window.left - m && cursor.x <= window.right + m && cursor.y >= window.top - m &&
+         cursor.y < client.y + m;
+}
+
+void frameStep() {
+  if (registryIsEmpty(registry)) return;
+  // The host hid the overlays (message 7): nothing moves or shows until it shows them again.
+  if (runtime.hostHidden) return;
+  const int hide = captionRuleHides();
+  if (hide < 0) return;
+  if (hide) {
+    if (!runtime.overlaysHidden) {
+      runtime.overlaysHidden = 1;
+      registryWalk(registry, [](Emitter& e) {
+        if (e.overlay) ShowWindow(static_cast<HWND>(e.overlay), SW_HIDE);
+      });
+    }
+    return;
+  }
+  if (runtime.overlaysHidden) {
+    runtime.overlaysHidden = 0;
+    registryWalk(registry, [](Emitter& e) {
+      if (e.renderingEnabled && e.overlay) {
+        ShowWindow(static_cast<HWND>(e.overlay), SW_SHOWNOACTIVATE);
+        e.lastTickMs = GetTickCount();
+      }
+    });
+  }
+  registryWalk(registry, [](Emitter& e) {
+    if (!e.renderingEnabled || !e.frameBitmap || !e.pixelBits || !e.overlay || e.frameWidth <= 0 ||
+        e.frameHeight <= 0)
+      return;
+    HWND rect = static_cast<HWND>(e.hostRectWindow);
+    if (IsWindow(rect)) {
+      RECT r = {};
+      GetClientRect(rect, &r);
+      const int32_t w = r.right - r.left, h = r.bottom - r.top;
+      if (w >= 1 && h >= 1 && (w != e.frameWidth || h != e.frameHeight)) {
+        if (!ensureFrameBitmap(e, w, h)) return;
+        e.rectWidth = w;
+        e.rectHeight = h;
+      }
+    }
+    if (!e.frameBitmap || !e.pixelBits || e.frameWidth <= 0 || e.frameHeight <= 0) return;
+    if (!advanceEmitter(e, GetTickCount())) return;
+    if (e.renderingEnabled && IsWindow(static_cast<HWND>(e.overlay))) presentFrame(e);
+  });
+}
