@@ -52,38 +52,33 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
   const float px = p.x, py = p.y;
   const Rgba color{A, R, G, B};
   switch (c.shape) {
-    case ShapeRay: {
-      const BeamColors k = beamColors(c, A, R, G, B);
-      const LocalSpace sp = particleSpace(px, py, p.rotation);
-      const float L = w, x0 = -L / 2;
-      const float T = std::max(2.0f, 0.3f * h), Th = 2.3f * T;
-      fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
-      if (k.end.a > 0) {
-        const float E = 1.4f * Th;
-        fillSoftEllipse(cv, sp, -L / 2 - 0.2f * E, -E / 2, E, E, k.end);
-        fillSoftEllipse(cv, sp, L / 2 - 0.8f * E, -E / 2, E, E, k.end);
-      }
-      break;
-    }
-    case ShapeBeam: {
-      const BeamColors k = beamColors(c, A, R, G, B);
-      const LocalSpace sp = particleSpace(px, py, p.rotation);
-      const float L = w, x0 = -L / 2;
-      const float T = std::max(3.0f, 0.45f * h), Th = 2 * T;
-      fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
-      if (k.end.a > 0) {
-        const float E = 1.1f * Th;
-        fillSoftEllipse(cv, sp, L / 2 - 0.6f * E, -E / 2, E, E, k.end);
-      }
-      break;
-    }
+    case ShapeRay:
+    case ShapeBeam:
     case ShapeLaser: {
+      // The long shapes: a halo and a core along the particle's rotation, L long.
       const BeamColors k = beamColors(c, A, R, G, B);
       const LocalSpace sp = particleSpace(px, py, p.rotation);
       const float L = w, x0 = -L / 2;
-      const float T = std::max(1.5f, 0.1f * h), Th = 5 * T;
-      fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
-      drawLine(cv, sp, x0, 0, x0 + L, 0, T, k.core);
+      if (c.shape == ShapeRay) {
+        const float T = std::max(2.0f, 0.3f * h), Th = 2.3f * T;
+        fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
+        if (k.end.a > 0) {  // a glow at both ends
+          const float E = 1.4f * Th;
+          fillSoftEllipse(cv, sp, -L / 2 - 0.2f * E, -E / 2, E, E, k.end);
+          fillSoftEllipse(cv, sp, L / 2 - 0.8f * E, -E / 2, E, E, k.end);
+        }
+      } else if (c.shape == ShapeBeam) {
+        const float T = std::max(3.0f, 0.45f * h), Th = 2 * T;
+        fillSoftEllipsePair(cv, sp, x0, 0, L, Th, k.halo, T, k.core);
+        if (k.end.a > 0) {  // a glow at the leading end only
+          const float E = 1.1f * Th;
+          fillSoftEllipse(cv, sp, L / 2 - 0.6f * E, -E / 2, E, E, k.end);
+        }
+      } else {  // laser: a solid core line in a wide soft halo, no end glow
+        const float T = std::max(1.5f, 0.1f * h), Th = 5 * T;
+        fillSoftEllipse(cv, sp, x0, -Th / 2, L, Th, k.halo);
+        drawLine(cv, sp, x0, 0, x0 + L, 0, T, k.core);
+      }
       break;
     }
     case ShapeGlow: {
