@@ -1,0 +1,114 @@
+// The action editors' dialog state as plain records, and the rules over it that need no window:
+// what the dialogs show when they open from the host's parameter texts, the slider encodings and
+// their texts, "back to preset defaults", and the options text composed from the controls. The
+// Win32 dialogs (editor/*_editor.cpp) copy their controls to and from these records. Owns no
+// state; text is UTF-8 like the rest of the core.
+#pragma once
+
+#include <string>
+
+constexpr int EditorIntensityDefault = 50;  // percent, for an empty intensity slot
+constexpr int PlayColorDefault = 255;       // colour channel shown when there is no override
+
+// --- Play editor ---------------------------------------------------------------------------
+
+struct PlayDialogState {
+  std::string rectangle;   // rectangle field text
+  std::string presetText;  // preset slot as read, "Sparkle" when empty; the preview starts with it
+  int presetIndex;         // PresetId selected in the preset list
+  int intensity;           // slider position, percent 0-100
+  std::string colorText;   // colour slot as read; the preview starts with it
+  int overrideOn;          // 1: "Override color" checked
+  int red, green, blue;    // override colour channels shown in the fields, 0-255
+};
+
+// slots: the four parameter texts of a Play action, as read from the host.
+void readPlayOpening(const std::string slots[4], PlayDialogState& state);
+// A colour field's text as a channel: lenient integer, clamped to 0-255.
+int colorFieldValue(const std::string& fieldText);
+// "R,G,B" of the three channels, or the empty text when overrideOn is 0.
+std::string playColorText(int overrideOn, int red, int green, int blue);
+
+// --- PlayAdvanced editor -------------------------------------------------------------------
+
+enum MultiplierRow { RowSpeed, RowSize, RowLife, RowDensity, RowTwinkle, MultiplierRowCount };
+enum FractionRow { RowFeather, RowTaper, FractionRowCount };
+
+// The fixed choices of the lists that can also hold one custom text (its entry is last).
+constexpr int AreaPositionCustom = 11;
+constexpr int DirectionPositionOmni = 9;
+constexpr int DirectionPositionCustom = 10;
+constexpr int ModePositionCustom = 7;
+constexpr int ShapePositionSprite = 9;
+constexpr int SpreadDefault = 60;  // degrees
+
+// A slider row with a "Preset" box: while the box is checked the option is not written.
+struct PresetSlider {
+  int position;       // slider position (tenths of a multiplier, or hundredths of a fraction)
+  int presetChecked;  // 1: "Preset" box checked
+};
+
+struct AdvancedDialogState {
+  std::string rectangle;        // rectangle edit text
+  std::string presetText;       // preset slot as read, "Sparkle" when empty
+  int presetIndex;              // PresetId selected in the preset list
+  int intensity;                // percent 0-100
+  std::string colorStart;       // colour texts: as read (trimmed), "R,G,B" from the colour
+  std::string colorEnd;         // dialog, or empty for the preset's own colour
+  int area;                     // Emit Area list position 0-10, AreaPositionCustom
+  std::string customArea;       // text of the custom Emit Area entry; empty when none
+  int direction;                // Direction list position 0-9, DirectionPositionCustom
+  std::string customDirection;  // text of the custom Direction entry; empty when none
+  int spread;                   // degrees 0-360
+  PresetSlider multiplier[MultiplierRowCount];  // tenths of the multiplier
+  PresetSlider fraction[FractionRowCount];      // hundredths
+  int taperEdge;                // 0 top, 1 bottom, 2 left, 3 right
+  int opacity;                  // percent 0-100
+  int mode;                     // Mode list position 0-6, ModePositionCustom
+  std::string customMode;       // text of the custom Mode entry; empty when none
+  int shape;                    // Shape list position 0-10 (ShapeChoiceName)
+  std::string sprite;           // sprite edit text
+  int zOrder;                   // 0 "Front (default)", 1 "Behind"
+};
+
+// One slider row with a "Preset" box: its option key, label and range.
+struct PresetSliderRow {
+  const char* key;    // option key it writes
+  const char* label;  // row label in the dialog
+  int maxPosition;    // slider range is 0..maxPosition
+};
+extern const PresetSliderRow MultiplierRows[MultiplierRowCount];
+extern const PresetSliderRow FractionRows[FractionRowCount];
+
+// Slider position of a multiplier text: 10 (1.0x) when empty, 0 for a negative value, else the
+// value in tenths rounded half away from zero (not clamped: the slider keeps it in its range).
+int multiplierToSlider(const std::string& text);
+// "off" at 0, else the multiplier with one decimal and "x" ("1.5x").
+std::string multiplierLabel(int position);
+// position / 10 with one decimal ("1.5"), position / 100 with two ("0.25").
+std::string tenthsText(int position);
+std::string hundredthsText(int position);
+// position followed by "%", or by the degree sign.
+std::string percentLabel(int position);
+std::string degreesLabel(int position);
+// The value label of a row with a "Preset" box: "preset" while checked.
+std::string multiplierRowLabel(const PresetSlider& slider);
+std::string fractionRowLabel(const PresetSlider& slider);
+
+// Direction list position of a `direction` text (0-9, DirectionPositionCustom); spread is set to
+// the text's spread (60 when the text names no angle).
+int directionChoiceFromText(const std::string& text, int& spread);
+// Taper Edge list position of a `taperEdge` text (0 for anything unknown).
+int taperEdgeChoiceFromText(const std::string& text);
+// 1 ("Behind") for a `zOrder` text of "behind" in any case, else 0.
+int zOrderChoiceFromText(const std::string& text);
+// 1 for the presets whose flicker the Twinkle row speeds up (name trimmed, any case).
+int isTwinklePreset(const std::string& presetName);
+
+// slots: the four parameter texts of a PlayAdvanced action, as read from the host.
+void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& state);
+// Every row back to the preset's own values; the rectangle, preset, Z-Order and custom texts
+// stay.
+void backToPresetDefaults(AdvancedDialogState& state);
+// The options text the controls stand for; withZOrder 0 leaves out the z-order (the preview).
+std::string composeOptions(const AdvancedDialogState& state, int withZOrder);

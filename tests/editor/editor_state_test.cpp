@@ -1,0 +1,279 @@
+// The editors' portable rules: what the Play and PlayAdvanced dialogs show when they open from
+// the host's parameter texts, the slider encodings and texts, the direction reading, the
+// twinkle presets, back to preset defaults, and the options text that OK writes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/emitter_config.h"
+#include "editor/editor_state.h"
+
+namespace {
+
+AdvancedDialogState openAdvanced(const std::string& options, const std::string& preset = "",
+                                 const std::string& intensity = "") {
+  const std::string slots[4] = {"Rect1", preset, intensity, options};
+  AdvancedDialogState s = {};
+  readAdvancedOpening(slots, s);
+  return s;
+}
+
+}  // namespace
+
+// --- Play editor ---------------------------------------------------------------------------
+
+TEST(PlayOpening, SlotsBecomeTheDialogsFields) {
+  struct Row {
+    std::string slots[4];
+    const char* presetText;
+    int presetIndex, intensity, overrideOn, red, green, blue;
+  };
+  const Row rows[] = {
+      {{"", "", "", ""}, "Sparkle", PresetSparkle, 50, 0, 255, 255, 255},
+      {{" Rect1 ", "fire ", "250", ""}, "fire ", PresetFire, 100, 0, 255, 255, 255},
+      {{"R", "MagicDust", "75", " 10 , 20 , 300 "}, "MagicDust", PresetMagicDust, 75, 1, 10, 20, 255},
+      {{"R", "Nonsense", "-5", "10,,20"}, "Nonsense", PresetSparkle, 0, 0, 255, 255, 255},
+      {{"R", "STARS", "$40", "0,0,0"}, "STARS", PresetStars, 64, 1, 0, 0, 0},
+      {{"R", "Rain", "abc", "red"}, "Rain", PresetRain, 0, 0, 255, 255, 255},
+      {{"R", "Snow", "100", "1,2"}, "Snow", PresetSnow, 100, 0, 255, 255, 255},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.slots[1] + " / " + row.slots[2] + " / " + row.slots[3]);
+    PlayDialogState s = {};
+    readPlayOpening(row.slots, s);
+    EXPECT_EQ(s.rectangle, row.slots[0]);  // trimmed only when written back
+    EXPECT_EQ(s.presetText, row.presetText);
+    EXPECT_EQ(s.presetIndex, row.presetIndex);
+    EXPECT_EQ(s.intensity, row.intensity);
+    EXPECT_EQ(s.colorText, row.slots[3]);
+    EXPECT_EQ(s.overrideOn, row.overrideOn);
+    EXPECT_EQ(s.red, row.red);
+    EXPECT_EQ(s.green, row.green);
+    EXPECT_EQ(s.blue, row.blue);
+  }
+}
+
+TEST(PlayOpening, ColorFieldsAndTheColorTextWritten) {
+  struct Row {
+    const char* field;
+    int value;
+  };
+  const Row rows[] = {{"12", 12}, {" 300", 255}, {"-4", 0}, {"abc", 0}, {"", 0}, {"7x", 7}};
+  for (const Row& row : rows) EXPECT_EQ(colorFieldValue(row.field), row.value) << row.field;
+  EXPECT_EQ(playColorText(1, 10, 20, 255), "10,20,255");
+  EXPECT_EQ(playColorText(0, 10, 20, 255), "");
+}
+
+// --- Slider encodings ----------------------------------------------------------------------
+
+TEST(SliderTexts, MultiplierReadingAndTexts) {
+  struct Row {
+    const char* text;
+    int position;
+  };
+  const Row rows[] = {{"", 10},  {"   ", 10}, {"1.5", 15}, {"0", 0},    {"-2", 0},
+                      {"8", 80}, {"abc", 0},  {"1.25", 13}, {"0.04", 0}, {"2x", 20}};
+  for (const Row& row : rows) EXPECT_EQ(multiplierToSlider(row.text), row.position) << row.text;
+
+  struct Label {
+    int position;
+    const char* multiplier, *tenths, *hundredths;
+  };
+  const Label labels[] = {{0, "off", "0.0", "0.00"},
+                          {5, "0.5x", "0.5", "0.05"},
+                          {15, "1.5x", "1.5", "0.15"},
+                          {100, "10.0x", "10.0", "1.00"}};
+  for (const Label& l : labels) {
+    EXPECT_EQ(multiplierLabel(l.position), l.multiplier) << l.position;
+    EXPECT_EQ(tenthsText(l.position), l.tenths) << l.position;
+    EXPECT_EQ(hundredthsText(l.position), l.hundredths) << l.position;
+  }
+  EXPECT_EQ(percentLabel(50), "50%");
+  EXPECT_EQ(degreesLabel(60), "60\xC2\xB0");
+  EXPECT_EQ(multiplierRowLabel({15, 1}), "preset");
+  EXPECT_EQ(multiplierRowLabel({0, 0}), "off");
+  EXPECT_EQ(fractionRowLabel({25, 0}), "0.25");
+  EXPECT_EQ(fractionRowLabel({25, 1}), "preset");
+}
+
+TEST(SliderTexts, DirectionChoiceAndSpread) {
+  struct Row {
+    const char* text;
+    int position, spread;
+  };
+  const Row rows[] = {
+      {"", 0, 60},        {"  ", 0, 60},       {",90", 0, 60},     {"271,30", 10, 30},
+      {"90,400", 9, 360}, {"90", 2, 0},        {"270,60", 1, 60},  {" 45.4 , 10 ", 8, 10},
+      {"360,10", 10, 10}, {"0,359", 9, 359},   {"-90,20", 10, 20}, {"abc,20", 4, 20},
+      {"180,-5", 3, 0},   {"225,358", 5, 358}, {"315,x", 6, 0},    {"135,45,9", 7, 45},
+  };
+  for (const Row& row : rows) {
+    int spread = -1;
+    EXPECT_EQ(directionChoiceFromText(row.text, spread), row.position) << row.text;
+    EXPECT_EQ(spread, row.spread) << row.text;
+  }
+}
+
+TEST(SliderTexts, TaperEdgeZOrderAndTwinklePresets) {
+  struct Row {
+    const char* text;
+    int edge;
+  };
+  const Row edges[] = {{"", 0},  {"top", 0},      {"Bottom", 1}, {" 1 ", 1}, {"LEFT", 2},
+                       {"2", 2}, {"right ", 3},   {"3", 3},      {"4", 0},   {"middle", 0}};
+  for (const Row& row : edges) EXPECT_EQ(taperEdgeChoiceFromText(row.text), row.edge) << row.text;
+
+  EXPECT_EQ(zOrderChoiceFromText(" Behind "), 1);
+  EXPECT_EQ(zOrderChoiceFromText("back"), 0);
+  EXPECT_EQ(zOrderChoiceFromText(""), 0);
+
+  for (int id = 0; id < PresetCount; ++id) {
+    const std::string name = PresetDisplayName(id);
+    const bool twinkles = id == PresetStars || id == PresetGlow || id == PresetLightBeams ||
+                          id == PresetGodRays || id == PresetLaser || id == PresetAurora ||
+                          id == PresetShimmer;
+    EXPECT_EQ(isTwinklePreset(name), twinkles ? 1 : 0) << name;
+  }
+  EXPECT_EQ(isTwinklePreset(" stars "), 1);
+  EXPECT_EQ(isTwinklePreset("AuroraBorealis"), 0);
+}
+
+// --- PlayAdvanced opening and the options text written by OK ---------------------------------
+
+TEST(AdvancedOptions, OpeningThenOkWritesTheComposedText) {
+  struct Row {
+    const char* options;
+    const char* written;  // composeOptions with the z-order, as OK writes slot 3
+  };
+  const Row rows[] = {
+      {"", ""},
+      {"foo=1;colorMid=1,2,3;orientation=horizontal;spawnRate=10", ""},
+      {"emitArea=0.5,1.0,1.0,0.05", "emitArea=0.5,1.0,1.0,0.05"},
+      {"emitArea=0.5,1,1,0.05", "emitArea=0.5,1,1,0.05"},
+      {"direction=271,30", "direction=271,30"},
+      {"direction=90,400", "direction=0,360"},
+      {"direction=90", "direction=90,0"},
+      {"direction=,90", ""},
+      {"mode=burst:200", "mode=Burst:200"},
+      {"mode=burst", "mode=burst"},
+      {"mode= Continuous ", "mode=Continuous"},
+      {"speed=0", "speed=0.0"},
+      {"speed=-2", "speed=0.0"},
+      {"speed=8", "speed=5.0"},
+      {"density=12", "density=10.0"},
+      {"life=1.25;twinkle=0.5;density=2.5;size=abc", "size=0.0;life=1.3;density=2.5;twinkle=0.5"},
+      {"opacity=1", ""},
+      {"opacity=1.5", ""},
+      {"opacity=0.8", "opacity=0.80"},
+      {"opacity=-1", "opacity=0.00"},
+      {"feather=0.333", "feather=0.33"},
+      {"feather=0.9", "feather=0.50"},
+      {"taper=0.5;taperEdge=left", "taper=0.50;taperEdge=Left"},
+      {"taperEdge=right", ""},
+      {"taper=0.2;taperEdge=top", "taper=0.20"},
+      {"shape=hexagon;zOrder=back;taperEdge=4;taper=0.2", "taper=0.20"},
+      {"shape=RECT;sprite= C:\\a b.png ", "shape=Rectangle;sprite=C:\\a b.png"},
+      {"colorStart= 255,80,0 ;colorEnd=bogus", "colorStart=255,80,0;colorEnd=bogus"},
+      {"COLORSTART=1,2,3;colorstart=4,5,6", "colorStart=1,2,3"},
+      {"colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=behind",
+       "colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=Behind"},
+      {"opacity=0.8;zOrder=Behind;mode=Burst:200;speed=1.5;direction=270,60",
+       "direction=270,60;speed=1.5;mode=Burst:200;zOrder=Behind;opacity=0.80"},
+  };
+  for (const Row& row : rows) {
+    const AdvancedDialogState s = openAdvanced(row.options);
+    EXPECT_EQ(composeOptions(s, 1), row.written) << row.options;
+  }
+}
+
+TEST(AdvancedOptions, TheListsAndRowsShownWhenOpening) {
+  AdvancedDialogState s = openAdvanced("");
+  EXPECT_EQ(s.presetText, "Sparkle");
+  EXPECT_EQ(s.presetIndex, PresetSparkle);
+  EXPECT_EQ(s.intensity, 50);
+  EXPECT_EQ(s.area, 0);
+  EXPECT_EQ(s.direction, 0);
+  EXPECT_EQ(s.spread, 60);
+  for (const PresetSlider& m : s.multiplier) EXPECT_EQ(multiplierRowLabel(m), "preset");
+  for (const PresetSlider& m : s.multiplier) EXPECT_EQ(m.position, 10);
+  for (const PresetSlider& f : s.fraction) EXPECT_EQ(f.position, 0);
+  for (const PresetSlider& f : s.fraction) EXPECT_EQ(f.presetChecked, 1);
+  EXPECT_EQ(s.opacity, 100);
+  EXPECT_EQ(s.zOrder, 0);
+
+  s = openAdvanced("emitArea=0.5,1,1,0.05;direction=271,30;mode=burst;speed=0;feather=0.333;"
+                   "taper=0.5;taperEdge=left;shape=sprite;zOrder=behind;opacity=0.25",
+                   "glow ", "250");
+  EXPECT_EQ(s.presetIndex, PresetGlow);
+  EXPECT_EQ(s.intensity, 100);
+  EXPECT_EQ(s.area, AreaPositionCustom);
+  EXPECT_EQ(s.customArea, "0.5,1,1,0.05");
+  EXPECT_EQ(s.direction, DirectionPositionCustom);
+  EXPECT_EQ(s.customDirection, "271,30");
+  EXPECT_EQ(s.spread, 30);
+  EXPECT_EQ(s.mode, ModePositionCustom);
+  EXPECT_EQ(s.customMode, "burst");
+  EXPECT_EQ(s.multiplier[RowSpeed].presetChecked, 0);
+  EXPECT_EQ(multiplierRowLabel(s.multiplier[RowSpeed]), "off");
+  EXPECT_EQ(fractionRowLabel(s.fraction[RowFeather]), "0.33");
+  EXPECT_EQ(fractionRowLabel(s.fraction[RowTaper]), "0.50");
+  EXPECT_EQ(s.taperEdge, 2);
+  EXPECT_EQ(s.shape, ShapePositionSprite);
+  EXPECT_EQ(s.zOrder, 1);
+  EXPECT_EQ(s.opacity, 25);
+
+  // The slider moved while the custom direction is selected does not change what is written.
+  s.spread = 200;
+  EXPECT_EQ(composeOptions(s, 0),
+            "emitArea=0.5,1,1,0.05;direction=271,30;speed=0.0;feather=0.33;taper=0.50;"
+            "taperEdge=Left;shape=Sprite;mode=burst;opacity=0.25");
+}
+
+TEST(AdvancedOptions, ZOrderOnlyWithTheZOrderKey) {
+  const AdvancedDialogState s = openAdvanced("zOrder=behind;opacity=0.5;mode=burst:50");
+  EXPECT_EQ(composeOptions(s, 1), "mode=Burst:50;zOrder=Behind;opacity=0.50");
+  EXPECT_EQ(composeOptions(s, 0), "mode=Burst:50;opacity=0.50");
+}
+
+TEST(AdvancedOptions, CheckingAPresetBoxDropsItsKey) {
+  AdvancedDialogState s = openAdvanced("taper=0.5;taperEdge=left;speed=2;feather=0.1");
+  EXPECT_EQ(composeOptions(s, 1), "speed=2.0;feather=0.10;taper=0.50;taperEdge=Left");
+  s.fraction[RowTaper].presetChecked = 1;
+  s.multiplier[RowSpeed].presetChecked = 1;
+  EXPECT_EQ(composeOptions(s, 1), "feather=0.10");
+  // Unchecking a box writes the slider as it stands.
+  s.multiplier[RowDensity].presetChecked = 0;
+  s.multiplier[RowDensity].position = 0;
+  EXPECT_EQ(composeOptions(s, 1), "density=0.0;feather=0.10");
+}
+
+TEST(AdvancedOptions, BackToPresetDefaultsKeepsRectanglePresetZOrderAndCustomTexts) {
+  AdvancedDialogState s = openAdvanced(
+      "colorStart=1,2,3;colorEnd=4,5,6;emitArea=0.1,0.1,1,1;direction=10,20;speed=2;size=3;"
+      "life=0.5;density=4;twinkle=2;feather=0.2;taper=0.3;taperEdge=right;mode=burst:7;"
+      "shape=star;sprite=a.png;zOrder=behind;opacity=0.3",
+      "Stars", "90");
+  ASSERT_EQ(s.area, AreaPositionCustom);
+  backToPresetDefaults(s);
+  EXPECT_EQ(s.rectangle, "Rect1");
+  EXPECT_EQ(s.presetIndex, PresetStars);
+  EXPECT_EQ(s.intensity, 50);
+  EXPECT_EQ(s.spread, 60);
+  EXPECT_EQ(s.taperEdge, 0);
+  for (const PresetSlider& m : s.multiplier) {
+    EXPECT_EQ(m.position, 10);
+    EXPECT_EQ(m.presetChecked, 1);
+  }
+  for (const PresetSlider& f : s.fraction) {
+    EXPECT_EQ(f.position, 0);
+    EXPECT_EQ(f.presetChecked, 1);
+  }
+  EXPECT_EQ(composeOptions(s, 1), "zOrder=Behind");
+  EXPECT_EQ(composeOptions(s, 0), "");
+  // The custom entries stay in their lists and can be chosen again.
+  EXPECT_EQ(s.customArea, "0.1,0.1,1,1");
+  EXPECT_EQ(s.customDirection, "10,20");
+  EXPECT_EQ(s.customMode, "burst:7");
+  s.mode = ModePositionCustom;
+  EXPECT_EQ(composeOptions(s, 0), "mode=burst:7");
+}
