@@ -10,16 +10,16 @@
 #include "config/options.h"
 
 const PresetSliderRow MultiplierRows[MultiplierRowCount] = {
-    {"speed", "Speed:", 50},
-    {"size", "Size:", 50},
-    {"life", "Lifetime:", 50},
-    {"density", "Density:", 100},
-    {"twinkle", "Twinkle:", 50},
+    {"speed", 50},
+    {"size", 50},
+    {"life", 50},
+    {"density", 100},
+    {"twinkle", 50},
 };
 
 const PresetSliderRow FractionRows[FractionRowCount] = {
-    {"feather", "Feather:", 50},
-    {"taper", "Taper:", 100},
+    {"feather", 50},
+    {"taper", 100},
 };
 
 static const char* const TwinklePresetNames[] = {

@@ -71,11 +71,10 @@ struct AdvancedDialogState {
   int zOrder;                   // 0 "Front (default)", 1 "Behind"
 };
 
-// One slider row with a "Preset" box: its option key, label and range.
+// One slider row with a "Preset" box: its option key and range.
 struct PresetSliderRow {
-  const char* key;    // option key it writes
-  const char* label;  // row label in the dialog
-  int maxPosition;    // slider range is 0..maxPosition
+  const char* key;   // option key it writes
+  int maxPosition;   // slider range is 0..maxPosition
 };
 extern const PresetSliderRow MultiplierRows[MultiplierRowCount];
 extern const PresetSliderRow FractionRows[FractionRowCount];

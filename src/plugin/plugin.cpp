@@ -9,6 +9,7 @@
 
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
+#include "editor/editors.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
@@ -57,11 +58,16 @@ int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
 
 int32_t __stdcall nbExecAction(int32_t action, char** params) { return runAction(action, params); }
 
-// Action 4 has no parameters and no dialog; the editors of actions 1-3 open here once they
-// exist. Nothing touches the host's array.
+// The editor of the action, run to its end on the host's thread; action 4 has no parameters
+// and no dialog. The shared timer is left alone: effects on the page keep playing meanwhile.
 int32_t __stdcall nbEditAction(int32_t action, char** params) {
-  (void)params;
-  return action == 4 ? 1 : 0;
+  switch (action) {
+    case 1: return runPlayEditor(params);
+    case 2: return runStopEditor(params);
+    case 3: return runAdvancedEditor(params);
+    case 4: return 1;
+    default: return 0;
+  }
 }
 
 // Host notifications: play on/off, stop all, re-fit after a page resize, hide and show.

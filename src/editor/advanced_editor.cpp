@@ -1,0 +1,485 @@
+// The PlayAdvanced action's editor: the options text turned into colour pickers, choice lists
+// and sliders, each of which can be left at the preset's own value, with the live preview on
+// advancedPreviewEmitter following every change but the Z-Order. Owns the AdvancedEditor record:
+// the open dialog, the dialog state the controls stand for (editor/editor_state.h), the swatch
+// and pane paint, the preview flags and frame clock, and the host's array while open.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "config/emitter_config.h"
+#include "config/options.h"
+#include "config/sprite.h"
+#include "editor/dialog_win32.h"
+#include "editor/editor_state.h"
+#include "editor/editors.h"
+#include "editor/preview.h"
+#include "plugin/host_api.h"
+#include "plugin/host_text.h"
+
+// --- Layout --------------------------------------------------------------------------------
+// The left column is 21 rows 32 pixels apart; each kind of row places its controls the same way.
+
+enum AdvancedRowKind { RowRectangle, RowList, RowSlider, RowBoxSlider, RowColor, RowSpriteFile };
+
+struct AdvancedRow {
+  const wchar_t* label;
+  AdvancedRowKind kind;
+  int id;     // the row's main control; for RowBoxSlider the box row r, for RowColor the row c
+  int width;  // pixels at 96 dpi of an edit or list
+};
+
+static const AdvancedRow AdvancedRows[] = {
+    {L"Rectangle:", RowRectangle, AdvRectangle, 200},
+    {L"Preset:", RowList, AdvPreset, 295},
+    {L"Intensity:", RowSlider, AdvIntensity, 180},
+    {L"Color Start:", RowColor, 0, 0},
+    {L"Color End:", RowColor, 1, 0},
+    {L"Emit Area:", RowList, AdvArea, 220},
+    {L"Direction:", RowList, AdvDirection, 220},
+    {L"Spread:", RowSlider, AdvSpread, 180},
+    {L"Speed:", RowBoxSlider, 0, 130},
+    {L"Size:", RowBoxSlider, 1, 130},
+    {L"Lifetime:", RowBoxSlider, 2, 130},
+    {L"Density:", RowBoxSlider, 3, 130},
+    {L"Twinkle:", RowBoxSlider, 4, 130},
+    {L"Opacity:", RowSlider, AdvOpacity, 180},
+    {L"Feather:", RowBoxSlider, 5, 130},
+    {L"Taper:", RowBoxSlider, 6, 130},
+    {L"Taper Edge:", RowList, AdvTaperEdge, 220},
+    {L"Mode:", RowList, AdvMode, 220},
+    {L"Shape:", RowList, AdvShape, 220},
+    {L"Sprite File:", RowSpriteFile, AdvSprite, 220},
+    {L"Z-Order:", RowList, AdvZOrder, 130},
+};
+constexpr int AdvancedRowCount = sizeof AdvancedRows / sizeof AdvancedRows[0];
+
+static const wchar_t AdvancedHelpText[] =
+    L"All fields except Z-Order update the preview live. Sliders at the leftmost position "
+    L"(labelled 'use preset') leave that dimension untouched. Opacity 100% = preset's natural "
+    L"alpha; lower values dim the whole effect.";
+
+static const ControlSpec RightColumn[] = {
+    {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
+    {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
+    {NoControlId, CtlLabel, 415, 264, 290, 95, AdvancedHelpText},
+    {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
+    {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
+    {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
+};
+
+static int rowY(int k) { return 12 + 32 * k; }
+
+static void buildLayout(std::vector<ControlSpec>& out) {
+  for (int k = 0; k < AdvancedRowCount; ++k) {
+    const AdvancedRow& row = AdvancedRows[k];
+    const int y = rowY(k);
+    out.push_back({NoControlId, CtlLabel, 10, y + 2, 90, 20, row.label});
+    switch (row.kind) {
+      case RowRectangle:
+        out.push_back({row.id, CtlEdit, 105, y, row.width, 22, nullptr});
+        out.push_back({AdvSelect, CtlButton, 310, y, 75, 22, L"Select..."});
+        break;
+      case RowList:
+        out.push_back({row.id, CtlList, 105, y, row.width, 22, nullptr});
+        break;
+      case RowSlider:
+        out.push_back({row.id, CtlSlider, 105, y - 2, row.width, 24, nullptr});
+        out.push_back({row.id + 1, CtlLabel, 290, y + 2, 50, 20, nullptr});  // its value label
+        break;
+      case RowBoxSlider:
+        out.push_back({AdvBoxSlider + row.id, CtlSlider, 105, y - 2, row.width, 24, nullptr});
+        out.push_back({AdvBoxValue + row.id, CtlLabel, 240, y + 2, 50, 20, nullptr});
+        out.push_back({AdvBox + row.id, CtlCheck, 295, y + 2, 80, 20, L"Preset"});
+        break;
+      case RowColor:
+        out.push_back({AdvColorSwatch + row.id, CtlCanvas, 105, y + 1, 50, 22, nullptr});
+        out.push_back({AdvColorPick + row.id, CtlButton, 160, y, 60, 22, L"Pick..."});
+        out.push_back({AdvColorClear + row.id, CtlButton, 225, y, 60, 22, L"Clear"});
+        out.push_back({AdvColorLabel + row.id, CtlLabel, 290, y + 2, 145, 20, nullptr});
+        break;
+      case RowSpriteFile:
+        out.push_back({row.id, CtlEdit, 105, y, row.width, 22, nullptr});
+        out.push_back({AdvBrowse, CtlButton, 330, y, 70, 22, L"Browse..."});
+        break;
+    }
+  }
+  for (const ControlSpec& c : RightColumn) out.push_back(c);
+}
+
+// The fixed entries of the lists (the preset and shape lists come from the config vocabulary).
+struct ListEntries {
+  int id;
+  std::vector<const wchar_t*> entries;
+};
+
+static const ListEntries FixedLists[] = {
+    {AdvArea, {L"Use Preset", L"Full Area", L"Center Point", L"Top Edge", L"Top Half", L"Bottom Edge",
+               L"Bottom Half", L"Left Edge", L"Right Edge", L"Left Half", L"Right Half"}},
+    {AdvDirection, {L"Use Preset", L"Up", L"Down", L"Left", L"Right", L"Up-Left", L"Up-Right",
+                    L"Down-Left", L"Down-Right", L"Omnidirectional"}},
+    {AdvTaperEdge, {L"Top (narrow at top)", L"Bottom (narrow at bottom)", L"Left (narrow at left)",
+                    L"Right (narrow at right)"}},
+    {AdvMode, {L"Use Preset", L"Continuous", L"Burst (50)", L"Burst (100)", L"Burst (200)",
+               L"Burst (500)", L"Burst (1000)"}},
+    {AdvZOrder, {L"Front (default)", L"Behind"}},
+};
+
+// --- State ---------------------------------------------------------------------------------
+
+struct AdvancedEditor {
+  EditorDialog dialog;
+  AdvancedDialogState state;     // what the controls stand for, with the texts no control holds
+  CanvasPaint swatch[2];         // colour start, colour end
+  CanvasPaint pane;              // black until the first preview frame
+  int previewDirty;              // 1: the preview config is rebuilt after this pass
+  int previewRestart;            // 1: with its particles discarded first
+  uint32_t frameClockMs;         // GetTickCount of the last preview frame
+  char** params;                 // the host's parameter array while the dialog is open
+  int open;                      // 1 while the dialog runs (a second opening is refused)
+};
+
+static AdvancedEditor adv = {};
+
+static PresetSlider& boxRowState(AdvancedDialogState& s, int r) {
+  return r < AdvFirstFractionRow ? s.multiplier[r] : s.fraction[r - AdvFirstFractionRow];
+}
+
+static const PresetSlider& boxRowState(const AdvancedDialogState& s, int r) {
+  return r < AdvFirstFractionRow ? s.multiplier[r] : s.fraction[r - AdvFirstFractionRow];
+}
+
+static int boxRowMax(int r) {
+  return r < AdvFirstFractionRow ? MultiplierRows[r].maxPosition
+                                 : FractionRows[r - AdvFirstFractionRow].maxPosition;
+}
+
+static std::string boxRowLabel(int r, const PresetSlider& p) {
+  return r < AdvFirstFractionRow ? multiplierRowLabel(p) : fractionRowLabel(p);
+}
+
+// Every control into the state record; the colour and custom texts are the record's own.
+static void readControls(AdvancedDialogState& s) {
+  const EditorDialog& d = adv.dialog;
+  s.rectangle = wideToUtf8(controlText(d, AdvRectangle));
+  s.presetIndex = listSelection(d, AdvPreset);
+  s.intensity = sliderPosition(d, AdvIntensity);
+  s.area = listSelection(d, AdvArea);
+  s.direction = listSelection(d, AdvDirection);
+  s.spread = sliderPosition(d, AdvSpread);
+  for (int r = 0; r < AdvBoxRowCount; ++r) {
+    PresetSlider& p = boxRowState(s, r);
+    p.position = sliderPosition(d, AdvBoxSlider + r);
+    p.presetChecked = isChecked(d, AdvBox + r);
+  }
+  s.taperEdge = listSelection(d, AdvTaperEdge);
+  s.opacity = sliderPosition(d, AdvOpacity);
+  s.mode = listSelection(d, AdvMode);
+  s.shape = listSelection(d, AdvShape);
+  s.sprite = wideToUtf8(controlText(d, AdvSprite));
+  s.zOrder = listSelection(d, AdvZOrder);
+}
+
+static void showColorRow(int c) {
+  const std::string& text = c == 0 ? adv.state.colorStart : adv.state.colorEnd;
+  int32_t r = 0, g = 0, b = 0;
+  CanvasPaint& p = adv.swatch[c];
+  if (ParseColorText(text, r, g, b)) {
+    p.hatched = 0;
+    p.color = RGB(r, g, b);
+    setControlText(adv.dialog, AdvColorLabel + c,
+                   utf8ToWide("RGB " + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b)));
+  } else {
+    p.hatched = 1;
+    setControlText(adv.dialog, AdvColorLabel + c, L"(preset default)");
+  }
+  repaintCanvas(adv.dialog, AdvColorSwatch + c);
+}
+
+static void showBoxRow(int r) {
+  const PresetSlider& p = boxRowState(adv.state, r);
+  setEnabled(adv.dialog, AdvBoxSlider + r, !p.presetChecked);
+  setControlText(adv.dialog, AdvBoxValue + r, utf8ToWide(boxRowLabel(r, p)));
+}
+
+static void showSpreadEnabled(int direction) {
+  setEnabled(adv.dialog, AdvSpread, direction != 0 && direction != DirectionPositionOmni);
+}
+
+// Only the presets with a flicker can have it sped up: elsewhere the row is disabled.
+static void applyTwinkleRule(int twinkle) {
+  const int box = AdvBox + RowTwinkle, slider = AdvBoxSlider + RowTwinkle;
+  setEnabled(adv.dialog, box, twinkle);
+  setEnabled(adv.dialog, slider, twinkle && !isChecked(adv.dialog, box));
+}
+
+// The rows that "back to preset defaults" resets, from the state record.
+static void showRows(const AdvancedDialogState& s) {
+  const EditorDialog& d = adv.dialog;
+  setSliderPosition(d, AdvIntensity, s.intensity);
+  setControlText(d, AdvIntensityValue, utf8ToWide(percentLabel(s.intensity)));
+  showColorRow(0);
+  showColorRow(1);
+  setListSelection(d, AdvArea, s.area);
+  setListSelection(d, AdvDirection, s.direction);
+  setSliderPosition(d, AdvSpread, s.spread);
+  setControlText(d, AdvSpreadValue, utf8ToWide(degreesLabel(s.spread)));
+  showSpreadEnabled(s.direction);
+  for (int r = 0; r < AdvBoxRowCount; ++r) {
+    const PresetSlider& p = boxRowState(s, r);
+    setSliderPosition(d, AdvBoxSlider + r, p.position);
+    setChecked(d, AdvBox + r, p.presetChecked);
+    showBoxRow(r);
+  }
+  setListSelection(d, AdvTaperEdge, s.taperEdge);
+  setSliderPosition(d, AdvOpacity, s.opacity);
+  setControlText(d, AdvOpacityValue, utf8ToWide(percentLabel(s.opacity)));
+  setListSelection(d, AdvMode, s.mode);
+  setListSelection(d, AdvShape, s.shape);
+  setControlText(d, AdvSprite, utf8ToWide(s.sprite));
+}
+
+static void showOpeningState(const AdvancedDialogState& s) {
+  const EditorDialog& d = adv.dialog;
+  setControlText(d, AdvRectangle, utf8ToWide(s.rectangle));
+  for (int id = 0; id < PresetCount; ++id) addListEntry(d, AdvPreset, utf8ToWide(PresetDisplayName(id)));
+  setListSelection(d, AdvPreset, s.presetIndex);
+  for (const ListEntries& list : FixedLists)
+    for (const wchar_t* entry : list.entries) addListEntry(d, list.id, entry);
+  addListEntry(d, AdvShape, L"Use Preset");
+  for (int i = 1; i <= 10; ++i) addListEntry(d, AdvShape, utf8ToWide(ShapeChoiceName(i)));
+  if (s.area == AreaPositionCustom) addListEntry(d, AdvArea, utf8ToWide("(custom: " + s.customArea + ")"));
+  if (s.direction == DirectionPositionCustom)
+    addListEntry(d, AdvDirection, utf8ToWide("(custom: " + s.customDirection + ")"));
+  if (s.mode == ModePositionCustom) addListEntry(d, AdvMode, utf8ToWide("(custom: " + s.customMode + ")"));
+  setListSelection(d, AdvZOrder, s.zOrder);
+
+  setSliderRange(d, AdvIntensity, 100);
+  setSliderRange(d, AdvSpread, 360);
+  setSliderRange(d, AdvOpacity, 100);
+  for (int r = 0; r < AdvBoxRowCount; ++r) setSliderRange(d, AdvBoxSlider + r, boxRowMax(r));
+  for (int c = 0; c < 2; ++c) {
+    adv.swatch[c] = {1, RGB(0, 0, 0), 0, nullptr};
+    setCanvasPaint(d, AdvColorSwatch + c, &adv.swatch[c]);
+  }
+  adv.pane = {0, RGB(0, 0, 0), 1, nullptr};
+  setCanvasPaint(d, AdvPane, &adv.pane);
+  showRows(s);
+  applyTwinkleRule(isTwinklePreset(s.presetText));
+}
+
+static std::string selectedPresetName() {
+  return PresetDisplayName(listSelection(adv.dialog, AdvPreset));
+}
+
+// --- Events --------------------------------------------------------------------------------
+
+static void markDirty() { adv.previewDirty = 1; }
+static void markRestart() { adv.previewDirty = adv.previewRestart = 1; }
+
+static void backToDefaults() {
+  readControls(adv.state);
+  backToPresetDefaults(adv.state);
+  showRows(adv.state);
+}
+
+static void onClose(int) { adv.dialog.done = 1; }
+
+static void onTimer(int) {
+  previewStep(advancedPreviewEmitter, control(adv.dialog, AdvPane), adv.frameClockMs);
+  adv.pane.frame = &advancedPreviewEmitter;
+}
+
+static void onSelect(int) {
+  const std::wstring name = pickObject(controlText(adv.dialog, AdvRectangle));
+  if (!name.empty()) setControlText(adv.dialog, AdvRectangle, name);
+}
+
+static void onPreset(int) {
+  backToDefaults();
+  FreeSprite(advancedPreviewEmitter);
+  applyTwinkleRule(isTwinklePreset(selectedPresetName()));
+  markRestart();
+}
+
+static void onMode(int) { markRestart(); }
+
+static void onIntensity(int) {
+  setControlText(adv.dialog, AdvIntensityValue,
+                 utf8ToWide(percentLabel(sliderPosition(adv.dialog, AdvIntensity))));
+  markDirty();
+}
+
+static void onDirection(int) {
+  showSpreadEnabled(listSelection(adv.dialog, AdvDirection));
+  markDirty();
+}
+
+static void onSpread(int) {
+  setControlText(adv.dialog, AdvSpreadValue, utf8ToWide(degreesLabel(sliderPosition(adv.dialog, AdvSpread))));
+  markDirty();
+}
+
+static void onOpacity(int) {
+  setControlText(adv.dialog, AdvOpacityValue, utf8ToWide(percentLabel(sliderPosition(adv.dialog, AdvOpacity))));
+  markDirty();
+}
+
+static void onBoxSlider(int id) {
+  const int r = id - AdvBoxSlider;
+  PresetSlider& p = boxRowState(adv.state, r);
+  p.position = sliderPosition(adv.dialog, id);
+  p.presetChecked = isChecked(adv.dialog, AdvBox + r);
+  setControlText(adv.dialog, AdvBoxValue + r, utf8ToWide(boxRowLabel(r, p)));
+  markDirty();
+}
+
+static void onBox(int id) {
+  const int r = id - AdvBox;
+  PresetSlider& p = boxRowState(adv.state, r);
+  p.position = sliderPosition(adv.dialog, AdvBoxSlider + r);
+  p.presetChecked = isChecked(adv.dialog, id);
+  showBoxRow(r);
+  markDirty();
+}
+
+static void onColorPick(int id) {
+  const int c = id - AdvColorPick;
+  std::string& text = c == 0 ? adv.state.colorStart : adv.state.colorEnd;
+  int32_t r = 255, g = 255, b = 255;
+  if (!ParseColorText(text, r, g, b)) r = g = b = 255;
+  int cr = r, cg = g, cb = b;
+  if (!chooseColor(adv.dialog.window, cr, cg, cb)) return;
+  text = std::to_string(cr) + "," + std::to_string(cg) + "," + std::to_string(cb);
+  showColorRow(c);
+  markDirty();
+}
+
+static void onColorClear(int id) {
+  const int c = id - AdvColorClear;
+  (c == 0 ? adv.state.colorStart : adv.state.colorEnd).clear();
+  showColorRow(c);
+  markDirty();
+}
+
+static void onShape(int) {
+  const int sprite = listSelection(adv.dialog, AdvShape) == ShapePositionSprite;
+  if (sprite && trimSpaces(wideToUtf8(controlText(adv.dialog, AdvSprite))).empty()) {
+    const std::wstring path = chooseSpriteFile(adv.dialog.window, std::wstring());
+    if (!path.empty()) {
+      setControlText(adv.dialog, AdvSprite, path);
+      markRestart();
+    }
+  }
+  if (sprite) markRestart();
+  markDirty();
+}
+
+static void onBrowse(int) {
+  const std::wstring current = utf8ToWide(trimSpaces(wideToUtf8(controlText(adv.dialog, AdvSprite))));
+  const std::wstring path = chooseSpriteFile(adv.dialog.window, current);
+  if (path.empty()) return;
+  setControlText(adv.dialog, AdvSprite, path);
+  if (listSelection(adv.dialog, AdvShape) != ShapePositionSprite)
+    setListSelection(adv.dialog, AdvShape, ShapePositionSprite);
+  markRestart();
+}
+
+static void onReset(int) {
+  clearPreviewParticles(advancedPreviewEmitter);
+  FreeSprite(advancedPreviewEmitter);
+  backToDefaults();
+  applyTwinkleRule(isTwinklePreset(selectedPresetName()));
+  markDirty();
+}
+
+static void onOk(int) {
+  readControls(adv.state);
+  writeParam(adv.params, 0, utf8ToWide(trimSpaces(adv.state.rectangle)));
+  writeParam(adv.params, 1, utf8ToWide(PresetDisplayName(adv.state.presetIndex)));
+  writeParam(adv.params, 2, std::to_wstring(adv.state.intensity));
+  writeParam(adv.params, 3, utf8ToWide(composeOptions(adv.state, 1)));
+  adv.dialog.result = 1;
+  adv.dialog.done = 1;
+}
+
+// The Z-Order list has no entry: the preview does not show the window order.
+static const EditorHandler AdvancedHandlers[] = {
+    {EventClose, onClose},
+    {EventTimer, onTimer},
+    {AdvSelect, onSelect},
+    {AdvPreset, onPreset},
+    {AdvMode, onMode},
+    {AdvIntensity, onIntensity},
+    {AdvArea, [](int) { markDirty(); }},
+    {AdvDirection, onDirection},
+    {AdvSpread, onSpread},
+    {AdvOpacity, onOpacity},
+    {AdvTaperEdge, [](int) { markDirty(); }},
+    {AdvSprite, [](int) { markDirty(); }},
+    {AdvBoxSlider + 0, onBoxSlider}, {AdvBoxSlider + 1, onBoxSlider}, {AdvBoxSlider + 2, onBoxSlider},
+    {AdvBoxSlider + 3, onBoxSlider}, {AdvBoxSlider + 4, onBoxSlider}, {AdvBoxSlider + 5, onBoxSlider},
+    {AdvBoxSlider + 6, onBoxSlider},
+    {AdvBox + 0, onBox}, {AdvBox + 1, onBox}, {AdvBox + 2, onBox}, {AdvBox + 3, onBox},
+    {AdvBox + 4, onBox}, {AdvBox + 5, onBox}, {AdvBox + 6, onBox},
+    {AdvColorPick + 0, onColorPick}, {AdvColorPick + 1, onColorPick},
+    {AdvColorClear + 0, onColorClear}, {AdvColorClear + 1, onColorClear},
+    {AdvShape, onShape},
+    {AdvBrowse, onBrowse},
+    {AdvReset, onReset},
+    {EditorOk, onOk},
+    {EditorCancel, onClose},
+};
+
+// After every pass: the preview follows the controls, without the z-order.
+static void rebuildIfDirty() {
+  if (!adv.previewDirty) return;
+  adv.previewDirty = 0;
+  readControls(adv.state);
+  rebuildPreview(advancedPreviewEmitter, adv.previewRestart, PresetDisplayName(adv.state.presetIndex),
+                 adv.state.intensity, composeOptions(adv.state, 0));
+  adv.previewRestart = 0;
+}
+
+int32_t runAdvancedEditor(char** params) {
+  if (adv.open) return 0;
+  std::string slots[4];
+  for (int i = 0; i < 4; ++i) slots[i] = wideToUtf8(readParam(params, i));
+  adv.state = AdvancedDialogState();
+  readAdvancedOpening(slots, adv.state);
+
+  static std::vector<ControlSpec> layout;
+  if (layout.empty()) buildLayout(layout);
+  if (!openEditorWindow(adv.dialog, L"Lumivex - PlayAdvanced", 720, 708, layout.data(),
+                        static_cast<int>(layout.size())))
+    return 0;
+  adv.open = 1;
+  adv.params = params;
+  adv.dialog.handlers = AdvancedHandlers;
+  adv.dialog.handlerCount = sizeof AdvancedHandlers / sizeof AdvancedHandlers[0];
+  adv.dialog.handling = 1;  // setting the opening state is not an event of the author's
+  showOpeningState(adv.state);
+  adv.dialog.handling = 0;
+
+  Emitter& e = advancedPreviewEmitter;
+  preparePreview(e);
+  clearPreviewParticles(e);
+  e.presetText = selectedPresetName();
+  e.presetName = toLowerText(e.presetText);
+  adv.previewDirty = adv.previewRestart = 1;
+  adv.frameClockMs = GetTickCount();
+  SetTimer(adv.dialog.window, PreviewTimerId, PreviewTimerMs, nullptr);
+  rebuildIfDirty();  // the first pass builds the preview
+
+  const int32_t result = runEditorLoop(adv.dialog, rebuildIfDirty);
+
+  if (adv.dialog.window) KillTimer(adv.dialog.window, PreviewTimerId);
+  e.renderingEnabled = 0;
+  FreeSprite(e);
+  closeEditorWindow(adv.dialog);
+  adv.params = nullptr;
+  adv.open = 0;
+  return result;
+}

@@ -1,0 +1,38 @@
+// The action editors that nbEditAction opens, and the ids of their controls (the integration
+// tests find the controls by these ids). Each editor reads its action's parameter slots, runs its
+// own event loop on the host's thread, writes every slot back on OK and returns 1; Cancel, the
+// close box or a window that cannot be opened return 0 and leave the array alone. An editor
+// that is already open answers 0 at once. Windows build only.
+#pragma once
+
+#include <cstdint>
+
+int32_t runPlayEditor(char** params);
+int32_t runStopEditor(char** params);
+int32_t runAdvancedEditor(char** params);
+
+// OK and Cancel carry the dialog ids so that Enter and Escape work as usual.
+constexpr int EditorOk = 1;      // IDOK
+constexpr int EditorCancel = 2;  // IDCANCEL
+
+// Play editor ("Lumivex - Play").
+enum PlayControl {
+  PlayRectangle = 100, PlaySelect, PlayPreset, PlayIntensity, PlayIntensityValue, PlayOverride,
+  PlayRed, PlayGreen, PlayBlue, PlayPick, PlaySwatch, PlayPane,
+};
+
+// Stop editor ("Lumivex - Stop").
+enum StopControl { StopRectangle = 200, StopSelect };
+
+// PlayAdvanced editor ("Lumivex - PlayAdvanced"). The seven rows with a "Preset" box (Speed,
+// Size, Lifetime, Density, Twinkle, Feather, Taper) are AdvBoxSlider + r, AdvBoxValue + r and
+// AdvBox + r; the two colour rows (start, end) are AdvColor... + c.
+enum AdvancedControl {
+  AdvRectangle = 300, AdvSelect, AdvPreset, AdvIntensity, AdvIntensityValue,
+  AdvArea, AdvDirection, AdvSpread, AdvSpreadValue, AdvOpacity, AdvOpacityValue,
+  AdvTaperEdge, AdvMode, AdvShape, AdvSprite, AdvBrowse, AdvZOrder, AdvPane, AdvReset,
+  AdvColorSwatch = 330, AdvColorPick = 332, AdvColorClear = 334, AdvColorLabel = 336,
+  AdvBoxSlider = 340, AdvBoxValue = 350, AdvBox = 360,
+};
+constexpr int AdvBoxRowCount = 7;     // 0-4 the multiplier rows, 5-6 Feather and Taper
+constexpr int AdvFirstFractionRow = 5;
