@@ -1,0 +1,759 @@
+// The action editors of the real Lumivex.dll, opened through the host stand-in's nbEditAction:
+// window, layout and opening state, the fields set as the author sets them, OK, Cancel and the
+// close box, what lands in the host's parameter array, "Select...", the live preview, and the
+// editor entry's answers. The editor runs its own loop on this thread, so a thread timer (which
+// that loop dispatches) plays the author: it runs a script of steps against the dialog, one step
+// per tick, each step asked again on the next tick until it says it is done. Every wait is a
+// poll with a generous deadline, never a timed assumption.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/editors.h"
+#include "host/host.h"
+
+namespace {
+
+std::wstring besideThisProgram(const wchar_t* file) {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n);
+  size_t slash = dir.find_last_of(L"\\/");
+  return dir.substr(0, slash + 1) + file;
+}
+
+HostStandIn& host() {
+  static HostStandIn* h = nullptr;
+  if (!h) {
+    h = new HostStandIn();
+    hostCreatePage(*h, 400, 300);
+    hostAddObject(*h, "Rect1", 10, 10, 120, 80);
+    hostAddObject(*h, "Big", 150, 10, 200, 150);
+    hostLoad(*h, besideThisProgram(L"Lumivex.dll").c_str());
+    hostRegister(*h);
+  }
+  hostMakeCurrent(*h);
+  return *h;
+}
+
+const wchar_t* const PlayTitle = L"Lumivex - Play";
+const wchar_t* const StopTitle = L"Lumivex - Stop";
+const wchar_t* const AdvancedTitle = L"Lumivex - PlayAdvanced";
+constexpr DWORD DeadlineMs = 30000;  // a script that has not finished by then cancels the editor
+
+// The host's parameter array: four texts the test owns, and what the editor left in the slots.
+struct Slots {
+  std::string text[4];
+  char* slot[4];
+};
+
+Slots slots(std::vector<std::string> texts) {
+  Slots s;
+  texts.resize(4);
+  for (int i = 0; i < 4; ++i) s.text[i] = texts[i];
+  for (int i = 0; i < 4; ++i) s.slot[i] = &s.text[i][0];
+  return s;
+}
+
+std::string slotText(const Slots& s, int i) { return s.slot[i] ? s.slot[i] : "(null)"; }
+int untouched(const Slots& s) {
+  for (int i = 0; i < 4; ++i)
+    if (s.slot[i] != &s.text[i][0] || s.text[i] != s.slot[i]) return 0;
+  return 1;
+}
+
+// --- The author: a script run by a thread timer ---------------------------------------------
+
+typedef std::function<int(HWND dialog)> Step;  // 1: done, go on; 0: ask again next tick
+
+struct Script {
+  const wchar_t* title;
+  std::vector<Step> steps;
+  size_t next;
+  HWND dialog;
+  HWND ownerSeen;  // the dialog's owner when it was found
+  DWORD start;
+  int timedOut;
+  int busy;
+};
+
+Script* script = nullptr;
+
+void CALLBACK runScript(HWND, UINT, UINT_PTR, DWORD) {
+  Script* s = script;
+  if (!s || s->busy) return;
+  if (GetTickCount() - s->start > DeadlineMs) {
+    s->timedOut = 1;
+    if (s->dialog && IsWindow(s->dialog)) PostMessageW(s->dialog, WM_CLOSE, 0, 0);
+    return;
+  }
+  if (!s->dialog) {
+    s->dialog = FindWindowW(L"LumivexEditor", s->title);
+    if (!s->dialog) return;
+    s->ownerSeen = GetWindow(s->dialog, GW_OWNER);
+  }
+  if (s->next >= s->steps.size() || !IsWindow(s->dialog)) return;
+  s->busy = 1;
+  if (s->steps[s->next](s->dialog)) s->next++;
+  s->busy = 0;
+}
+
+// Opens the editor of action with the slots and plays the script against it.
+int32_t edit(int32_t action, Slots& sl, const wchar_t* title, std::vector<Step> steps,
+             Script* out = nullptr) {
+  HostStandIn& h = host();
+  Script s = {title, std::move(steps), 0, nullptr, nullptr, GetTickCount(), 0, 0};
+  script = &s;
+  UINT_PTR timer = SetTimer(nullptr, 0, 40, runScript);
+  const int32_t result = h.exports.editAction(action, sl.slot);
+  KillTimer(nullptr, timer);
+  script = nullptr;
+  EXPECT_EQ(s.timedOut, 0) << "the script did not finish";
+  EXPECT_EQ(s.next, s.steps.size()) << "the editor closed before the script ended";
+  if (out) *out = s;
+  return result;
+}
+
+// --- Reading and setting controls as the author does ----------------------------------------
+
+HWND item(HWND d, int id) { return GetDlgItem(d, id); }
+
+std::wstring text(HWND d, int id) {
+  wchar_t buf[1024] = {};
+  GetWindowTextW(item(d, id), buf, 1024);
+  return buf;
+}
+
+int listSel(HWND d, int id) { return static_cast<int>(SendMessageW(item(d, id), CB_GETCURSEL, 0, 0)); }
+int listCount(HWND d, int id) { return static_cast<int>(SendMessageW(item(d, id), CB_GETCOUNT, 0, 0)); }
+std::wstring listEntry(HWND d, int id, int i) {
+  wchar_t buf[256] = {};
+  SendMessageW(item(d, id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+  return buf;
+}
+int sliderPos(HWND d, int id) { return static_cast<int>(SendMessageW(item(d, id), TBM_GETPOS, 0, 0)); }
+int sliderMax(HWND d, int id) { return static_cast<int>(SendMessageW(item(d, id), TBM_GETRANGEMAX, 0, 0)); }
+int checked(HWND d, int id) { return SendMessageW(item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+int enabled(HWND d, int id) { return IsWindowEnabled(item(d, id)) ? 1 : 0; }
+
+void type(HWND d, int id, const wchar_t* t) { SendMessageW(item(d, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(t)); }
+void choose(HWND d, int id, int pos) {
+  SendMessageW(item(d, id), CB_SETCURSEL, pos, 0);
+  SendMessageW(d, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item(d, id)));
+}
+void slide(HWND d, int id, int pos) {
+  SendMessageW(item(d, id), TBM_SETPOS, TRUE, pos);
+  SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(item(d, id)));
+}
+void click(HWND d, int id) {
+  SendMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(d, id)));
+}
+void tick(HWND d, int id, int on) {
+  SendMessageW(item(d, id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  click(d, id);
+}
+
+// Steps that end a script.
+Step pressOk() { return [](HWND d) { click(d, EditorOk); return 1; }; }
+Step pressCancel() { return [](HWND d) { click(d, EditorCancel); return 1; }; }
+Step closeBox() { return [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); return 1; }; }
+// A step that only acts (always done).
+Step act(std::function<void(HWND)> f) { return [f](HWND d) { f(d); return 1; }; }
+// A step that waits for a number of ticks, letting the editor's loop run its passes.
+Step waitTicks(int n) {
+  auto left = std::make_shared<int>(n);
+  return [left](HWND) { return --*left <= 0 ? 1 : 0; };
+}
+
+// Pixels of a control as shown on the screen: how many are not black.
+int litPixels(HWND control) {
+  RECT r;
+  GetClientRect(control, &r);
+  const int w = r.right, h = r.bottom;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = GetDC(control);
+  HBITMAP bmp = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  int lit = 0;
+  const uint32_t* p = static_cast<const uint32_t*>(bits);
+  for (int i = 0; i < w * h; ++i) lit += (p[i] & 0xFFFFFF) != 0;
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(bmp);
+  ReleaseDC(control, dc);
+  return lit;
+}
+
+int scaleX(int v) {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  return MulDiv(v, dpi, 96);
+}
+int scaleY(int v) {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return MulDiv(v, dpi, 96);
+}
+
+// A control's rectangle in its dialog's client coordinates.
+RECT placeOf(HWND d, int id) {
+  RECT r;
+  GetWindowRect(item(d, id), &r);
+  MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The frame every editor has: title, client size, caption with a close box and no sizing,
+// centred on the screen, owned by the window that was active.
+void expectEditorWindow(HWND d, const wchar_t* title, int clientW, int clientH) {
+  wchar_t caption[64] = {};
+  GetWindowTextW(d, caption, 64);
+  EXPECT_STREQ(caption, title);
+  RECT c;
+  GetClientRect(d, &c);
+  EXPECT_EQ(c.right, scaleX(clientW));
+  EXPECT_EQ(c.bottom, scaleY(clientH));
+  const LONG style = GetWindowLongW(d, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  RECT w;
+  GetWindowRect(d, &w);
+  const int cx = (w.left + w.right) / 2, cy = (w.top + w.bottom) / 2;
+  EXPECT_NEAR(cx, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
+  if (w.bottom - w.top < GetSystemMetrics(SM_CYSCREEN)) {
+    EXPECT_NEAR(cy, GetSystemMetrics(SM_CYSCREEN) / 2, 2);
+  }
+}
+
+void expectPlace(HWND d, int id, int x, int y, int w, int h) {
+  const RECT r = placeOf(d, id);
+  EXPECT_EQ(r.left, scaleX(x)) << id;
+  EXPECT_EQ(r.top, scaleY(y)) << id;
+  EXPECT_EQ(r.right - r.left, scaleX(w)) << id;
+  EXPECT_EQ(r.bottom - r.top, scaleY(h)) << id;
+}
+
+const wchar_t* const PresetNames[19] = {
+    L"Sparkle", L"Fire",  L"Rain",       L"Snow",    L"Confetti", L"MagicDust", L"Explosion",
+    L"LightRays", L"Beams", L"Glow",     L"Stars",   L"LightBeams", L"GodRays",  L"Laser",
+    L"Bubbles", L"PulseWave", L"Aurora", L"Shimmer", L"AuroraBorealis"};
+
+}  // namespace
+
+// --- Editor entry --------------------------------------------------------------------------
+
+TEST(EditorEntry, StopAllAnswersOneAndUnknownActionsZeroWithoutADialog) {
+  HostStandIn& h = host();
+  ASSERT_NE(h.exports.editAction, nullptr) << "Lumivex.dll did not load";
+  struct Row {
+    int32_t action, result;
+  };
+  const Row rows[] = {{4, 1}, {9, 0}, {0, 0}, {5, 0}, {-1, 0}};
+  for (const Row& row : rows) {
+    Slots s = slots({"Rect1", "Fire", "75", "255,0,0"});
+    EXPECT_EQ(h.exports.editAction(row.action, s.slot), row.result) << row.action;
+    EXPECT_TRUE(untouched(s)) << row.action;
+  }
+  EXPECT_EQ(FindWindowW(L"LumivexEditor", nullptr), nullptr);
+}
+
+// --- Play editor ---------------------------------------------------------------------------
+
+TEST(PlayEditor, OpensWithTheLayoutAndDefaultsAndOkWritesThem) {
+  Slots s = slots({"", "", "", ""});
+  SetForegroundWindow(host().page);
+  const HWND active = GetActiveWindow();
+  Script seen = {};
+  const int32_t result = edit(1, s, PlayTitle, {
+      act([](HWND d) {
+        expectEditorWindow(d, PlayTitle, 720, 380);
+        expectPlace(d, PlayRectangle, 110, 10, 200, 22);
+        expectPlace(d, PlaySelect, 315, 10, 75, 22);
+        expectPlace(d, PlayIntensity, 110, 74, 200, 24);
+        expectPlace(d, PlayOverride, 10, 112, 130, 22);
+        expectPlace(d, PlayBlue, 270, 112, 35, 22);
+        expectPlace(d, PlaySwatch, 110, 142, 60, 18);
+        expectPlace(d, PlayPane, 410, 34, 290, 220);
+        expectPlace(d, EditorOk, 525, 320, 90, 32);
+        expectPlace(d, EditorCancel, 620, 320, 90, 32);
+        EXPECT_EQ(text(d, PlayRectangle), L"");
+        ASSERT_EQ(listCount(d, PlayPreset), 19);
+        for (int i = 0; i < 19; ++i) EXPECT_EQ(listEntry(d, PlayPreset, i), PresetNames[i]);
+        EXPECT_EQ(listSel(d, PlayPreset), 0);
+        EXPECT_EQ(sliderMax(d, PlayIntensity), 100);
+        EXPECT_EQ(sliderPos(d, PlayIntensity), 50);
+        EXPECT_EQ(text(d, PlayIntensityValue), L"50%");
+        EXPECT_EQ(checked(d, PlayOverride), 0);
+        for (int id : {PlayRed, PlayGreen, PlayBlue}) EXPECT_EQ(text(d, id), L"255");
+        EXPECT_EQ(text(d, EditorOk), L"OK");
+        EXPECT_EQ(text(d, PlaySelect), L"Select...");
+        EXPECT_EQ(text(d, PlayOverride), L"Override color");
+      }),
+      pressOk()}, &seen);
+  EXPECT_EQ(result, 1);
+  if (active) {
+    EXPECT_EQ(seen.ownerSeen, active);
+  }
+  EXPECT_EQ(slotText(s, 0), "");
+  EXPECT_EQ(slotText(s, 1), "Sparkle");
+  EXPECT_EQ(slotText(s, 2), "50");
+  EXPECT_EQ(slotText(s, 3), "");
+  EXPECT_EQ(FindWindowW(L"LumivexEditor", PlayTitle), nullptr) << "the dialog stayed";
+}
+
+TEST(PlayEditor, OpeningReadingsAndWhatOkWritesBack) {
+  struct Row {
+    std::vector<std::string> in;
+    int presetIndex, intensity, override;
+    const wchar_t* fields[3];
+    std::vector<std::string> out;
+  };
+  const Row rows[] = {
+      {{"Rect1", "Sparkle", "250", ""}, 0, 100, 0, {L"255", L"255", L"255"},
+       {"Rect1", "Sparkle", "100", ""}},
+      {{"  Rect1  ", "fire ", "", ""}, 1, 50, 0, {L"255", L"255", L"255"},
+       {"Rect1", "Fire", "50", ""}},
+      {{"Big", "magicdust", "30", " 10 , 20 , 300 "}, 5, 30, 1, {L"10", L"20", L"255"},
+       {"Big", "MagicDust", "30", "10,20,255"}},
+      {{"Big", "Nonsense", "x", "10,,20"}, 0, 0, 0, {L"255", L"255", L"255"},
+       {"Big", "Sparkle", "0", ""}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.in[1] + " / " + row.in[2] + " / " + row.in[3]);
+    Slots s = slots(row.in);
+    const int32_t result = edit(1, s, PlayTitle, {
+        act([&row](HWND d) {
+          EXPECT_EQ(listSel(d, PlayPreset), row.presetIndex);
+          EXPECT_EQ(sliderPos(d, PlayIntensity), row.intensity);
+          EXPECT_EQ(text(d, PlayIntensityValue), std::to_wstring(row.intensity) + L"%");
+          EXPECT_EQ(checked(d, PlayOverride), row.override);
+          EXPECT_EQ(text(d, PlayRed), row.fields[0]);
+          EXPECT_EQ(text(d, PlayGreen), row.fields[1]);
+          EXPECT_EQ(text(d, PlayBlue), row.fields[2]);
+        }),
+        pressOk()});
+    EXPECT_EQ(result, 1);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(slotText(s, i), row.out[i]) << "slot " << i;
+  }
+}
+
+TEST(PlayEditor, ChangedFieldsAreWrittenAndTheOverrideBoxDecidesTheColor) {
+  struct Row {
+    const char* what;
+    std::vector<std::string> in;
+    std::function<void(HWND)> change;
+    std::vector<std::string> out;
+  };
+  const Row rows[] = {
+      {"every field", {"Rect1", "Rain", "40", "1,2,3"},
+       [](HWND d) {
+         type(d, PlayRectangle, L"  Big ");
+         choose(d, PlayPreset, 6);
+         slide(d, PlayIntensity, 75);
+         EXPECT_EQ(text(d, PlayIntensityValue), L"75%");
+         type(d, PlayRed, L" 300");
+         type(d, PlayGreen, L"abc");
+         type(d, PlayBlue, L"7");
+       },
+       {"Big", "Explosion", "75", "255,0,7"}},
+      // Unchecked, the numbers still in the fields are not written.
+      {"override unchecked", {"Rect1", "Rain", "40", "1,2,3"},
+       [](HWND d) { tick(d, PlayOverride, 0); }, {"Rect1", "Rain", "40", ""}},
+      // An opening without a colour shows 255s; checking the box writes them.
+      {"override checked", {"Rect1", "Rain", "40", ""},
+       [](HWND d) { tick(d, PlayOverride, 1); }, {"Rect1", "Rain", "40", "255,255,255"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Slots s = slots(row.in);
+    const int32_t result = edit(1, s, PlayTitle, {act(row.change), waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(slotText(s, i), row.out[i]) << "slot " << i;
+  }
+}
+
+TEST(PlayEditor, CancelAndTheCloseBoxLeaveTheArrayAlone) {
+  for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
+    Slots s = slots({"Rect1", "Fire", "75", "255,0,0"});
+    const int32_t result = edit(1, s, PlayTitle, {
+        act([](HWND d) {
+          type(d, PlayRectangle, L"Other");
+          choose(d, PlayPreset, 3);
+          slide(d, PlayIntensity, 10);
+          tick(d, PlayOverride, 0);
+        }),
+        closeWithBox ? closeBox() : pressCancel()});
+    EXPECT_EQ(result, 0) << closeWithBox;
+    EXPECT_TRUE(untouched(s)) << closeWithBox;
+  }
+}
+
+TEST(PlayEditor, SelectTakesTheNamePickedAndKeepsTheFieldWhenNoneIs) {
+  HostStandIn& h = host();
+  struct Row {
+    int succeeds;
+    const char* answer;
+    const char* written;  // the field, with blanks added after "Select...", trimmed by OK
+  };
+  const Row rows[] = {{1, "Big", "Big"}, {1, "", "Rect1"}, {0, "Big", "Rect1"}};
+  for (const Row& row : rows) {
+    h.pickSucceeds = row.succeeds;
+    h.pickAnswer = row.answer;
+    h.lastQuestion.clear();
+    Slots s = slots({"Rect1 ", "Fire", "50", ""});
+    const int32_t result = edit(1, s, PlayTitle, {
+        act([](HWND d) {
+          click(d, PlaySelect);
+          EXPECT_EQ(host().lastQuestion, "Rect1 ");
+          type(d, PlayRectangle, (L"  " + text(d, PlayRectangle) + L"  ").c_str());
+        }),
+        pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 0), row.written) << row.answer;
+  }
+  h.pickSucceeds = 0;
+}
+
+TEST(PlayEditor, PreviewPaneShowsTheEffectAndASecondOpeningIsRefused) {
+  Slots s = slots({"Rect1", "Sparkle", "100", ""});
+  const int32_t result = edit(1, s, PlayTitle, {
+      act([](HWND d) {
+        EXPECT_EQ(litPixels(item(d, PlayPane)), 0) << "the pane starts black";
+        // The host may ask again while the editor is open: the open editor is not disturbed.
+        Slots again = slots({"Big", "Fire", "10", ""});
+        EXPECT_EQ(host().exports.editAction(1, again.slot), 0);
+        EXPECT_TRUE(untouched(again));
+      }),
+      [](HWND d) { return litPixels(item(d, PlayPane)) > 20 ? 1 : 0; },
+      pressCancel()});
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(untouched(s));
+}
+
+// --- Stop editor ---------------------------------------------------------------------------
+
+TEST(StopEditor, LayoutAndWhatOkWrites) {
+  struct Row {
+    const char* in;
+    const wchar_t* typed;  // null: the field is left as opened
+    const char* out;
+  };
+  const Row rows[] = {{"", nullptr, ""}, {"Rect1", L"    ", ""}, {"  Rect1 ", nullptr, "Rect1"},
+                      {"", L" Big", "Big"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.in);
+    Slots s = slots({row.in});
+    const int32_t result = edit(2, s, StopTitle, {
+        act([&row](HWND d) {
+          expectEditorWindow(d, StopTitle, 380, 130);
+          expectPlace(d, StopRectangle, 110, 10, 170, 22);
+          expectPlace(d, StopSelect, 285, 10, 80, 22);
+          expectPlace(d, EditorOk, 185, 88, 85, 30);
+          expectPlace(d, EditorCancel, 280, 88, 85, 30);
+          EXPECT_EQ(text(d, StopRectangle), std::wstring(row.in, row.in + strlen(row.in)));
+          if (row.typed) type(d, StopRectangle, row.typed);
+        }),
+        pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 0), row.out);
+  }
+}
+
+TEST(StopEditor, CancelAfterSelectLeavesTheSlot) {
+  HostStandIn& h = host();
+  h.pickSucceeds = 1;
+  h.pickAnswer = "Big";
+  for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
+    Slots s = slots({"Rect1"});
+    const int32_t result = edit(2, s, StopTitle, {
+        act([](HWND d) {
+          click(d, StopSelect);
+          EXPECT_EQ(text(d, StopRectangle), L"Big");
+        }),
+        closeWithBox ? closeBox() : pressCancel()});
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(untouched(s));
+  }
+  h.pickSucceeds = 0;
+}
+
+// --- PlayAdvanced editor -------------------------------------------------------------------
+
+namespace {
+
+const int BoxSpeed = 0, BoxSize = 1, BoxTwinkle = 4, BoxFeather = 5, BoxTaper = 6;
+
+}  // namespace
+
+TEST(AdvancedEditor, OpensWithTheLayoutAndPresetDefaultsAndOkWritesAnEmptyOptionsText) {
+  Slots s = slots({"", "", "", ""});
+  const int32_t result = edit(3, s, AdvancedTitle, {
+      act([](HWND d) {
+        expectEditorWindow(d, AdvancedTitle, 720, 708);
+        expectPlace(d, AdvRectangle, 105, 12, 200, 22);
+        expectPlace(d, AdvSelect, 310, 12, 75, 22);
+        expectPlace(d, AdvIntensity, 105, 74, 180, 24);
+        expectPlace(d, AdvIntensityValue, 290, 78, 50, 20);
+        expectPlace(d, AdvColorSwatch + 0, 105, 109, 50, 22);
+        expectPlace(d, AdvColorLabel + 1, 290, 142, 145, 20);
+        expectPlace(d, AdvBoxSlider + BoxSpeed, 105, 266, 130, 24);
+        expectPlace(d, AdvBoxValue + BoxSpeed, 240, 270, 50, 20);
+        expectPlace(d, AdvBox + BoxTaper, 295, 494, 80, 20);
+        expectPlace(d, AdvOpacity, 105, 426, 180, 24);
+        expectPlace(d, AdvSprite, 105, 620, 220, 22);
+        expectPlace(d, AdvBrowse, 330, 620, 70, 22);
+        expectPlace(d, AdvPane, 415, 34, 290, 220);
+        expectPlace(d, AdvReset, 425, 658, 90, 32);
+        expectPlace(d, EditorOk, 525, 658, 90, 32);
+        expectPlace(d, EditorCancel, 620, 658, 90, 32);
+
+        struct List {
+          int id;
+          int count;
+          const wchar_t* last;
+        };
+        const List lists[] = {{AdvPreset, 19, L"AuroraBorealis"}, {AdvArea, 11, L"Right Half"},
+                              {AdvDirection, 10, L"Omnidirectional"},
+                              {AdvTaperEdge, 4, L"Right (narrow at right)"},
+                              {AdvMode, 7, L"Burst (1000)"}, {AdvShape, 11, L"Ring"},
+                              {AdvZOrder, 2, L"Behind"}};
+        for (const List& l : lists) {
+          EXPECT_EQ(listCount(d, l.id), l.count) << l.id;
+          EXPECT_EQ(listEntry(d, l.id, l.count - 1), l.last) << l.id;
+          EXPECT_EQ(listSel(d, l.id), 0) << l.id;
+        }
+        EXPECT_EQ(listEntry(d, AdvShape, 2), L"Rectangle");
+        EXPECT_EQ(listEntry(d, AdvZOrder, 0), L"Front (default)");
+        EXPECT_EQ(text(d, AdvIntensityValue), L"50%");
+        EXPECT_EQ(text(d, AdvColorLabel + 0), L"(preset default)");
+        EXPECT_EQ(text(d, AdvColorLabel + 1), L"(preset default)");
+        EXPECT_EQ(text(d, AdvSpreadValue), L"60\u00B0");
+        EXPECT_EQ(enabled(d, AdvSpread), 0);
+        for (int r = 0; r < AdvBoxRowCount; ++r) {
+          EXPECT_EQ(text(d, AdvBoxValue + r), L"preset") << r;
+          EXPECT_EQ(checked(d, AdvBox + r), 1) << r;
+          EXPECT_EQ(enabled(d, AdvBoxSlider + r), 0) << r;
+        }
+        EXPECT_EQ(sliderMax(d, AdvBoxSlider + 3), 100);
+        EXPECT_EQ(sliderMax(d, AdvBoxSlider + BoxFeather), 50);
+        EXPECT_EQ(sliderMax(d, AdvSpread), 360);
+        EXPECT_EQ(enabled(d, AdvBox + BoxTwinkle), 0) << "Sparkle does not twinkle";
+        EXPECT_EQ(text(d, AdvOpacityValue), L"100%");
+      }),
+      pressOk()});
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(s, 0), "");
+  EXPECT_EQ(slotText(s, 1), "Sparkle");
+  EXPECT_EQ(slotText(s, 2), "50");
+  EXPECT_EQ(slotText(s, 3), "");
+}
+
+TEST(AdvancedEditor, OptionsShownAndWrittenBackByOk) {
+  struct Row {
+    const char* options;
+    std::function<void(HWND)> shown;
+    const char* written;
+  };
+  const Row rows[] = {
+      {"direction=271,30",
+       [](HWND d) {
+         EXPECT_EQ(listSel(d, AdvDirection), 10);
+         EXPECT_EQ(listEntry(d, AdvDirection, 10), L"(custom: 271,30)");
+         EXPECT_EQ(sliderPos(d, AdvSpread), 30);
+         EXPECT_EQ(enabled(d, AdvSpread), 1);
+         slide(d, AdvSpread, 200);  // the custom text is written whatever the slider shows
+       },
+       "direction=271,30"},
+      {"direction=90,400",
+       [](HWND d) {
+         EXPECT_EQ(listSel(d, AdvDirection), 9);
+         EXPECT_EQ(sliderPos(d, AdvSpread), 360);
+         EXPECT_EQ(enabled(d, AdvSpread), 0);
+       },
+       "direction=0,360"},
+      {"direction=90", [](HWND d) { EXPECT_EQ(listSel(d, AdvDirection), 2); EXPECT_EQ(sliderPos(d, AdvSpread), 0); },
+       "direction=90,0"},
+      {"mode=burst:200", [](HWND d) { EXPECT_EQ(listSel(d, AdvMode), 4); }, "mode=Burst:200"},
+      {"mode=burst", [](HWND d) { EXPECT_EQ(listEntry(d, AdvMode, listSel(d, AdvMode)), L"(custom: burst)"); },
+       "mode=burst"},
+      {"speed=-2",
+       [](HWND d) {
+         EXPECT_EQ(text(d, AdvBoxValue + BoxSpeed), L"off");
+         EXPECT_EQ(checked(d, AdvBox + BoxSpeed), 0);
+         EXPECT_EQ(enabled(d, AdvBoxSlider + BoxSpeed), 1);
+       },
+       "speed=0.0"},
+      {"speed=8", [](HWND d) { EXPECT_EQ(text(d, AdvBoxValue + BoxSpeed), L"5.0x"); }, "speed=5.0"},
+      {"opacity=1", [](HWND d) { EXPECT_EQ(text(d, AdvOpacityValue), L"100%"); }, ""},
+      {"feather=0.333", [](HWND d) { EXPECT_EQ(text(d, AdvBoxValue + BoxFeather), L"0.33"); }, "feather=0.33"},
+      {"emitArea=0.5,1.0,1.0,0.05", [](HWND d) { EXPECT_EQ(listSel(d, AdvArea), 5); }, "emitArea=0.5,1.0,1.0,0.05"},
+      {"emitArea=0.5,1,1,0.05",
+       [](HWND d) { EXPECT_EQ(listEntry(d, AdvArea, listSel(d, AdvArea)), L"(custom: 0.5,1,1,0.05)"); },
+       "emitArea=0.5,1,1,0.05"},
+      {"colorStart=255,80,0;colorEnd=bogus",
+       [](HWND d) {
+         EXPECT_EQ(text(d, AdvColorLabel + 0), L"RGB 255,80,0");
+         EXPECT_EQ(text(d, AdvColorLabel + 1), L"(preset default)");
+       },
+       "colorStart=255,80,0;colorEnd=bogus"},
+      {"taper=0.5;taperEdge=left",
+       [](HWND d) {
+         EXPECT_EQ(text(d, AdvBoxValue + BoxTaper), L"0.50");
+         EXPECT_EQ(listSel(d, AdvTaperEdge), 2);
+         tick(d, AdvBox + BoxTaper, 1);
+         EXPECT_EQ(text(d, AdvBoxValue + BoxTaper), L"preset");
+         EXPECT_EQ(enabled(d, AdvBoxSlider + BoxTaper), 0);
+       },
+       ""},
+      {"foo=1;colorMid=1,2,3;orientation=horizontal", [](HWND) {}, ""},
+      {"colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=behind",
+       [](HWND d) { EXPECT_EQ(listSel(d, AdvZOrder), 1); },
+       "colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=Behind"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s = slots({"Big", "Fire", "60", row.options});
+    const int32_t result = edit(3, s, AdvancedTitle, {act(row.shown), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 0), "Big");
+    EXPECT_EQ(slotText(s, 1), "Fire");
+    EXPECT_EQ(slotText(s, 2), "60");
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
+TEST(AdvancedEditor, ControlsComposeTheOptionsText) {
+  Slots s = slots({"Rect1", "Sparkle", "", ""});
+  const int32_t result = edit(3, s, AdvancedTitle, {
+      act([](HWND d) {
+        choose(d, AdvDirection, 1);
+        EXPECT_EQ(enabled(d, AdvSpread), 1);
+        slide(d, AdvSpread, 60);
+        EXPECT_EQ(text(d, AdvSpreadValue), L"60\u00B0");
+        tick(d, AdvBox + BoxSpeed, 0);
+        EXPECT_EQ(enabled(d, AdvBoxSlider + BoxSpeed), 1);
+        slide(d, AdvBoxSlider + BoxSpeed, 15);
+        EXPECT_EQ(text(d, AdvBoxValue + BoxSpeed), L"1.5x");
+        choose(d, AdvMode, 4);
+        choose(d, AdvZOrder, 1);
+        slide(d, AdvOpacity, 80);
+        EXPECT_EQ(text(d, AdvOpacityValue), L"80%");
+        slide(d, AdvIntensity, 75);
+        EXPECT_EQ(text(d, AdvIntensityValue), L"75%");
+        choose(d, AdvPreset, 10);
+      }),
+      // Choosing a preset takes every row back to the preset's values, but not the Z-Order.
+      act([](HWND d) {
+        EXPECT_EQ(sliderPos(d, AdvIntensity), 50);
+        EXPECT_EQ(listSel(d, AdvDirection), 0);
+        EXPECT_EQ(enabled(d, AdvSpread), 0);
+        EXPECT_EQ(checked(d, AdvBox + BoxSpeed), 1);
+        EXPECT_EQ(text(d, AdvBoxValue + BoxSpeed), L"preset");
+        EXPECT_EQ(listSel(d, AdvMode), 0);
+        EXPECT_EQ(listSel(d, AdvZOrder), 1);
+        EXPECT_EQ(enabled(d, AdvBox + BoxTwinkle), 1) << "Stars twinkles";
+        EXPECT_EQ(enabled(d, AdvBoxSlider + BoxTwinkle), 0);
+        choose(d, AdvDirection, 1);
+        tick(d, AdvBox + BoxSpeed, 0);
+        slide(d, AdvBoxSlider + BoxSpeed, 15);
+        choose(d, AdvMode, 4);
+        slide(d, AdvOpacity, 80);
+        tick(d, AdvBox + BoxTwinkle, 0);
+        EXPECT_EQ(enabled(d, AdvBoxSlider + BoxTwinkle), 1);
+        slide(d, AdvBoxSlider + BoxTwinkle, 0);
+        EXPECT_EQ(text(d, AdvBoxValue + BoxTwinkle), L"off");
+      }),
+      waitTicks(2), pressOk()});
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(s, 1), "Stars");
+  EXPECT_EQ(slotText(s, 2), "50");
+  EXPECT_EQ(slotText(s, 3), "direction=270,60;speed=1.5;twinkle=0.0;mode=Burst:200;zOrder=Behind;opacity=0.80");
+}
+
+TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
+  Slots s = slots({"Rect1", "Glow", "80", "speed=2;colorStart=1,2,3;zOrder=behind;mode=burst:7"});
+  int32_t result = edit(3, s, AdvancedTitle, {
+      act([](HWND d) {
+        EXPECT_EQ(text(d, AdvColorLabel + 0), L"RGB 1,2,3");
+        click(d, AdvColorClear + 0);
+        EXPECT_EQ(text(d, AdvColorLabel + 0), L"(preset default)");
+        choose(d, AdvArea, 3);
+        click(d, AdvReset);
+        EXPECT_EQ(listSel(d, AdvArea), 0);
+        EXPECT_EQ(listSel(d, AdvMode), 0);
+        EXPECT_EQ(listEntry(d, AdvMode, 7), L"(custom: burst:7)") << "custom entries stay";
+        EXPECT_EQ(text(d, AdvBoxValue + BoxSpeed), L"preset");
+        EXPECT_EQ(text(d, AdvIntensityValue), L"50%");
+      }),
+      pressOk()});
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(s, 1), "Glow");
+  EXPECT_EQ(slotText(s, 2), "50");
+  EXPECT_EQ(slotText(s, 3), "zOrder=Behind");
+
+  for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
+    Slots c = slots({"Rect1", "Glow", "80", "speed=2"});
+    result = edit(3, c, AdvancedTitle, {
+        act([](HWND d) {
+          type(d, AdvRectangle, L"Big");
+          choose(d, AdvPreset, 2);
+          tick(d, AdvBox + BoxSize, 0);
+          choose(d, AdvZOrder, 1);
+        }),
+        closeWithBox ? closeBox() : pressCancel()});
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(untouched(c));
+  }
+}
+
+// The preview is rebuilt after a change of any control but the Z-Order. A sprite that cannot be
+// loaded makes every rebuild visible: each one tries it again and reports in LastError.
+TEST(AdvancedEditor, ZOrderLeavesThePreviewAloneAndOtherControlsRebuildIt) {
+  HostStandIn& h = host();
+  const char* const options = "shape=sprite;sprite=C:\\missing\\nothing.png";
+  Slots s = slots({"Rect1", "Glow", "50", options});
+  auto calls = std::make_shared<int>(0);
+  const int32_t result = edit(3, s, AdvancedTitle, {
+      [](HWND) { return host().variables["[Lumivex.LastError]"].find("nothing.png") != std::string::npos ? 1 : 0; },
+      act([calls](HWND d) {
+        *calls = host().setVariableCalls;
+        choose(d, AdvZOrder, 1);
+      }),
+      waitTicks(8),
+      act([calls](HWND d) {
+        EXPECT_EQ(host().setVariableCalls, *calls) << "the Z-Order rebuilt the preview";
+        choose(d, AdvArea, 1);
+      }),
+      [calls](HWND) { return host().setVariableCalls > *calls ? 1 : 0; },
+      pressOk()});
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(s, 3), "emitArea=0.5,0.5,1.0,1.0;shape=Sprite;sprite=C:\\missing\\nothing.png;zOrder=Behind");
+  h.variables.erase("[Lumivex.LastError]");
+}
+
+TEST(AdvancedEditor, PreviewPaneShowsAContinuousEffect) {
+  Slots s = slots({"Rect1", "Glow", "100", "opacity=1"});
+  const int32_t result = edit(3, s, AdvancedTitle, {
+      [](HWND d) { return litPixels(item(d, AdvPane)) > 20 ? 1 : 0; },
+      pressCancel()});
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(untouched(s));
+}
