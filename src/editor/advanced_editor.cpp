@@ -61,7 +61,7 @@ static const wchar_t AdvancedHelpText[] =
     L"(labelled 'use preset') leave that dimension untouched. Opacity 100% = preset's natural "
     L"alpha; lower values dim the whole effect.";
 
-static const ControlSpec RightColumn[] = {
+static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
     {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
     {NoControlId, CtlLabel, 415, 264, 290, 95, AdvancedHelpText},
@@ -72,7 +72,7 @@ static const ControlSpec RightColumn[] = {
 
 static int rowY(int k) { return 12 + 32 * k; }
 
-static void buildLayout(std::vector<ControlSpec>& out) {
+static void buildLayout(std::vector<ControlPlace>& out) {
   for (int k = 0; k < AdvancedRowCount; ++k) {
     const AdvancedRow& row = AdvancedRows[k];
     const int y = rowY(k);
@@ -106,7 +106,7 @@ static void buildLayout(std::vector<ControlSpec>& out) {
         break;
     }
   }
-  for (const ControlSpec& c : RightColumn) out.push_back(c);
+  for (const ControlPlace& c : RightColumn) out.push_back(c);
 }
 
 // The fixed entries of the lists (the preset and shape lists come from the config vocabulary).
@@ -450,7 +450,7 @@ int32_t runAdvancedEditor(char** params) {
   adv.state = AdvancedDialogState();
   readAdvancedOpening(slots, adv.state);
 
-  static std::vector<ControlSpec> layout;
+  static std::vector<ControlPlace> layout;
   if (layout.empty()) buildLayout(layout);
   if (!openEditorWindow(adv.dialog, L"Lumivex - PlayAdvanced", 720, 708, layout.data(),
                         static_cast<int>(layout.size())))

@@ -171,7 +171,7 @@ static const KindStyle KindStyles[] = {
 };
 
 int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int clientHeight,
-                     const ControlSpec* controls, int controlCount) {
+                     const ControlPlace* controls, int controlCount) {
   d.window = nullptr;
   d.done = 0;
   d.result = 0;
@@ -199,7 +199,7 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (int i = 0; i < controlCount; ++i) {
-    const ControlSpec& c = controls[i];
+    const ControlPlace& c = controls[i];
     const KindStyle& k = KindStyles[c.kind];
     const int cx = MulDiv(c.x, d.dpiX, 96), cy = MulDiv(c.y, d.dpiY, 96);
     const int cw = MulDiv(c.w, d.dpiX, 96);

@@ -16,7 +16,7 @@ struct Emitter;
 enum ControlKind { CtlLabel, CtlEdit, CtlButton, CtlDefaultButton, CtlCheck, CtlList, CtlSlider, CtlCanvas };
 
 // One control of a layout: its id, kind and rectangle in client pixels at 96 dpi.
-struct ControlSpec {
+struct ControlPlace {
   int id;               // control id; labels that nobody reads use NoControlId
   ControlKind kind;
   int x, y, w, h;       // pixels at 96 dpi
@@ -55,7 +55,7 @@ struct EditorDialog {
 
 // Opens the window (hidden) with its controls; 0 when the window cannot be created.
 int openEditorWindow(EditorDialog& dialog, const wchar_t* title, int clientWidth, int clientHeight,
-                     const ControlSpec* controls, int controlCount);
+                     const ControlPlace* controls, int controlCount);
 // Shows the window and runs the event loop until a handler sets done; returns the result.
 // After every pass afterPass runs when given (the PlayAdvanced preview rebuild).
 int runEditorLoop(EditorDialog& dialog, void (*afterPass)());

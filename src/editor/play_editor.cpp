@@ -20,7 +20,7 @@ static const wchar_t PlayHelpText[] =
     L"Leave override off to use the preset's natural colors. \r\n\r\n"
     L"The right pane shows a live preview as you adjust settings.";
 
-static const ControlSpec PlayLayout[] = {
+static const ControlPlace PlayLayout[] = {
     {NoControlId, CtlLabel, 10, 14, 90, 20, L"Rectangle:"},
     {PlayRectangle, CtlEdit, 110, 10, 200, 22, nullptr},
     {PlaySelect, CtlButton, 315, 10, 75, 22, L"Select..."},

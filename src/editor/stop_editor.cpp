@@ -10,7 +10,7 @@
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
 
-static const ControlSpec StopLayout[] = {
+static const ControlPlace StopLayout[] = {
     {NoControlId, CtlLabel, 10, 12, 90, 20, L"Rectangle:"},
     {StopRectangle, CtlEdit, 110, 10, 170, 22, nullptr},
     {StopSelect, CtlButton, 285, 10, 80, 22, L"Select..."},

@@ -49,18 +49,18 @@ const wchar_t* const AdvancedTitle = L"Lumivex - PlayAdvanced";
 constexpr DWORD DeadlineMs = 30000;  // a script that has not finished by then cancels the editor
 
 // The host's parameter array: four texts the test owns, and what the editor left in the slots.
+// Not copyable: the slots point into the record's own texts.
 struct Slots {
   std::string text[4];
   char* slot[4];
+  explicit Slots(std::vector<std::string> texts) {
+    texts.resize(4);
+    for (int i = 0; i < 4; ++i) text[i] = texts[i];
+    for (int i = 0; i < 4; ++i) slot[i] = &text[i][0];
+  }
+  Slots(const Slots&) = delete;
+  Slots& operator=(const Slots&) = delete;
 };
-
-Slots slots(std::vector<std::string> texts) {
-  Slots s;
-  texts.resize(4);
-  for (int i = 0; i < 4; ++i) s.text[i] = texts[i];
-  for (int i = 0; i < 4; ++i) s.slot[i] = &s.text[i][0];
-  return s;
-}
 
 std::string slotText(const Slots& s, int i) { return s.slot[i] ? s.slot[i] : "(null)"; }
 int untouched(const Slots& s) {
@@ -82,13 +82,39 @@ struct Script {
   DWORD start;
   int timedOut;
   int busy;
+  int systemDialogs;                // colour and file dialogs seen (and cancelled)
+  std::wstring systemDialogTitle;   // caption of the last one
 };
 
 Script* script = nullptr;
 
+BOOL CALLBACK findSystemDialog(HWND w, LPARAM p) {
+  wchar_t cls[16] = {};
+  GetClassNameW(w, cls, 16);
+  if (!IsWindowVisible(w) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(p) = w;
+  return FALSE;
+}
+
+// The colour and file dialogs are modal system dialogs: their own loop dispatches this timer,
+// so they are cancelled from here (at most once each) whatever step is under way.
+void cancelSystemDialog(Script* s) {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), findSystemDialog, reinterpret_cast<LPARAM>(&found));
+  if (!found || GetPropW(found, L"LumivexTestCancelled")) return;
+  SetPropW(found, L"LumivexTestCancelled", reinterpret_cast<HANDLE>(1));
+  wchar_t caption[128] = {};
+  GetWindowTextW(found, caption, 128);
+  s->systemDialogs++;
+  s->systemDialogTitle = caption;
+  PostMessageW(found, WM_COMMAND, IDCANCEL, 0);
+}
+
 void CALLBACK runScript(HWND, UINT, UINT_PTR, DWORD) {
   Script* s = script;
-  if (!s || s->busy) return;
+  if (!s) return;
+  cancelSystemDialog(s);
+  if (s->busy) return;
   if (GetTickCount() - s->start > DeadlineMs) {
     s->timedOut = 1;
     if (s->dialog && IsWindow(s->dialog)) PostMessageW(s->dialog, WM_CLOSE, 0, 0);
@@ -109,7 +135,7 @@ void CALLBACK runScript(HWND, UINT, UINT_PTR, DWORD) {
 int32_t edit(int32_t action, Slots& sl, const wchar_t* title, std::vector<Step> steps,
              Script* out = nullptr) {
   HostStandIn& h = host();
-  Script s = {title, std::move(steps), 0, nullptr, nullptr, GetTickCount(), 0, 0};
+  Script s = {title, std::move(steps), 0, nullptr, nullptr, GetTickCount(), 0, 0, 0, L""};
   script = &s;
   UINT_PTR timer = SetTimer(nullptr, 0, 40, runScript);
   const int32_t result = h.exports.editAction(action, sl.slot);
@@ -268,7 +294,7 @@ TEST(EditorEntry, StopAllAnswersOneAndUnknownActionsZeroWithoutADialog) {
   };
   const Row rows[] = {{4, 1}, {9, 0}, {0, 0}, {5, 0}, {-1, 0}};
   for (const Row& row : rows) {
-    Slots s = slots({"Rect1", "Fire", "75", "255,0,0"});
+    Slots s({"Rect1", "Fire", "75", "255,0,0"});
     EXPECT_EQ(h.exports.editAction(row.action, s.slot), row.result) << row.action;
     EXPECT_TRUE(untouched(s)) << row.action;
   }
@@ -278,7 +304,7 @@ TEST(EditorEntry, StopAllAnswersOneAndUnknownActionsZeroWithoutADialog) {
 // --- Play editor ---------------------------------------------------------------------------
 
 TEST(PlayEditor, OpensWithTheLayoutAndDefaultsAndOkWritesThem) {
-  Slots s = slots({"", "", "", ""});
+  Slots s({"", "", "", ""});
   SetForegroundWindow(host().page);
   const HWND active = GetActiveWindow();
   Script seen = {};
@@ -338,7 +364,7 @@ TEST(PlayEditor, OpeningReadingsAndWhatOkWritesBack) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.in[1] + " / " + row.in[2] + " / " + row.in[3]);
-    Slots s = slots(row.in);
+    Slots s(row.in);
     const int32_t result = edit(1, s, PlayTitle, {
         act([&row](HWND d) {
           EXPECT_EQ(listSel(d, PlayPreset), row.presetIndex);
@@ -383,7 +409,7 @@ TEST(PlayEditor, ChangedFieldsAreWrittenAndTheOverrideBoxDecidesTheColor) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    Slots s = slots(row.in);
+    Slots s(row.in);
     const int32_t result = edit(1, s, PlayTitle, {act(row.change), waitTicks(2), pressOk()});
     EXPECT_EQ(result, 1);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(slotText(s, i), row.out[i]) << "slot " << i;
@@ -392,7 +418,7 @@ TEST(PlayEditor, ChangedFieldsAreWrittenAndTheOverrideBoxDecidesTheColor) {
 
 TEST(PlayEditor, CancelAndTheCloseBoxLeaveTheArrayAlone) {
   for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
-    Slots s = slots({"Rect1", "Fire", "75", "255,0,0"});
+    Slots s({"Rect1", "Fire", "75", "255,0,0"});
     const int32_t result = edit(1, s, PlayTitle, {
         act([](HWND d) {
           type(d, PlayRectangle, L"Other");
@@ -418,7 +444,7 @@ TEST(PlayEditor, SelectTakesTheNamePickedAndKeepsTheFieldWhenNoneIs) {
     h.pickSucceeds = row.succeeds;
     h.pickAnswer = row.answer;
     h.lastQuestion.clear();
-    Slots s = slots({"Rect1 ", "Fire", "50", ""});
+    Slots s({"Rect1 ", "Fire", "50", ""});
     const int32_t result = edit(1, s, PlayTitle, {
         act([](HWND d) {
           click(d, PlaySelect);
@@ -433,12 +459,12 @@ TEST(PlayEditor, SelectTakesTheNamePickedAndKeepsTheFieldWhenNoneIs) {
 }
 
 TEST(PlayEditor, PreviewPaneShowsTheEffectAndASecondOpeningIsRefused) {
-  Slots s = slots({"Rect1", "Sparkle", "100", ""});
+  Slots s({"Rect1", "Sparkle", "100", ""});
   const int32_t result = edit(1, s, PlayTitle, {
       act([](HWND d) {
         EXPECT_EQ(litPixels(item(d, PlayPane)), 0) << "the pane starts black";
         // The host may ask again while the editor is open: the open editor is not disturbed.
-        Slots again = slots({"Big", "Fire", "10", ""});
+        Slots again({"Big", "Fire", "10", ""});
         EXPECT_EQ(host().exports.editAction(1, again.slot), 0);
         EXPECT_TRUE(untouched(again));
       }),
@@ -446,6 +472,31 @@ TEST(PlayEditor, PreviewPaneShowsTheEffectAndASecondOpeningIsRefused) {
       pressCancel()});
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(untouched(s));
+}
+
+TEST(PlayEditor, ACancelledColorDialogChangesNothing) {
+  struct Row {
+    const char* color;
+    const wchar_t* fields[3];
+    int override;
+  };
+  const Row rows[] = {{"", {L"255", L"255", L"255"}, 0}, {"1,2,3", {L"1", L"2", L"3"}, 1}};
+  for (const Row& row : rows) {
+    Slots s({"Rect1", "Fire", "50", row.color});
+    Script seen = {};
+    const int32_t result = edit(1, s, PlayTitle, {
+        act([&row](HWND d) {
+          click(d, PlayPick);  // returns once the watcher has cancelled the colour dialog
+          EXPECT_EQ(checked(d, PlayOverride), row.override);
+          EXPECT_EQ(text(d, PlayRed), row.fields[0]);
+          EXPECT_EQ(text(d, PlayGreen), row.fields[1]);
+          EXPECT_EQ(text(d, PlayBlue), row.fields[2]);
+        }),
+        pressOk()}, &seen);
+    EXPECT_EQ(seen.systemDialogs, 1) << row.color;
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.color);
+  }
 }
 
 // --- Stop editor ---------------------------------------------------------------------------
@@ -460,7 +511,7 @@ TEST(StopEditor, LayoutAndWhatOkWrites) {
                       {"", L" Big", "Big"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.in);
-    Slots s = slots({row.in});
+    Slots s({row.in});
     const int32_t result = edit(2, s, StopTitle, {
         act([&row](HWND d) {
           expectEditorWindow(d, StopTitle, 380, 130);
@@ -482,7 +533,7 @@ TEST(StopEditor, CancelAfterSelectLeavesTheSlot) {
   h.pickSucceeds = 1;
   h.pickAnswer = "Big";
   for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
-    Slots s = slots({"Rect1"});
+    Slots s({"Rect1"});
     const int32_t result = edit(2, s, StopTitle, {
         act([](HWND d) {
           click(d, StopSelect);
@@ -504,7 +555,7 @@ const int BoxSpeed = 0, BoxSize = 1, BoxTwinkle = 4, BoxFeather = 5, BoxTaper = 
 }  // namespace
 
 TEST(AdvancedEditor, OpensWithTheLayoutAndPresetDefaultsAndOkWritesAnEmptyOptionsText) {
-  Slots s = slots({"", "", "", ""});
+  Slots s({"", "", "", ""});
   const int32_t result = edit(3, s, AdvancedTitle, {
       act([](HWND d) {
         expectEditorWindow(d, AdvancedTitle, 720, 708);
@@ -630,7 +681,7 @@ TEST(AdvancedEditor, OptionsShownAndWrittenBackByOk) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.options);
-    Slots s = slots({"Big", "Fire", "60", row.options});
+    Slots s({"Big", "Fire", "60", row.options});
     const int32_t result = edit(3, s, AdvancedTitle, {act(row.shown), pressOk()});
     EXPECT_EQ(result, 1);
     EXPECT_EQ(slotText(s, 0), "Big");
@@ -641,7 +692,7 @@ TEST(AdvancedEditor, OptionsShownAndWrittenBackByOk) {
 }
 
 TEST(AdvancedEditor, ControlsComposeTheOptionsText) {
-  Slots s = slots({"Rect1", "Sparkle", "", ""});
+  Slots s({"Rect1", "Sparkle", "", ""});
   const int32_t result = edit(3, s, AdvancedTitle, {
       act([](HWND d) {
         choose(d, AdvDirection, 1);
@@ -689,7 +740,7 @@ TEST(AdvancedEditor, ControlsComposeTheOptionsText) {
 }
 
 TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
-  Slots s = slots({"Rect1", "Glow", "80", "speed=2;colorStart=1,2,3;zOrder=behind;mode=burst:7"});
+  Slots s({"Rect1", "Glow", "80", "speed=2;colorStart=1,2,3;zOrder=behind;mode=burst:7"});
   int32_t result = edit(3, s, AdvancedTitle, {
       act([](HWND d) {
         EXPECT_EQ(text(d, AdvColorLabel + 0), L"RGB 1,2,3");
@@ -710,7 +761,7 @@ TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
   EXPECT_EQ(slotText(s, 3), "zOrder=Behind");
 
   for (int closeWithBox = 0; closeWithBox < 2; ++closeWithBox) {
-    Slots c = slots({"Rect1", "Glow", "80", "speed=2"});
+    Slots c({"Rect1", "Glow", "80", "speed=2"});
     result = edit(3, c, AdvancedTitle, {
         act([](HWND d) {
           type(d, AdvRectangle, L"Big");
@@ -729,7 +780,7 @@ TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
 TEST(AdvancedEditor, ZOrderLeavesThePreviewAloneAndOtherControlsRebuildIt) {
   HostStandIn& h = host();
   const char* const options = "shape=sprite;sprite=C:\\missing\\nothing.png";
-  Slots s = slots({"Rect1", "Glow", "50", options});
+  Slots s({"Rect1", "Glow", "50", options});
   auto calls = std::make_shared<int>(0);
   const int32_t result = edit(3, s, AdvancedTitle, {
       [](HWND) { return host().variables["[Lumivex.LastError]"].find("nothing.png") != std::string::npos ? 1 : 0; },
@@ -750,10 +801,44 @@ TEST(AdvancedEditor, ZOrderLeavesThePreviewAloneAndOtherControlsRebuildIt) {
 }
 
 TEST(AdvancedEditor, PreviewPaneShowsAContinuousEffect) {
-  Slots s = slots({"Rect1", "Glow", "100", "opacity=1"});
+  Slots s({"Rect1", "Glow", "100", "opacity=1"});
   const int32_t result = edit(3, s, AdvancedTitle, {
       [](HWND d) { return litPixels(item(d, AdvPane)) > 20 ? 1 : 0; },
       pressCancel()});
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(untouched(s));
+}
+
+TEST(AdvancedEditor, SpriteShapeAsksForAFileAndCancelledDialogsChangeNothing) {
+  Slots s({"Rect1", "Glow", "50", "colorEnd=9,8,7"});
+  Script seen = {};
+  int32_t result = edit(3, s, AdvancedTitle, {
+      act([](HWND d) {
+        choose(d, AdvShape, 9);  // Sprite with an empty sprite edit: the file dialog at once
+        EXPECT_EQ(script->systemDialogs, 1);
+        EXPECT_EQ(script->systemDialogTitle, L"Select sprite image");
+        EXPECT_EQ(text(d, AdvSprite), L"");
+        EXPECT_EQ(listSel(d, AdvShape), 9);
+        click(d, AdvColorPick + 1);
+        EXPECT_EQ(script->systemDialogs, 2);
+        EXPECT_EQ(text(d, AdvColorLabel + 1), L"RGB 9,8,7");
+      }),
+      pressOk()}, &seen);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(s, 3), "colorEnd=9,8,7;shape=Sprite");
+
+  // A sprite already named: choosing Sprite asks for nothing; a cancelled Browse... keeps both.
+  Slots named({"Rect1", "Glow", "50", "shape=circle;sprite=a.png"});
+  result = edit(3, named, AdvancedTitle, {
+      act([](HWND d) {
+        click(d, AdvBrowse);
+        EXPECT_EQ(script->systemDialogs, 1);
+        EXPECT_EQ(listSel(d, AdvShape), 1);
+        EXPECT_EQ(text(d, AdvSprite), L"a.png");
+        choose(d, AdvShape, 9);
+        EXPECT_EQ(script->systemDialogs, 1);
+      }),
+      pressOk()}, &seen);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(slotText(named, 3), "shape=Sprite;sprite=a.png");
 }
