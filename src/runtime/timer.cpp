@@ -79,6 +79,9 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
   if (!runtime.shuttingDown && runtime.lockWaiters == 0 && TryEnterCriticalSection(&engineLock)) {
     if (!runtime.shuttingDown) frameStep();
     LeaveCriticalSection(&engineLock);
+    InterlockedIncrement(&runtime.ticksStepped);
+  } else {
+    InterlockedIncrement(&runtime.ticksSkipped);
   }
   InterlockedDecrement(&runtime.callbacksRunning);
 }

@@ -32,6 +32,8 @@ class Runtime : public ::testing::Test {
       hostCreatePage(*h, 320, 200);
       hostAddObject(*h, "A", 10, 10, 140, 90);
       hostAddObject(*h, "B", 160, 10, 140, 90);
+      // Kept off the screen: the effect tests read the screen over the other page.
+      ShowWindow(h->page, SW_HIDE);
       runtimeInit(GetModuleHandleW(nullptr));
       setSpriteCodec(gdiplusSpriteCodec());
       setLastErrorSink(setLastErrorFromCore);
