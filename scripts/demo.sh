@@ -1,16 +1,41 @@
 #!/usr/bin/env bash
-# The demo: builds the native tools and renders every preset with `lumivex-render gallery`:
-# out/gallery/<Preset>.gif (animated, 1 s at 60 frames per second), <Preset>_sheet.png (16 of
-# its frames) and overview.png (one frame of each preset, named).
+# The demo: builds everything, plays a scripted tour of effects with the real Lumivex.dll in the
+# demo host under Wine and Xvfb (several presets over four rectangles, in front and behind, one
+# with a sprite, one rectangle moved, the host hiding the overlays) and saves screenshots of the
+# screen to out/demo/; then renders every preset with `lumivex-render gallery` into out/gallery/
+# (<Preset>.gif, <Preset>_sheet.png and overview.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/setup.sh
-bash scripts/build.sh native >/dev/null
-rm -rf out/gallery
+bash scripts/build.sh native win32 >/dev/null
+
+rm -rf out/demo out/gallery
+mkdir -p out/demo
+# A star-shaped sprite, written at run time.
+convert -size 48x48 xc:none -fill '#ffd24a' -stroke '#fff6c0' \
+  -draw 'polygon 24,2 30,18 46,18 33,28 38,45 24,35 10,45 15,28 2,18 18,18' out/demo/sprite.png
+sprite_path="Z:$(echo "$root/out/demo/sprite.png" | tr '/' '\\')"
+sed -e "s|@SPRITE@|${sprite_path//\\/\\\\}|" -e "s|@OUT@|out/demo|" tools/demo/tour.txt \
+  > out/demo/tour.txt
+echo "== scripted tour under Wine (each Wine start takes a while under emulation)"
+# xcompmgr blends the overlays' per-pixel alpha as a desktop does; without a compositing manager
+# X would show their premultiplied colours over black.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  xcompmgr -n & compositor=$!
+  sleep 1
+  status=0
+  scripts/wine-run.sh build/win32/bin/lumivex-demo.exe --script out/demo/tour.txt || status=$?
+  kill $compositor
+  exit $status'
+for bmp in out/demo/*.bmp; do
+  convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
+done
+
 build/native/bin/lumivex-render gallery --out out/gallery
 
 echo
+echo "screenshots of the tour: $root/out/demo/*.png"
 echo "19 animated GIFs and 19 contact sheets in $root/out/gallery/"
 echo "all presets at a glance: $root/out/gallery/overview.png"

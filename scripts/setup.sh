@@ -10,10 +10,11 @@ export DEBIAN_FRONTEND=noninteractive
 # Native toolchain and test libraries, the i686 cross compiler, Wine (32-bit) and the X server
 # the Win32 tests and screenshots run under, and the libraries the native tools use. wine64 and
 # qemu-user let the i686 tests run on machines whose kernel cannot execute i386 programs
-# (see scripts/wine-run.sh).
+# (see scripts/wine-run.sh). xcompmgr composites the overlays' per-pixel alpha in the demo's X
+# server: without a compositing manager X shows their premultiplied colours over black.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
-             g++-mingw-w64-i686 wine xvfb xauth imagemagick
+             g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
              libstb-dev libgif-dev
              wine64 qemu-user)
 i386_pkgs=(wine32:i386)

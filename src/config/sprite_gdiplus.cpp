@@ -35,6 +35,10 @@ int startGdiplus() {
     input.SuppressBackgroundThread = FALSE;
     input.SuppressExternalCodecs = FALSE;
     if (GdiplusStartup(&gGdiplusToken, &input, nullptr) == Ok) {
+      // Never shut down, so gdiplus.dll must never be unloaded either: unloading this library
+      // would otherwise drop its last reference while GDI+'s background thread still runs.
+      HMODULE pinned = nullptr;
+      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"gdiplus.dll", &pinned);
       noiseTable();  // filled once, here, rather than inside the first frame
       InterlockedExchange(&gGdiplusStarted, 1);
     } else {
@@ -44,6 +48,8 @@ int startGdiplus() {
   InterlockedExchange(&gStartLock, 0);
   return ok;
 }
+
+void forgetGdiplus() { InterlockedExchange(&gGdiplusStarted, 0); }
 
 static int openGdiplus(const std::string& path, void*& image, int32_t& width, int32_t& height) {
   image = nullptr;

@@ -8,6 +8,9 @@
 // by the next call. The first success also fills the noise table, so the timer thread never
 // does that work in a frame.
 int startGdiplus();
+// At the end of the library: GDI+ stays started in the process (it is pinned there), but this
+// library's record of it is cleared.
+void forgetGdiplus();
 
 // The codec record to hand to setSpriteCodec. Its start is startGdiplus.
 const SpriteCodec* gdiplusSpriteCodec();

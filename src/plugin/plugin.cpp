@@ -112,6 +112,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     // window is destroyed and no lock is waited for under the loader lock. When the process is
     // ending (reserved non-null) the other threads are gone and nothing is waited for.
     runtimeShutdown(reserved != nullptr);
+    forgetGdiplus();
     setLastErrorSink(nullptr);
   }
   return TRUE;

@@ -110,9 +110,17 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
 static void teardown(Emitter& e) {
   HWND overlay = static_cast<HWND>(e.overlay);
   e.overlay = nullptr;
-  if (overlay && IsWindow(overlay) && !runtime.shuttingDown) {
-    ShowWindow(overlay, SW_HIDE);
-    DestroyWindow(overlay);
+  if (overlay && IsWindow(overlay)) {
+    if (!runtime.shuttingDown) {
+      ShowWindow(overlay, SW_HIDE);
+      DestroyWindow(overlay);
+    } else {
+      // Unloading, under the loader lock: nothing that could wait on another thread. The
+      // window's own thread closes it when it next reads its queue (a "Static" window's
+      // procedure lives in user32, so it outlives this library), instead of leaving the last
+      // frame on the screen for good.
+      PostMessageW(overlay, WM_CLOSE, 0, 0);
+    }
   }
   HBITMAP bitmap = static_cast<HBITMAP>(e.frameBitmap);
   e.frameBitmap = nullptr;
@@ -151,9 +159,12 @@ void stopAllEmitters() {
     pumpMessages(PumpAfterStop);
     return;
   }
+  // The lock first: waiting for it serves what a running frame step sends to this thread, and
+  // while it is held no callback can be inside a frame step, so the synchronous kill of the
+  // timer cannot wait on one that waits on us.
+  lockEngine();
   timerKill();
   runtime.overlaysHidden = 0;
-  lockEngine();
   registryWalk(registry, [](Emitter& e) { e.renderingEnabled = 0; });
   waitForCallbacks();
   registryWalk(registry, [](Emitter& e) { teardown(e); });

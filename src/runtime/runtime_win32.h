@@ -20,6 +20,8 @@ struct RuntimeState {
   UINT timerId;                     // from timeSetEvent; 0 when none
   int32_t overlaysHidden;           // 1 while the caption rule hides every overlay
   int32_t hostHidden;               // 1 from host message 7 until host message 8
+  volatile LONG ticksStepped;       // timer ticks that ran a frame step (the benchmark reads it)
+  volatile LONG ticksSkipped;       // timer ticks that found the lock taken or wanted
 };
 
 extern RuntimeState runtime;

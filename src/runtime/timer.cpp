@@ -79,6 +79,9 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
   if (!runtime.shuttingDown && runtime.lockWaiters == 0 && TryEnterCriticalSection(&engineLock)) {
     if (!runtime.shuttingDown) frameStep();
     LeaveCriticalSection(&engineLock);
+    InterlockedIncrement(&runtime.ticksStepped);
+  } else {
+    InterlockedIncrement(&runtime.ticksSkipped);
   }
   InterlockedDecrement(&runtime.callbacksRunning);
 }
@@ -86,7 +89,10 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
 int timerStart() {
   if (runtime.timerRunning) return 1;
   timeBeginPeriod(TimerResolutionMs);
-  runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0, TIME_PERIODIC);
+  // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no callback is on its way into this
+  // library, even one the timer thread had already picked up; unloading depends on that.
+  runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0,
+                                 TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
   if (runtime.timerId) {
     runtime.timerRunning = 1;
     return 1;
@@ -111,12 +117,21 @@ void timerStopRule() {
 
 void runtimeShutdown(int processEnding) {
   runtime.shuttingDown = 1;
-  timerKill();
-  // A callback already inside leaves without touching the registry once it sees shuttingDown;
-  // it needs no lock the loader holds, so a plain bounded spin on the counter is safe here.
+  // From here a callback that comes in leaves at once without touching anything. One already
+  // inside a frame step may be sending a message to this thread (SetWindowPos on an overlay):
+  // messages sent to us are served while waiting, so it can finish and leave. Only then is the
+  // timer killed: the synchronous kill waits for a callback in flight, which can no longer
+  // block on this thread.
   const DWORD start = GetTickCount();
-  while (!processEnding && runtime.callbacksRunning > 0 && GetTickCount() - start < DetachWaitMs)
+  while (!processEnding && runtime.callbacksRunning > 0 && GetTickCount() - start < DetachWaitMs) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     Sleep(1);
+  }
+  if (processEnding) {
+    runtime.timerRunning = 0;  // the timer thread is gone already; nothing to kill or wait for
+  }
+  timerKill();
   stopAllEmitters();
 }
 

@@ -12,24 +12,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "config/emitter_config.h"
 #include "host/host.h"
+#include "plugin_util.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
 #include "plugin/plugin_info.h"
 
 namespace {
-
-std::wstring besideThisProgram(const wchar_t* file) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  size_t slash = dir.find_last_of(L"\\/");
-  return dir.substr(0, slash + 1) + file;
-}
 
 // One stand-in for the whole program, with the DLL loaded and a page of two rectangles; the
 // callbacks reach it through the stand-in's current pointer.
@@ -462,79 +457,6 @@ int32_t exec(int32_t action, std::vector<std::string> params) {
   return host().exports.execAction(action, slots.data());
 }
 
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Pumps until cond() holds or 20 s have passed; returns cond()'s last answer.
-template <typename Cond>
-bool pumpUntil(Cond cond) {
-  const DWORD start = GetTickCount();
-  while (!cond()) {
-    if (GetTickCount() - start > 20000) return false;
-    pump();
-    Sleep(5);
-  }
-  return true;
-}
-
-BOOL CALLBACK collectOverlay(HWND w, LPARAM p) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  wchar_t cls[32] = {};
-  GetClassNameW(w, cls, 32);
-  if (pid == GetCurrentProcessId() && lstrcmpiW(cls, L"Static") == 0 &&
-      (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_LAYERED))
-    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-  return TRUE;
-}
-
-std::vector<HWND> overlays() {
-  std::vector<HWND> found;
-  EnumWindows(collectOverlay, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
-RECT clientOnScreen(HWND w) {
-  RECT r = {};
-  GetClientRect(w, &r);
-  POINT o = {0, 0};
-  ClientToScreen(w, &o);
-  return RECT{o.x, o.y, o.x + r.right, o.y + r.bottom};
-}
-
-// Pixels of the screen under r differing from colour (0x00RRGGBB), read through the screen DC.
-int screenPixelsDiffering(const RECT& r, uint32_t colour) {
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return -1;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  int differing = 0;
-  const uint32_t* p = static_cast<const uint32_t*>(bits);
-  for (int i = 0; i < w * h; ++i)
-    if ((p[i] & 0xFFFFFF) != colour) ++differing;
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  return differing;
-}
-
 void stopEverything() {
   exec(4, {});
   pump();
@@ -601,13 +523,13 @@ TEST_F(PluginEffects, BehindPlacesTheOverlayAtTheBottomOfTheWindowOrder) {
   ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
   EXPECT_FALSE(GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
   // Every frame puts it back at the bottom. An owned window never goes below its owner, so the
-  // bottom for it is just above the page, with nothing but the page below it.
+  // bottom for it is just above the page: the next visible window down is the page.
   std::vector<HWND> below;
   EXPECT_TRUE(pumpUntil([&] {
     below.clear();
     for (HWND w = GetWindow(overlay, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
       if (IsWindowVisible(w)) below.push_back(w);
-    return below.size() == 1 && below[0] == h.page;
+    return !below.empty() && below[0] == h.page;
   })) << "visible windows below the overlay: " << below.size();
   // A topmost effect on the same page is made topmost instead.
   ASSERT_EQ(exec(1, {"Rect1", "Glow", "80", ""}), 1);
@@ -775,5 +697,248 @@ TEST_F(PluginEffects, HostHidingLastsUntilTheHostShowsTheOverlaysAgain) {
   EXPECT_EQ(h.exports.message(8, 0), 0);
   EXPECT_TRUE(IsWindowVisible(overlay));
   EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(other) != 0; }));
+  stopEverything();
+}
+
+TEST_F(PluginEffects, OverlaysFollowTheirRectangleAndMessageFiveRefitsAtOnce) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  HWND big = object("Big");
+  RECT home = {};
+  GetWindowRect(big, &home);
+  MapWindowPoints(nullptr, h.page, reinterpret_cast<POINT*>(&home), 2);
+  auto moveBig = [&](int x, int y, int w, int hgt) { MoveWindow(big, x, y, w, hgt, TRUE); };
+
+  // The frame step follows a rectangle that moves and changes size.
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  moveBig(60, 110, 260, 150);
+  RECT target = clientOnScreen(big), placed = {};
+  EXPECT_TRUE(pumpUntil([&] {
+    GetWindowRect(overlay, &placed);
+    return EqualRect(&placed, &target) != 0;
+  })) << "overlay at " << placed.left << "," << placed.top << " " << placed.right - placed.left
+      << "x" << placed.bottom - placed.top << " after the rectangle moved";
+
+  // While the host hides the overlays no frame runs, so only message 5 can refit them: it moves
+  // the overlay at once, and one at the bottom of the order is sized with it.
+  ASSERT_EQ(exec(3, {"Big", "Glow", "80", "zOrder=behind"}), 1);
+  overlay = overlays().at(0);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  EXPECT_EQ(h.exports.message(7, 0), 0);
+  moveBig(home.left, home.top, home.right - home.left, home.bottom - home.top);
+  target = clientOnScreen(big);
+  EXPECT_EQ(h.exports.message(5, 0), 0);
+  GetWindowRect(overlay, &placed);
+  EXPECT_TRUE(EqualRect(&placed, &target))
+      << "after message 5 the overlay is at " << placed.left << "," << placed.top << " "
+      << placed.right - placed.left << "x" << placed.bottom - placed.top;
+  EXPECT_FALSE(IsWindowVisible(overlay)) << "message 5 must not show what the host hides";
+  EXPECT_EQ(h.exports.message(8, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  // Drawn into the new bitmap at the new size: particles on screen over the whole rectangle.
+  EXPECT_TRUE(pumpUntil([&] { return screenPixelsDiffering(target, 0x283C5A) > 0; }));
+  stopEverything();
+}
+
+TEST_F(PluginEffects, CaptionRuleHidesTheOverlaysWhileTheCursorIsOverTheHostCaption) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  RECT window = {};
+  GetWindowRect(h.page, &window);
+  POINT client = {0, 0};
+  ClientToScreen(h.page, &client);
+  if (client.y <= window.top) GTEST_SKIP() << "the page has no caption strip here";
+
+  ASSERT_EQ(exec(1, {"Rect1", "Stars", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  SetCursorPos(window.right + 200, window.bottom + 200);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  // Over the caption: hidden by the next tick.
+  ASSERT_TRUE(SetCursorPos(window.left + 40, (window.top + client.y) / 2));
+  EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) == 0; }))
+      << "still shown with the cursor over the caption";
+  // Just below the caption is still inside the widened strip: stays hidden.
+  SetCursorPos(window.left + 40, client.y + 4);
+  pumpFor(1000);
+  EXPECT_FALSE(IsWindowVisible(overlay)) << "shown again inside the widened caption strip";
+  // Away from the page: shown again.
+  SetCursorPos(window.right + 200, window.bottom + 200);
+  EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; }))
+      << "not shown again once the cursor left the caption";
+  stopEverything();
+}
+
+// --- Soak and unloading ------------------------------------------------------------------------
+
+namespace {
+
+// A 16 x 16 24-bit BMP with a bright dot, written at run time for sprite effects.
+std::string writeSpriteFile() {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + L"lumivex_test_sprite.bmp";
+  const int side = 16, rowBytes = side * 3;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = side;
+  info.biHeight = side;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + rowBytes * side;
+  std::vector<uint8_t> pixels(rowBytes * side);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int d2 = (x - 8) * (x - 8) + (y - 8) * (y - 8);
+      const uint8_t v = d2 < 36 ? 255 : 40;
+      uint8_t* p = &pixels[y * rowBytes + x * 3];
+      p[0] = v / 2;
+      p[1] = v;
+      p[2] = v;
+    }
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return "";
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info, sizeof info, &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return narrow(path);
+}
+
+int envCount(const char* name, int fallback) {
+  const char* text = getenv(name);
+  return text && atoi(text) > 0 ? atoi(text) : fallback;
+}
+
+}  // namespace
+
+TEST_F(PluginEffects, SoakOfRandomCallsAndHostMessagesLeavesNothingBehind) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  const char* const names[] = {"Soak0", "Soak1", "Soak2", "Soak3",
+                               "Soak4", "Soak5", "Soak6", "Soak7"};
+  static int added = 0;
+  if (!added) {
+    for (int i = 0; i < 8; ++i) hostAddObject(h, names[i], 10 + (i % 4) * 95, 110 + (i / 4) * 90, 90, 70);
+    added = 1;
+  }
+  const std::string sprite = writeSpriteFile();
+  ASSERT_FALSE(sprite.empty());
+  const std::vector<std::string> rectTexts = {"Soak0", "soak1", " SOAK2 ", "Soak3", "Soak4",
+                                              "Soak5", "Soak6",  "Soak7",   "Missing", ""};
+  const std::vector<std::string> intensities = {"", "0", "100", "250", "-20", "abc", "$40", "75%"};
+  const std::vector<std::string> colours = {"", "255,0,0", " 10 , 20 , 300 ", "junk", "1,2"};
+  const std::vector<std::string> options = {
+      "", "mode=burst:30", "zOrder=behind", "shape=ring;size=2", "mode=continuous:500;speed=3",
+      "shape=sprite;sprite=" + sprite, "shape=sprite;sprite=Z:\\nowhere\\missing.png",
+      "direction=90,30;opacity=0.5", "density=1e30;life=0.2", "emitArea=rect;twinkle=1;mode=burst"};
+  const int32_t messages[] = {1, 1, 2, 5, 6, 7, 8, 8, 3};
+
+  const size_t windowsBefore = processWindows().size();
+  const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  std::mt19937 random(20261210);
+  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  const int calls = envCount("LUMIVEX_SOAK_CALLS", 3000);
+  for (int i = 0; i < calls; ++i) {
+    const std::string rect = rectTexts[pick(rectTexts.size())];
+    const std::string preset = pick(20) == 19 ? "Nope" : std::string(PresetDisplayName(static_cast<int>(pick(19))));
+    const int kind = static_cast<int>(pick(100));
+    if (kind < 35) {
+      exec(1, {rect, preset, intensities[pick(intensities.size())], colours[pick(colours.size())]});
+    } else if (kind < 60) {
+      exec(3, {rect, preset, intensities[pick(intensities.size())], options[pick(options.size())]});
+    } else if (kind < 78) {
+      exec(2, {rect});
+    } else if (kind < 81) {
+      exec(4, {});
+    } else if (kind < 93) {
+      h.exports.message(messages[pick(9)], 0);
+    } else {
+      // The host changes the page under the effects: a rectangle moves, shrinks or hides.
+      HWND w = object(names[pick(8)]);
+      const int what = static_cast<int>(pick(3));
+      if (what == 0) MoveWindow(w, static_cast<int>(pick(300)), static_cast<int>(pick(220)), 30 + static_cast<int>(pick(90)), 20 + static_cast<int>(pick(70)), TRUE);
+      if (what == 1) ShowWindow(w, IsWindowVisible(w) ? SW_HIDE : SW_SHOWNA);
+      if (what == 2) MoveWindow(w, 5, 5, 0, 0, TRUE);
+    }
+    if (i % 8 == 0) pump();
+  }
+  h.exports.message(8, 0);
+  h.exports.message(1, 0);
+  ASSERT_EQ(exec(4, {}), 1);
+  pumpFor(200);
+  EXPECT_TRUE(overlays().empty()) << overlays().size() << " overlays left";
+  EXPECT_EQ(processWindows().size(), windowsBefore);
+  // Wine answers 0 for both counts; where they are reported they must be back where they were
+  // (a little slack for objects the system caches on first use).
+  const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const DWORD userAfter = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  if (gdiBefore > 0) {
+    EXPECT_LE(gdiAfter, gdiBefore + 8);
+  }
+  if (userBefore > 0) {
+    EXPECT_LE(userAfter, userBefore + 4);
+  }
+  // Still working afterwards.
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  EXPECT_EQ(overlays().size(), 1u);
+  stopEverything();
+  for (int i = 0; i < 8; ++i) {
+    ShowWindow(object(names[i]), SW_SHOWNA);
+    MoveWindow(object(names[i]), 10 + (i % 4) * 95, 110 + (i / 4) * 90, 90, 70, TRUE);
+  }
+}
+
+TEST(PluginUnload, UnloadingWithEffectsRunningAHundredTimes) {
+  HostStandIn& shared = effectsHost();
+  stopEverything();
+  // A copy under another name is a module of its own, so the shared instance stays loaded while
+  // this one comes and goes.
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring copy = std::wstring(dir) + L"LumivexUnload.dll";
+  ASSERT_TRUE(CopyFileW(besideThisProgram(L"Lumivex.dll").c_str(), copy.c_str(), FALSE));
+  const std::string sprite = writeSpriteFile();
+  const int rounds = envCount("LUMIVEX_UNLOAD_ROUNDS", 100);
+  for (int i = 0; i < rounds; ++i) {
+    HostStandIn u = {};
+    u.page = shared.page;
+    u.objects = shared.objects;
+    ASSERT_EQ(hostLoad(u, copy.c_str()), 1) << "round " << i;
+    ASSERT_EQ(hostRegister(u), 1);
+    std::string a[4] = {"Rect1", "Fire", "100", ""};
+    std::string b[4] = {"Rect2", "Snow", "80", i % 2 ? "zOrder=behind" : "shape=sprite;sprite=" + sprite};
+    char* slotsA[4] = {&a[0][0], &a[1][0], &a[2][0], nullptr};
+    char* slotsB[4] = {&b[0][0], &b[1][0], &b[2][0], &b[3][0]};
+    ASSERT_EQ(u.exports.execAction(1, slotsA), 1) << "round " << i;
+    ASSERT_EQ(u.exports.execAction(3, slotsB), 1) << "round " << i;
+    if (i % 10 == 0) {
+      // Now and then with frames known to be running, otherwise at any moment of the timer.
+      std::vector<HWND> found = overlays();
+      ASSERT_TRUE(pumpUntil([&] {
+        for (HWND w : found)
+          if (IsWindowVisible(w)) return true;
+        return false;
+      })) << "round " << i;
+    } else {
+      pumpFor(static_cast<DWORD>(i % 7) * 5);
+    }
+    hostUnload(u);
+    ASSERT_EQ(GetModuleHandleW(L"LumivexUnload.dll"), nullptr) << "not unloaded, round " << i;
+    // The overlays the unloaded library left are closed through this thread's queue.
+    ASSERT_TRUE(pumpUntil([] { return overlays().empty(); })) << "overlays left, round " << i;
+    u.page = nullptr;
+  }
+  hostMakeCurrent(shared);
+  DeleteFileW(copy.c_str());
+  // The instance loaded all along still plays.
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  EXPECT_EQ(overlays().size(), 1u);
   stopEverything();
 }

@@ -1,0 +1,202 @@
+// The emitter runtime's own state, seen from inside: this program links a copy of the runtime
+// and the actions (the same library Lumivex.dll is built from) and runs it in its own process on
+// a page of its own, so the tests can look at the shared timer, the registry entries and the
+// handles they hold, which the DLL keeps to itself. Covered: one timer for every emitter,
+// stopped with the last; a burst that ends stays registered and keeps the timer; stopping
+// releases every window and bitmap.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "config/sprite.h"
+#include "config/sprite_gdiplus.h"
+#include "host/host.h"
+#include "plugin/actions.h"
+#include "plugin/host_api.h"
+#include "plugin_util.h"
+#include "runtime/runtime_win32.h"
+
+namespace {
+
+const char* const LastError = "[Lumivex.LastError]";
+
+class Runtime : public ::testing::Test {
+ protected:
+  static HostStandIn& page() {
+    static HostStandIn* h = nullptr;
+    if (!h) {
+      h = new HostStandIn();
+      hostCreatePage(*h, 320, 200);
+      hostAddObject(*h, "A", 10, 10, 140, 90);
+      hostAddObject(*h, "B", 160, 10, 140, 90);
+      // Kept off the screen: the effect tests read the screen over the other page.
+      ShowWindow(h->page, SW_HIDE);
+      runtimeInit(GetModuleHandleW(nullptr));
+      setSpriteCodec(gdiplusSpriteCodec());
+      setLastErrorSink(setLastErrorFromCore);
+    }
+    return *h;
+  }
+  void SetUp() override {
+    HostStandIn& h = page();
+    hostMakeCurrent(h);
+    // Other tests of this program hand the host's callbacks around; set them as the host would.
+    hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
+    hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
+    hostApi.hostWindow = h.page;
+    playEnabled = 1;
+  }
+  void TearDown() override {
+    runAction(4, nullptr);
+    pump();
+    hostApi.interfaceAccess = nullptr;
+    hostApi.setVariable = nullptr;
+  }
+};
+
+int32_t act(int32_t action, std::vector<std::string> params) {
+  std::vector<char*> slots;
+  for (std::string& p : params) slots.push_back(&p[0]);
+  slots.resize(4, nullptr);
+  return runAction(action, slots.data());
+}
+
+// Reads the registry under the engine lock, as every user of it must.
+template <typename Read>
+auto locked(Read read) -> decltype(read()) {
+  lockEngine();
+  auto answer = read();
+  unlockEngine();
+  return answer;
+}
+
+Emitter snapshotOf(const std::string& key) {
+  return locked([&] {
+    Emitter* e = registryFind(registry, key);
+    Emitter copy = {};
+    if (e) copy = *e;
+    return copy;
+  });
+}
+
+int registered(const std::string& key) {
+  return locked([&] { return registryFind(registry, key) != nullptr ? 1 : 0; });
+}
+
+// A 8 x 8 24-bit BMP for sprite effects, written at run time.
+std::string writeSprite() {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + L"lumivex_runtime_sprite.bmp";
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = 8;
+  info.biHeight = 8;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + 8 * 24;
+  std::vector<uint8_t> pixels(8 * 24, 200);
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return "";
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info, sizeof info, &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return std::string(path.begin(), path.end());
+}
+
+}  // namespace
+
+TEST_F(Runtime, OneTimerDrivesEveryEmitterAndStopsWithTheLast) {
+  EXPECT_EQ(runtime.timerRunning, 0);
+  ASSERT_EQ(act(1, {"A", "Sparkle", "100", ""}), 1);
+  ASSERT_EQ(runtime.timerRunning, 1);
+  const UINT timer = runtime.timerId;
+  EXPECT_NE(timer, 0u);
+  ASSERT_EQ(act(3, {"B", "Glow", "80", "zOrder=behind"}), 1);
+  EXPECT_EQ(runtime.timerId, timer) << "a second emitter started a timer of its own";
+  // The one timer steps both.
+  EXPECT_TRUE(pumpUntil([] { return snapshotOf("a").elapsed > 0 && snapshotOf("b").elapsed > 0; }))
+      << "not every emitter was stepped";
+  ASSERT_EQ(act(2, {"A"}), 1);
+  EXPECT_EQ(runtime.timerRunning, 1) << "stopped while an emitter still runs";
+  EXPECT_EQ(runtime.timerId, timer);
+  ASSERT_EQ(act(2, {"b"}), 1);
+  EXPECT_EQ(runtime.timerRunning, 0);
+  EXPECT_EQ(runtime.timerId, 0u);
+  // And a new effect starts it again.
+  ASSERT_EQ(act(1, {"A", "Fire", "", ""}), 1);
+  EXPECT_EQ(runtime.timerRunning, 1);
+}
+
+TEST_F(Runtime, ABurstThatEndsStaysRegisteredAndKeepsTheTimer) {
+  HostStandIn& h = page();
+  ASSERT_EQ(act(3, {"A", "Explosion", "100", "mode=burst:20;life=0.1"}), 1);
+  const Emitter started = snapshotOf("a");
+  EXPECT_EQ(started.emissionDone, 1);
+  EXPECT_GT(started.aliveCount, 0);
+  ASSERT_TRUE(pumpUntil([] { return snapshotOf("a").renderingEnabled == 0; }))
+      << "the burst never ended";
+  const Emitter ended = snapshotOf("a");
+  EXPECT_EQ(ended.aliveCount, 0);
+  EXPECT_TRUE(IsWindow(static_cast<HWND>(ended.overlay))) << "the overlay went with the burst";
+  EXPECT_EQ(runtime.timerRunning, 1);
+  // A tick later nothing has changed: an ended burst is neither advanced nor drawn.
+  const float elapsed = ended.elapsed;
+  pumpFor(300);
+  EXPECT_EQ(snapshotOf("a").elapsed, elapsed);
+  EXPECT_EQ(registered("a"), 1);
+  // Stopping it is a normal stop: no message, and the timer goes with it.
+  h.variables[LastError] = "keep";
+  EXPECT_EQ(act(2, {"A"}), 1);
+  EXPECT_EQ(h.variables[LastError], "keep");
+  EXPECT_EQ(registered("a"), 0);
+  EXPECT_EQ(runtime.timerRunning, 0);
+}
+
+TEST_F(Runtime, StoppingReleasesEveryWindowAndBitmap) {
+  const std::string sprite = writeSprite();
+  ASSERT_FALSE(sprite.empty());
+  struct Row {
+    const char* what;
+    int32_t action;     // 0: stopAllEmitters as host messages 2 and 6 call it
+    std::string name;   // Stop's parameter
+  };
+  const Row rows[] = {
+      {"Stop each by name", 2, "A"}, {"Stop without a name", 2, ""}, {"StopAll", 4, ""},
+      {"host message", 0, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(act(3, {"A", "Snow", "80", "shape=sprite;sprite=" + sprite}), 1);
+    ASSERT_EQ(act(1, {"B", "Fire", "80", ""}), 1);
+    const Emitter a = snapshotOf("a"), b = snapshotOf("b");
+    ASSERT_NE(a.spriteImage, nullptr) << "the sprite did not load";
+    std::vector<HWND> windows = {static_cast<HWND>(a.overlay), static_cast<HWND>(b.overlay)};
+    std::vector<HGDIOBJ> bitmaps = {a.frameBitmap, b.frameBitmap};
+    for (HGDIOBJ bitmap : bitmaps) ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
+    if (row.action == 2 && !row.name.empty()) {
+      act(2, {"A"});
+      EXPECT_EQ(registered("a"), 0);
+      EXPECT_FALSE(IsWindow(windows[0]));
+      EXPECT_EQ(GetObjectType(bitmaps[0]), 0u);
+      EXPECT_TRUE(IsWindow(windows[1])) << "stopping A took B's window";
+      act(2, {"B"});
+    } else if (row.action) {
+      act(row.action, {row.name});
+    } else {
+      stopAllEmitters();
+    }
+    EXPECT_TRUE(locked([] { return registryIsEmpty(registry); }));
+    for (HWND w : windows) EXPECT_FALSE(IsWindow(w));
+    for (HGDIOBJ bitmap : bitmaps) EXPECT_EQ(GetObjectType(bitmap), 0u) << "a frame bitmap is left";
+    EXPECT_EQ(runtime.timerRunning, 0);
+  }
+}
