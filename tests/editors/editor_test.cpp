@@ -10,7 +10,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -132,41 +131,15 @@ void CALLBACK runScript(HWND, UINT, UINT_PTR, DWORD) {
   s->busy = 0;
 }
 
-// A modal system dialog that blocks without running its loop would stop the script for good:
-// an editor open for more than twice the deadline ends the program, so that the run fails
-// instead of hanging. One thread for the whole program (threads that come and go are costly
-// under emulation); editSince is the tick count the current editor was opened, 0 when none.
-volatile LONG editSince = 0;
-
-DWORD WINAPI watchdog(LPVOID) {
-  for (;;) {
-    Sleep(1000);
-    const DWORD since = static_cast<DWORD>(editSince);
-    if (since && GetTickCount() - since > 2 * DeadlineMs + 30000) {
-      fprintf(stderr, "[  FAILED  ] an editor did not return; ending the test program\n");
-      fflush(stderr);
-      TerminateProcess(GetCurrentProcess(), 3);
-    }
-  }
-}
-
-void startWatchdog() {
-  static HANDLE thread = nullptr;
-  if (!thread) thread = CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr);
-}
-
 // Opens the editor of action with the slots and plays the script against it.
 int32_t edit(int32_t action, char** array, const wchar_t* title, std::vector<Step> steps,
              Script* out = nullptr) {
   HostStandIn& h = host();
   Script s = {title, std::move(steps), 0, nullptr, nullptr, GetTickCount(), 0, 0, 0, L""};
   script = &s;
-  startWatchdog();
-  InterlockedExchange(&editSince, static_cast<LONG>(GetTickCount() | 1));
   UINT_PTR timer = SetTimer(nullptr, 0, 40, runScript);
   const int32_t result = h.exports.editAction(action, array);
   KillTimer(nullptr, timer);
-  InterlockedExchange(&editSince, 0);
   script = nullptr;
   EXPECT_EQ(s.timedOut, 0) << "the script did not finish";
   EXPECT_EQ(s.next, s.steps.size()) << "the editor closed before the script ended";
