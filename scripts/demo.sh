@@ -2,7 +2,8 @@
 # The demo: builds everything, plays a scripted tour of effects with the real Lumivex.dll in the
 # demo host under Wine and Xvfb (several presets over four rectangles, in front and behind, one
 # with a sprite, one rectangle moved, the host hiding the overlays) and saves screenshots of the
-# screen to out/demo/; then renders every preset with `lumivex-render gallery` into out/gallery/
+# screen to out/demo/; takes screenshots of the three action editors with their live preview
+# (out/editors/); then renders every preset with `lumivex-render gallery` into out/gallery/
 # (<Preset>.gif, <Preset>_sheet.png and overview.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,9 +34,14 @@ for bmp in out/demo/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
 done
 
+echo "== the three action editors under Wine"
+rm -rf out/editors
+bash scripts/editor-shots.sh out/editors
+
 build/native/bin/lumivex-render gallery --out out/gallery
 
 echo
 echo "screenshots of the tour: $root/out/demo/*.png"
+echo "the editors: $root/out/editors/play.png, play_2.png (a second later), stop.png, advanced.png"
 echo "19 animated GIFs and 19 contact sheets in $root/out/gallery/"
 echo "all presets at a glance: $root/out/gallery/overview.png"

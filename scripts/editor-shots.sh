@@ -29,6 +29,10 @@ set -euo pipefail
 root="$1"; exe="$2"; out="$3"; work="$4"
 # Wine sees the Unix file system as drive Z:.
 windir="Z:${work//\//\\}"
+# A compositing manager blends the page effects' per-pixel alpha as a desktop does.
+xcompmgr -n &
+compositor=$!
+trap 'kill $compositor 2>/dev/null || true' EXIT
 "$root/scripts/wine-run.sh" "$exe" "$windir" >"$work/program.log" 2>&1 &
 program=$!
 for name in play play_2 stop advanced; do
