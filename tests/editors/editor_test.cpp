@@ -21,14 +21,6 @@
 
 namespace {
 
-std::wstring besideThisProgram(const wchar_t* file) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  size_t slash = dir.find_last_of(L"\\/");
-  return dir.substr(0, slash + 1) + file;
-}
-
 HostStandIn& host() {
   static HostStandIn* h = nullptr;
   if (!h) {
@@ -36,7 +28,7 @@ HostStandIn& host() {
     hostCreatePage(*h, 400, 300);
     hostAddObject(*h, "Rect1", 10, 10, 120, 80);
     hostAddObject(*h, "Big", 150, 10, 200, 150);
-    hostLoad(*h, besideThisProgram(L"Lumivex.dll").c_str());
+    hostLoad(*h, hostBesideProgram(L"Lumivex.dll").c_str());
     hostRegister(*h);
   }
   hostMakeCurrent(*h);

@@ -774,42 +774,6 @@ TEST_F(PluginEffects, CaptionRuleHidesTheOverlaysWhileTheCursorIsOverTheHostCapt
 
 namespace {
 
-// A 16 x 16 24-bit BMP with a bright dot, written at run time for sprite effects.
-std::string writeSpriteFile() {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  const std::wstring path = std::wstring(dir) + L"lumivex_test_sprite.bmp";
-  const int side = 16, rowBytes = side * 3;
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = side;
-  info.biHeight = side;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + rowBytes * side;
-  std::vector<uint8_t> pixels(rowBytes * side);
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side; ++x) {
-      const int d2 = (x - 8) * (x - 8) + (y - 8) * (y - 8);
-      const uint8_t v = d2 < 36 ? 255 : 40;
-      uint8_t* p = &pixels[y * rowBytes + x * 3];
-      p[0] = v / 2;
-      p[1] = v;
-      p[2] = v;
-    }
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return "";
-  DWORD written = 0;
-  WriteFile(out, &file, sizeof file, &written, nullptr);
-  WriteFile(out, &info, sizeof info, &written, nullptr);
-  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-  CloseHandle(out);
-  return narrow(path);
-}
-
 int envCount(const char* name, int fallback) {
   const char* text = getenv(name);
   return text && atoi(text) > 0 ? atoi(text) : fallback;
@@ -827,7 +791,7 @@ TEST_F(PluginEffects, SoakOfRandomCallsAndHostMessagesLeavesNothingBehind) {
     for (int i = 0; i < 8; ++i) hostAddObject(h, names[i], 10 + (i % 4) * 95, 110 + (i / 4) * 90, 90, 70);
     added = 1;
   }
-  const std::string sprite = writeSpriteFile();
+  const std::string sprite = writeTestSprite(L"lumivex_test_sprite.bmp");
   ASSERT_FALSE(sprite.empty());
   const std::vector<std::string> rectTexts = {"Soak0", "soak1", " SOAK2 ", "Soak3", "Soak4",
                                               "Soak5", "Soak6",  "Soak7",   "Missing", ""};
@@ -904,7 +868,7 @@ TEST(PluginUnload, UnloadingWithEffectsRunningAHundredTimes) {
   GetTempPathW(MAX_PATH, dir);
   const std::wstring copy = std::wstring(dir) + L"LumivexUnload.dll";
   ASSERT_TRUE(CopyFileW(besideThisProgram(L"Lumivex.dll").c_str(), copy.c_str(), FALSE));
-  const std::string sprite = writeSpriteFile();
+  const std::string sprite = writeTestSprite(L"lumivex_test_sprite.bmp");
   const int rounds = envCount("LUMIVEX_UNLOAD_ROUNDS", 100);
   for (int i = 0; i < rounds; ++i) {
     HostStandIn u = {};

@@ -1,29 +1,7 @@
 // Helpers shared by the plug-in test files; see plugin_util.h.
 #include "plugin_util.h"
 
-std::wstring besideThisProgram(const wchar_t* file) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  size_t slash = dir.find_last_of(L"\\/");
-  return dir.substr(0, slash + 1) + file;
-}
-
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-void pumpFor(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    pump();
-    Sleep(5);
-  }
-}
+#include <vector>
 
 struct WindowFilter {
   std::vector<HWND>* found;
@@ -107,4 +85,39 @@ uint32_t screenChecksum(const RECT& r) {
     for (int i = 0; i < n; ++i) sum = (sum ^ (p[i] & 0xFFFFFF)) * 16777619u;
   });
   return sum;
+}
+
+std::string writeTestSprite(const wchar_t* fileName) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + fileName;
+  const int side = 16, rowBytes = side * 3;
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = side;
+  info.biHeight = side;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + rowBytes * side;
+  std::vector<uint8_t> pixels(rowBytes * side);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int d2 = (x - 8) * (x - 8) + (y - 8) * (y - 8);
+      const uint8_t v = d2 < 36 ? 255 : 40;
+      uint8_t* p = &pixels[y * rowBytes + x * 3];
+      p[0] = v / 2;
+      p[1] = v;
+      p[2] = v;
+    }
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return "";
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof file, &written, nullptr);
+  WriteFile(out, &info, sizeof info, &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return std::string(path.begin(), path.end());
 }

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-std::wstring besideThisProgram(const wchar_t* file);
+#include "host/host.h"
 
-// Dispatches every message waiting in this thread's queue.
-void pump();
+inline std::wstring besideThisProgram(const wchar_t* file) { return hostBesideProgram(file); }
+inline void pump() { hostPump(); }
+inline void pumpFor(DWORD ms) { hostPumpFor(ms); }
 
 // Pumps until cond() holds or timeoutMs have passed; returns cond()'s last answer. Waits are
 // generous: under emulation a frame step can take far longer than its 16 ms.
@@ -27,9 +28,6 @@ bool pumpUntil(Cond cond, DWORD timeoutMs = 20000) {
   return true;
 }
 
-// Keeps pumping for ms milliseconds.
-void pumpFor(DWORD ms);
-
 // The top-level layered "Static" windows of this process: the overlays.
 std::vector<HWND> overlays();
 // Every top-level window of this process.
@@ -43,3 +41,7 @@ RECT clientOnScreen(HWND w);
 int screenPixelsDiffering(const RECT& r, uint32_t colour);
 // A checksum of the screen pixels under r (to see whether an image changes).
 uint32_t screenChecksum(const RECT& r);
+
+// A 16 x 16 24-bit BMP with a bright dot, written at run time into the temporary folder under
+// fileName, for sprite effects; its path (ANSI), or the empty text when it could not be written.
+std::string writeTestSprite(const wchar_t* fileName);

@@ -86,32 +86,6 @@ int registered(const std::string& key) {
   return locked([&] { return registryFind(registry, key) != nullptr ? 1 : 0; });
 }
 
-// A 8 x 8 24-bit BMP for sprite effects, written at run time.
-std::string writeSprite() {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  const std::wstring path = std::wstring(dir) + L"lumivex_runtime_sprite.bmp";
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = 8;
-  info.biHeight = 8;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + 8 * 24;
-  std::vector<uint8_t> pixels(8 * 24, 200);
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return "";
-  DWORD written = 0;
-  WriteFile(out, &file, sizeof file, &written, nullptr);
-  WriteFile(out, &info, sizeof info, &written, nullptr);
-  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-  CloseHandle(out);
-  return std::string(path.begin(), path.end());
-}
-
 }  // namespace
 
 TEST_F(Runtime, OneTimerDrivesEveryEmitterAndStopsWithTheLast) {
@@ -162,7 +136,7 @@ TEST_F(Runtime, ABurstThatEndsStaysRegisteredAndKeepsTheTimer) {
 }
 
 TEST_F(Runtime, StoppingReleasesEveryWindowAndBitmap) {
-  const std::string sprite = writeSprite();
+  const std::string sprite = writeTestSprite(L"lumivex_runtime_sprite.bmp");
   ASSERT_FALSE(sprite.empty());
   struct Row {
     const char* what;

@@ -35,31 +35,6 @@ const char* const RectNames[] = {"Rect1", "Rect2", "Rect3", "Rect4"};
 const int RectBoxes[4][4] = {{20, 20, 340, 240}, {380, 20, 300, 240},   // x, y, w, h
                              {20, 280, 340, 220}, {380, 280, 300, 220}};
 
-std::wstring besideThisProgram(const wchar_t* file) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
-
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Keeps the page and the overlays alive for ms milliseconds (the timer thread presents frames
-// through this thread's queue).
-void waitPumping(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    pump();
-    Sleep(5);
-  }
-}
-
 // The host's parameter array of one action: GlobalAlloc texts, as a real host holds them. An
 // editor may replace a slot's block with one of its own; the old block is then the host's to free.
 struct ParamArray {
@@ -193,10 +168,10 @@ int runCommand(const std::string& line) {
                atoi(w[5].c_str()), TRUE);
     report = "moved";
   } else if (verb == "wait" && w.size() == 2) {
-    waitPumping(static_cast<DWORD>(atoi(w[1].c_str())));
+    hostPumpFor(static_cast<DWORD>(atoi(w[1].c_str())));
     report = "waited";
   } else if (verb == "shot" && w.size() == 2) {
-    pump();
+    hostPump();
     if (!saveScreen(w[1])) {
       fprintf(stderr, "lumivex-demo: cannot write '%s'\n", w[1].c_str());
       return 0;
@@ -370,13 +345,13 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 4; ++i)
     hostAddObject(host, RectNames[i], RectBoxes[i][0], RectBoxes[i][1], RectBoxes[i][2],
                   RectBoxes[i][3]);
-  if (!hostLoad(host, besideThisProgram(L"Lumivex.dll").c_str()) || !hostRegister(host)) {
+  if (!hostLoad(host, hostBesideProgram(L"Lumivex.dll").c_str()) || !hostRegister(host)) {
     fprintf(stderr, "lumivex-demo: cannot load Lumivex.dll beside the program\n");
     return 1;
   }
   host.pickSucceeds = 1;
   host.pickAnswer = RectNames[0];
-  waitPumping(200);  // let the page paint before the first effect
+  hostPumpFor(200);  // let the page paint before the first effect
 
   std::vector<std::string> lines;
   if (argc >= 3 && strcmp(argv[1], "--script") == 0) {

@@ -69,13 +69,6 @@ void CALLBACK shotTick(HWND, UINT, UINT_PTR, DWORD) {
   r->since = now;
 }
 
-std::wstring besideThisProgram(const wchar_t* file) {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
-}
-
 int32_t openEditor(HostStandIn& host, int32_t action, std::vector<std::string> params,
                    ShotRun& shots) {
   std::vector<char*> slots;
@@ -113,7 +106,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!hostCreatePage(host, 520, 360)) return 1;
   hostAddObject(host, "Banner", 20, 20, 480, 140);
   hostAddObject(host, "Button1", 20, 190, 220, 140);
-  if (!hostLoad(host, besideThisProgram(L"Lumivex.dll").c_str()) || !hostRegister(host)) {
+  if (!hostLoad(host, hostBesideProgram(L"Lumivex.dll").c_str()) || !hostRegister(host)) {
     fprintf(stderr, "editor_shots: Lumivex.dll did not load\n");
     return 1;
   }

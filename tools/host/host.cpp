@@ -189,3 +189,26 @@ void hostDestroyPage(HostStandIn& host) {
   host.page = nullptr;
   host.objects.clear();
 }
+
+std::wstring hostBesideProgram(const wchar_t* file) {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n);
+  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
+}
+
+void hostPump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void hostPumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    hostPump();
+    Sleep(5);
+  }
+}

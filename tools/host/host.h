@@ -91,6 +91,14 @@ HWND hostAddObject(HostStandIn& host, const std::string& name, int32_t x, int32_
                    int32_t h);
 void hostDestroyPage(HostStandIn& host);
 
+// The path of file in the folder of the running program (where Lumivex.dll is built beside it).
+std::wstring hostBesideProgram(const wchar_t* file);
+// Dispatches every message waiting in this thread's queue: the timer thread moves and shows the
+// overlays through it.
+void hostPump();
+// Keeps pumping for ms milliseconds.
+void hostPumpFor(DWORD ms);
+
 // The host's callbacks, for tests that hand them to the plug-in's code directly.
 int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* description,
                                 const uint8_t* types, int32_t fifth, int32_t count);
