@@ -76,10 +76,7 @@ void BM_Preset(benchmark::State& state) {
   e.presetText = PresetDisplayName(id);
   e.presetName = toLowerText(e.presetText);
   LoadPreset(e.presetText, e.config);
-  if (e.config.burstCount > 0) {
-    for (int i = 0; i < e.config.burstCount && i < MaxParticles; ++i) spawnParticle(e);
-    e.emissionDone = 1;
-  }
+  spawnBurst(e);
   const float dt = 0.016f;
   // Steady state: 5 simulated seconds. A burst is caught early instead, while it still shows.
   const int warm = e.config.burstCount > 0 ? 10 : 312;

@@ -453,12 +453,11 @@ int32_t runAdvancedEditor(char** params) {
   static std::vector<ControlPlace> layout;
   if (layout.empty()) buildLayout(layout);
   if (!openEditorWindow(adv.dialog, L"Lumivex - PlayAdvanced", 720, 708, layout.data(),
-                        static_cast<int>(layout.size())))
+                        static_cast<int>(layout.size()),
+                        AdvancedHandlers, sizeof AdvancedHandlers / sizeof AdvancedHandlers[0]))
     return 0;
   adv.open = 1;
   adv.params = params;
-  adv.dialog.handlers = AdvancedHandlers;
-  adv.dialog.handlerCount = sizeof AdvancedHandlers / sizeof AdvancedHandlers[0];
   adv.dialog.handling = 1;  // setting the opening state is not an event of the author's
   showOpeningState(adv.state);
   adv.dialog.handling = 0;

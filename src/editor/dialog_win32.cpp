@@ -171,8 +171,11 @@ static const KindStyle KindStyles[] = {
 };
 
 int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int clientHeight,
-                     const ControlPlace* controls, int controlCount) {
+                     const ControlPlace* controls, int controlCount,
+                     const EditorHandler* handlers, int handlerCount) {
   d.window = nullptr;
+  d.handlers = nullptr;  // nothing the creation of the controls causes is an event
+  d.handlerCount = 0;
   d.done = 0;
   d.result = 0;
   d.handling = 0;
@@ -215,6 +218,8 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
       SendMessageW(child, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
                    MulDiv(c.h - ListBorderHeight, d.dpiY, 96));
   }
+  d.handlers = handlers;
+  d.handlerCount = handlerCount;
   return 1;
 }
 

@@ -53,9 +53,11 @@ struct EditorDialog {
   int result;                     // 1 after OK
 };
 
-// Opens the window (hidden) with its controls; 0 when the window cannot be created.
+// Opens the window (hidden) with its controls and the editor's event table; 0 when the window
+// cannot be created.
 int openEditorWindow(EditorDialog& dialog, const wchar_t* title, int clientWidth, int clientHeight,
-                     const ControlPlace* controls, int controlCount);
+                     const ControlPlace* controls, int controlCount,
+                     const EditorHandler* handlers, int handlerCount);
 // Shows the window and runs the event loop until a handler sets done; returns the result.
 // After every pass afterPass runs when given (the PlayAdvanced preview rebuild).
 int runEditorLoop(EditorDialog& dialog, void (*afterPass)());

@@ -176,12 +176,11 @@ int32_t runPlayEditor(char** params) {
   readPlayOpening(slots, s);
 
   if (!openEditorWindow(play.dialog, L"Lumivex - Play", 720, 380, PlayLayout,
-                        sizeof PlayLayout / sizeof PlayLayout[0]))
+                        sizeof PlayLayout / sizeof PlayLayout[0],
+                        PlayHandlers, sizeof PlayHandlers / sizeof PlayHandlers[0]))
     return 0;
   play.open = 1;
   play.params = params;
-  play.dialog.handlers = PlayHandlers;
-  play.dialog.handlerCount = sizeof PlayHandlers / sizeof PlayHandlers[0];
   // Setting the opening texts is not an event of the author's.
   play.dialog.handling = 1;
   showOpeningState(s);

@@ -7,13 +7,13 @@
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/render_frame.h"
+#include "runtime/frame_step.h"
 #include "runtime/runtime_win32.h"
 
 Emitter playPreviewEmitter;
 Emitter advancedPreviewEmitter;
 
 constexpr int32_t PreviewStillMs = 33;  // a tick difference of 0 or less counts as one period
-constexpr int32_t PreviewMaxMs = 100;   // a loop that was blocked moves on by at most this
 
 int preparePreview(Emitter& e) { return ensureFrameBitmap(e, PreviewWidth, PreviewHeight); }
 
@@ -23,10 +23,6 @@ void clearPreviewParticles(Emitter& e) {
   e.spawnAccumulator = 0;
   e.elapsed = 0;
   e.emissionDone = 0;
-}
-
-static void spawnBurst(Emitter& e) {
-  for (int32_t i = 0; i < e.config.burstCount; ++i) spawnParticle(e);
 }
 
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity,
@@ -43,7 +39,6 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
   refreshPreviewConfig(e, preset, intensity, colorText);
   if (e.config.burstCount > 0) {
     spawnBurst(e);
-    e.emissionDone = 1;
   } else {
     for (int i = 0; i < WarmStartParticles; ++i) spawnParticle(e);
   }
@@ -66,9 +61,7 @@ void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t 
 
 void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   const uint32_t now = GetTickCount();
-  int32_t ms = static_cast<int32_t>(now - clockMs);
-  if (ms <= 0) ms = PreviewStillMs;
-  if (ms > PreviewMaxMs) ms = PreviewMaxMs;
+  const int32_t ms = frameStepMs(now, clockMs, PreviewStillMs);
   clockMs = now;
   const float dt = static_cast<float>(ms) / 1000.0f;
   e.elapsed += dt;

@@ -49,12 +49,11 @@ int32_t runStopEditor(char** params) {
   if (stop.open) return 0;
   const std::wstring rectangle = readParam(params, 0);
   if (!openEditorWindow(stop.dialog, L"Lumivex - Stop", 380, 130, StopLayout,
-                        sizeof StopLayout / sizeof StopLayout[0]))
+                        sizeof StopLayout / sizeof StopLayout[0],
+                        StopHandlers, sizeof StopHandlers / sizeof StopHandlers[0]))
     return 0;
   stop.open = 1;
   stop.params = params;
-  stop.dialog.handlers = StopHandlers;
-  stop.dialog.handlerCount = sizeof StopHandlers / sizeof StopHandlers[0];
   stop.dialog.handling = 1;  // the opening text is not an event
   setControlText(stop.dialog, StopRectangle, rectangle);
   stop.dialog.handling = 0;

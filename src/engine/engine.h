@@ -7,6 +7,10 @@ struct Emitter;
 
 // Places at most one particle in the emitter's pool (first free slot) from its config.
 void spawnParticle(Emitter& emitter);
+// A burst effect's start: spawns the config's burstCount particles (at most a full pool: once it
+// is full every further spawn is a no-op) and marks the burst as emitted (emissionDone = 1).
+// Nothing when burstCount is 0 or less.
+void spawnBurst(Emitter& emitter);
 
 // Advances every live particle by dt seconds, then emits new ones for a continuous effect.
 // The caller adds dt to emitter.elapsed before calling.

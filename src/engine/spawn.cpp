@@ -100,3 +100,10 @@ void spawnParticle(Emitter& emitter) {
 
   emitter.aliveCount = emitter.aliveCount + 1;
 }
+
+void spawnBurst(Emitter& emitter) {
+  if (emitter.config.burstCount <= 0) return;
+  const int32_t n = emitter.config.burstCount < MaxParticles ? emitter.config.burstCount : MaxParticles;
+  for (int32_t i = 0; i < n; ++i) spawnParticle(emitter);
+  emitter.emissionDone = 1;
+}

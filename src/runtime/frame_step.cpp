@@ -5,9 +5,9 @@
 #include "render/render_frame.h"
 #include "runtime/emitter.h"
 
-int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs) {
+int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs, int32_t stillMs) {
   int32_t d = static_cast<int32_t>(nowMs - lastTickMs);
-  if (d <= 0) d = FrameStepDefaultMs;
+  if (d <= 0) d = stillMs;
   if (d > FrameStepMaxMs) d = FrameStepMaxMs;
   return d;
 }

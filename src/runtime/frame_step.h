@@ -11,8 +11,8 @@ constexpr int32_t FrameStepDefaultMs = 16;  // a tick difference of 0 or less co
 constexpr int32_t FrameStepMaxMs = 100;     // and a longer one as at most this
 
 // Milliseconds the step since lastTickMs covers: the signed 32-bit difference (so the tick
-// count may wrap), 16 when it is 0 or less, at most 100.
-int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs);
+// count may wrap), stillMs (the timer's period) when it is 0 or less, at most 100.
+int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs, int32_t stillMs = FrameStepDefaultMs);
 
 // Advances a rendering emitter to nowMs: lastTickMs = nowMs, elapsed += step, updateParticles,
 // then either ends a finished burst (renderingEnabled = 0, nothing drawn) or draws the frame.

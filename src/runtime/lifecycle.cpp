@@ -78,12 +78,7 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     removeEntry(e);
     return 0;
   }
-  if (e->config.burstCount > 0) {
-    // A full pool drops the rest, so spawning beyond it would only repeat a no-op.
-    const int32_t n = e->config.burstCount < MaxParticles ? e->config.burstCount : MaxParticles;
-    for (int32_t i = 0; i < n; ++i) spawnParticle(*e);
-    e->emissionDone = 1;
-  }
+  spawnBurst(*e);
   e->lastTickMs = GetTickCount();
   e->renderingEnabled = 1;
   lockEngine();

@@ -193,6 +193,26 @@ TEST_F(SpawnFixture, PoolFullAndFirstFreeSlot) {
   EXPECT_EQ(slot(700).active, 0);
 }
 
+TEST_F(SpawnFixture, BurstSpawnsItsCountUpToAFullPoolAndMarksItself) {
+  struct Row {
+    int32_t burstCount;
+    int32_t alive;     // active slots afterwards
+    int32_t done;      // emissionDone afterwards
+  };
+  const Row rows[] = {{0, 0, 0}, {-5, 0, 0}, {37, 37, 1}, {MaxParticles, MaxParticles, 1},
+                      {2147483647, MaxParticles, 1}};
+  for (const Row& row : rows) {
+    for (Particle& p : e->particles) p.active = 0;
+    e->emissionDone = 0;
+    e->config.burstCount = row.burstCount;
+    spawnBurst(*e);
+    const int32_t alive = static_cast<int32_t>(std::count_if(
+        std::begin(e->particles), std::end(e->particles), [](const Particle& p) { return p.active != 0; }));
+    EXPECT_EQ(alive, row.alive) << row.burstCount;
+    EXPECT_EQ(e->emissionDone, row.done) << row.burstCount;
+  }
+}
+
 TEST_F(SpawnFixture, EmptyFrameSpawnsNothing) {
   for (auto size : {std::make_pair(0, 100), std::make_pair(200, 0), std::make_pair(-5, 100)}) {
     e->frameWidth = size.first;

@@ -45,10 +45,7 @@ std::vector<unsigned char> renderPreset(int id) {
   e->presetText = PresetDisplayName(id);
   e->presetName = toLowerText(e->presetText);
   LoadPreset(e->presetText, e->config);
-  if (e->config.burstCount > 0) {
-    for (int i = 0; i < e->config.burstCount && i < MaxParticles; ++i) spawnParticle(*e);
-    e->emissionDone = 1;
-  }
+  spawnBurst(*e);
   const float dt = 1 / 60.0f;
   for (int f = 0; f < kFrames; ++f) {
     gTick = f * 1000 / 60;

@@ -444,11 +444,7 @@ HostStandIn& effectsHost() {
   return h;
 }
 
-HWND object(const char* name) {
-  for (const HostPageObject& o : host().objects)
-    if (o.name == name) return o.window;
-  return nullptr;
-}
+HWND object(const char* name) { return hostFindObject(host(), name); }
 
 int32_t exec(int32_t action, std::vector<std::string> params) {
   std::vector<char*> slots;

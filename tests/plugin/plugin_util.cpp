@@ -43,47 +43,20 @@ RECT clientOnScreen(HWND w) {
   return RECT{o.x, o.y, o.x + r.right, o.y + r.bottom};
 }
 
-// Reads the screen under r into a 32-bit top-down buffer and hands it to visit.
-template <typename Visit>
-static int readScreen(const RECT& r, Visit visit) {
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return 0;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  visit(static_cast<const uint32_t*>(bits), w * h);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  return 1;
-}
-
 int screenPixelsDiffering(const RECT& r, uint32_t colour) {
+  std::vector<uint32_t> pixels;
+  if (!hostReadScreen(r, pixels)) return -1;
   int differing = 0;
-  if (!readScreen(r, [&](const uint32_t* p, int n) {
-        for (int i = 0; i < n; ++i)
-          if ((p[i] & 0xFFFFFF) != colour) ++differing;
-      }))
-    return -1;
+  for (uint32_t p : pixels)
+    if (p != colour) ++differing;
   return differing;
 }
 
 uint32_t screenChecksum(const RECT& r) {
-  uint32_t sum = 2166136261u;  // FNV-1a over the colour bytes
-  readScreen(r, [&](const uint32_t* p, int n) {
-    for (int i = 0; i < n; ++i) sum = (sum ^ (p[i] & 0xFFFFFF)) * 16777619u;
-  });
+  std::vector<uint32_t> pixels;
+  hostReadScreen(r, pixels);
+  uint32_t sum = 2166136261u;  // FNV-1a over the colour words
+  for (uint32_t p : pixels) sum = (sum ^ p) * 16777619u;
   return sum;
 }
 

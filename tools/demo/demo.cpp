@@ -78,40 +78,27 @@ int32_t runEditor(int32_t action, ParamArray& array, std::string& report) {
   return answer;
 }
 
-// The whole screen as a 24-bit bottom-up BMP file: what the author would see, overlays included.
+// The whole screen as a 32-bit top-down BMP file: what the author would see, overlays included.
 int saveScreen(const std::string& path) {
-  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return 0;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD rowBytes = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-  const DWORD imageBytes = rowBytes * static_cast<DWORD>(h);
+  const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  std::vector<uint32_t> pixels;
+  if (!hostReadScreen(screen, pixels)) return 0;
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = screen.right;
+  info.biHeight = -screen.bottom;
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  const DWORD imageBytes = static_cast<DWORD>(pixels.size() * sizeof(uint32_t));
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfOffBits = sizeof file + sizeof info;
   file.bfSize = file.bfOffBits + imageBytes;
-  int ok = 0;
-  if (FILE* out = fopen(path.c_str(), "wb")) {
-    ok = fwrite(&file, sizeof file, 1, out) == 1 &&
-         fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-         fwrite(bits, 1, imageBytes, out) == imageBytes;
-    ok = (fclose(out) == 0) && ok;
-  }
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) return 0;
+  int ok = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&info, sizeof info, 1, out) == 1 &&
+           fwrite(pixels.data(), 1, imageBytes, out) == imageBytes;
+  ok = (fclose(out) == 0) && ok;
   return ok;
 }
 
@@ -136,12 +123,6 @@ std::string restAfterWords(const std::string& line, int n) {
   return at == std::string::npos ? "" : line.substr(at);
 }
 
-HWND findRect(const std::string& name) {
-  for (const HostPageObject& o : host.objects)
-    if (lstrcmpiA(o.name.c_str(), name.c_str()) == 0) return o.window;
-  return nullptr;
-}
-
 // One script command; 1 when it was well formed and did what it says.
 int runCommand(const std::string& line) {
   std::vector<std::string> w = words(line);
@@ -159,7 +140,7 @@ int runCommand(const std::string& line) {
   } else if (verb == "message" && w.size() == 2) {
     report = "answer " + std::to_string(host.exports.message(atoi(w[1].c_str()), 0));
   } else if (verb == "move" && w.size() == 6) {
-    HWND rect = findRect(w[1]);
+    HWND rect = hostFindObject(host, w[1]);
     if (!rect) {
       fprintf(stderr, "lumivex-demo: no rectangle '%s'\n", w[1].c_str());
       return 0;

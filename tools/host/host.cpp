@@ -30,8 +30,10 @@ static char* globalText(const std::string& text) {
   return block;
 }
 
-static int sameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+HWND hostFindObject(const HostStandIn& host, const std::string& name) {
+  for (const HostPageObject& object : host.objects)
+    if (lstrcmpiA(object.name.c_str(), name.c_str()) == 0) return object.window;
+  return nullptr;
 }
 
 int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* description,
@@ -64,9 +66,7 @@ int32_t __stdcall hostInterfaceAccess(int32_t request, char** text) {
     if (current->useAnswerOverride7) {
       answer = current->answerOverride7;
     } else {
-      HWND found = nullptr;
-      for (const HostPageObject& object : current->objects)
-        if (sameNameIgnoringCase(object.name, current->lastQuestion)) found = object.window;
+      HWND found = hostFindObject(*current, current->lastQuestion);
       if (!found) return 0;
       answer = std::to_string(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(found)));
     }
@@ -211,4 +211,32 @@ void hostPumpFor(DWORD ms) {
     hostPump();
     Sleep(5);
   }
+}
+
+int hostReadScreen(const RECT& r, std::vector<uint32_t>& pixels) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  pixels.clear();
+  if (w <= 0 || h <= 0) return 0;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const uint32_t* p = static_cast<const uint32_t*>(bits);
+  pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = p[i] & 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  return 1;
 }

@@ -90,6 +90,13 @@ int hostCreatePage(HostStandIn& host, int32_t width, int32_t height);
 HWND hostAddObject(HostStandIn& host, const std::string& name, int32_t x, int32_t y, int32_t w,
                    int32_t h);
 void hostDestroyPage(HostStandIn& host);
+// The window of the page object named name (matched without regard to case, as the host does),
+// or null.
+HWND hostFindObject(const HostStandIn& host, const std::string& name);
+
+// The screen's pixels under r as 0x00RRGGBB words, top row first (what the user sees, overlays
+// included); 1 when the screen could be read.
+int hostReadScreen(const RECT& r, std::vector<uint32_t>& pixels);
 
 // The path of file in the folder of the running program (where Lumivex.dll is built beside it).
 std::wstring hostBesideProgram(const wchar_t* file);

@@ -289,11 +289,7 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   e.rectHeight = run.height;
   e.pixelBits = pixels.data();
   e.frameBitmap = pixels.data();  // renderFrame only asks that there is one
-  if (e.config.burstCount > 0) {
-    // A full pool drops every further particle without drawing a random number.
-    for (int32_t i = 0; i < e.config.burstCount && i < MaxParticles; ++i) spawnParticle(e);
-    e.emissionDone = 1;
-  }
+  spawnBurst(e);
   e.renderingEnabled = 1;
 }
 
