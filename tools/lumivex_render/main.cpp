@@ -2,8 +2,9 @@
 // configuration an action would build from a preset, intensity and colour or options text;
 // `render` runs an effect as the shared timer would and writes its frames as PNG files, an
 // animated GIF and a contact sheet; `gallery` does that for all 19 presets; `particles` prints
-// the live particles after some frames. No window, no Wine: the engine's frame buffer is a plain
-// array here. Images are written by image_io.
+// the live particles after some frames; `guide` writes the illustrated author's guide (guide.cpp).
+// No window, no Wine: the engine's frame buffer is a plain array here (render_run runs effects).
+// Images are written by image_io.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -18,12 +19,11 @@
 #include "config/options.h"
 #include "config/sprite.h"
 #include "config/sprite_stb.h"
-#include "engine/engine.h"
 #include "engine/particle.h"
+#include "guide.h"
 #include "image_io.h"
-#include "render/render_frame.h"
+#include "render_run.h"
 #include "runtime/emitter.h"
-#include "runtime/frame_step.h"
 
 namespace {
 
@@ -33,6 +33,7 @@ const char* const kUsage =
     "                             [--gif FILE] [--sheet FILE]\n"
     "       lumivex-render gallery --out DIR [RUN] [--background B]\n"
     "       lumivex-render particles PRESET [EFFECT] [RUN]\n"
+    "       lumivex-render guide --out DIR [--editors DIR]\n"
     "  EFFECT: [--intensity N] [--color R,G,B | --options TEXT], as Play (--color) or\n"
     "          PlayAdvanced (--options) receive them; --intensity defaults to 50\n"
     "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
@@ -47,32 +48,10 @@ const char* const kUsage =
     "  gallery    DIR/<Preset>.gif and DIR/<Preset>_sheet.png for every preset, and\n"
     "             DIR/overview.png: the fullest frame of each preset, named\n"
     "  particles  one line per live particle after N frames (N may be 0):\n"
-    "             slot x y size rotation curR curG curB alpha life\n";
-
-// What the command line asks for, as an action would receive it.
-struct EffectArgs {
-  std::string preset;        // preset name as given
-  std::string intensityText; // intensity as given; empty means 50
-  std::string colorText;     // Play's override colour
-  std::string optionsText;   // PlayAdvanced's options text
-  bool hasColor = false;
-  bool hasOptions = false;
-};
-
-// How an effect is run and what is written.
-struct RunArgs {
-  int width = 320;            // frame pixels
-  int height = 240;
-  int frames = 60;            // frames simulated
-  double fps = 60;            // frames per second of the simulated clock
-  bool hasSeed = false;
-  uint64_t seed = 0;          // for seedRandom
-  bool hasBackground = false;
-  Background background = {BackgroundBlack, 0, 0, 0};
-  std::string outDir;         // empty when not given
-  std::string gifPath;        // empty: no GIF
-  std::string sheetPath;      // empty: no contact sheet
-};
+    "             slot x y size rotation curR curG curB alpha life\n"
+    "  guide      the author's guide: DIR/index.html with its pictures in DIR/img/; --editors\n"
+    "             names a folder of editor screenshots (play.png, stop.png, advanced.png) to\n"
+    "             copy in\n";
 
 enum Subcommand { CmdConfig = 1, CmdRender = 2, CmdGallery = 4, CmdParticles = 8 };
 
@@ -104,12 +83,7 @@ const FlagInfo kFlags[] = {
 constexpr int MaxSide = 4096;          // pixels; keeps a frame's buffers well within memory
 constexpr int MaxFrames = 100000;
 constexpr double MinFps = 0.1, MaxFps = 1000;
-constexpr int SheetMaxFrames = 16;     // a contact sheet shows at most this many frames
-constexpr int SheetColumns = 4;
 constexpr int OverviewColumns = 5;
-constexpr int GridGap = 4;             // pixels between and around tiles
-constexpr uint8_t GridGapGrey = 0x80;  // stands apart from black and the checker alike
-constexpr uint32_t LabelColor = 0xFFFFFF;
 
 int usageError(const std::string& problem) {
   std::fprintf(stderr, "lumivex-render: %s\n%s", problem.c_str(), kUsage);
@@ -222,22 +196,6 @@ std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs&
   return std::string();
 }
 
-// Builds the emitter's configuration the way Play or PlayAdvanced does.
-void buildEffect(const EffectArgs& args, Emitter& emitter) {
-  int32_t intensity = 50;
-  if (!args.intensityText.empty()) intensity = clampInt(readLeadingInt(args.intensityText), 0, 100);
-  emitter.presetText = args.preset;
-  emitter.presetName = toLowerText(args.preset);
-  emitter.inFront = 1;
-  LoadPreset(args.preset, emitter.config);
-  if (args.hasOptions) {
-    ApplyIntensity(emitter.config, intensity);
-    ApplyOptions(emitter, args.optionsText);
-  } else {
-    ApplyPlaySettings(emitter.config, intensity, args.colorText);
-  }
-}
-
 void printConfig(const Emitter& emitter) {
   for (int i = 0; i < ConfigFieldCount; ++i) {
     const double v = configFieldValue(emitter.config, i);
@@ -261,132 +219,6 @@ int runConfig(const std::vector<std::string>& args) {
   printConfig(*emitter);
   FreeSprite(*emitter);
   return finishStdout();
-}
-
-// ---- Running an effect as the shared timer does ----
-
-// The simulated clock that twinkle reads, so that frames do not depend on the wall clock.
-int32_t gSimulatedTickMs = 0;
-int32_t simulatedTick() { return gSimulatedTickMs; }
-
-// Start of frame i on the simulated clock, milliseconds.
-double frameStartMs(int i, double fps) { return i * 1000.0 / fps; }
-
-// The simulated tick count (whole milliseconds, as the timer reads it) at which frame i's step
-// runs: the end of the frame.
-uint32_t frameTickMs(int i, double fps) { return static_cast<uint32_t>((i + 1) * 1000.0 / fps); }
-
-// Sets the emitter up as prepareEmitter and startEmitter do, with pixels as its frame buffer.
-void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::vector<uint32_t>& pixels) {
-  if (run.hasSeed) seedRandom(run.seed);
-  gSimulatedTickMs = 0;
-  setTickSource(simulatedTick);
-  buildEffect(effect, e);
-  pixels.assign(static_cast<size_t>(run.width) * run.height, 0u);
-  e.frameWidth = run.width;
-  e.frameHeight = run.height;
-  e.rectWidth = run.width;
-  e.rectHeight = run.height;
-  e.pixelBits = pixels.data();
-  e.frameBitmap = pixels.data();  // renderFrame only asks that there is one
-  spawnBurst(e);
-  e.renderingEnabled = 1;
-}
-
-// One tick for frame i, as the shared timer runs it (advanceEmitter: the step since the last
-// tick in whole milliseconds, clamped; update; burst end; draw). An emitter whose burst has
-// ended is no longer advanced or drawn, so its buffer keeps the last drawn frame.
-void stepEffect(Emitter& e, const RunArgs& run, int i) {
-  gSimulatedTickMs = static_cast<int32_t>(frameStartMs(i, run.fps));
-  advanceEmitter(e, frameTickMs(i, run.fps));
-}
-
-// What a run writes, and for the gallery the frame it keeps for the overview.
-struct RunOutputs {
-  std::string framesDir;            // empty: no PNG frames
-  std::string gifPath;              // empty: no GIF
-  std::string sheetPath;            // empty: no contact sheet
-  std::vector<uint8_t>* fullest;    // null, or receives the RGB frame with the most opacity
-};
-
-// Frame index shown in sheet tile k of m for n frames: evenly spaced, ending with the last.
-int sheetFrame(int k, int m, int n) { return static_cast<int>((static_cast<long long>(k + 1) * n) / m - 1); }
-
-// Runs the effect for run.frames frames and writes the outputs. 1, or 0 with the message.
-int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs& out, std::string& error) {
-  const int W = run.width, H = run.height, n = run.frames;
-  const size_t pixelCount = static_cast<size_t>(W) * H;
-
-  // Open what can be opened first, so that a bad path fails before any work.
-  if (!out.framesDir.empty() && !makeDirectories(out.framesDir, error)) return 0;
-  FILE* sheetFile = nullptr;
-  if (!out.sheetPath.empty() && !(sheetFile = openOutput(out.sheetPath, error))) return 0;
-  GifWriter gif;
-  const bool wantGif = !out.gifPath.empty();
-  if (wantGif && !gifOpen(gif, out.gifPath, W, H, error)) {
-    if (sheetFile) std::fclose(sheetFile);
-    return 0;
-  }
-
-  const int sheetCount = n < SheetMaxFrames ? n : SheetMaxFrames;
-  const GridLayout sheet = gridLayout(sheetCount, SheetColumns, W, H, GridGap);
-  std::vector<uint8_t> sheetRgb;
-  if (sheetFile) sheetRgb.assign(static_cast<size_t>(sheet.width) * sheet.height * 3, GridGapGrey);
-
-  std::unique_ptr<Emitter> e(new Emitter());
-  std::vector<uint32_t> pixels;
-  startEffect(effect, run, *e, pixels);
-
-  std::vector<uint8_t> rgb(pixelCount * 3), rgba;
-  if (!run.hasBackground) rgba.resize(pixelCount * 4);
-  uint64_t bestOpacity = 0;
-  int nextTile = 0;
-  bool ok = true;
-  const bool needRgb = run.hasBackground || wantGif || sheetFile || out.fullest;
-  char name[32];
-  for (int i = 0; i < n && ok; ++i) {
-    stepEffect(*e, run, i);
-    if (needRgb) composeOverBackground(pixels.data(), W, H, run.background, rgb.data());
-    if (!out.framesDir.empty()) {
-      std::snprintf(name, sizeof name, "/frame_%04d.png", i);
-      if (run.hasBackground) {
-        ok = writePng(out.framesDir + name, W, H, 3, rgb.data(), error);
-      } else {
-        unpremultiplyToRgba(pixels.data(), static_cast<int>(pixelCount), rgba.data());
-        ok = writePng(out.framesDir + name, W, H, 4, rgba.data(), error);
-      }
-    }
-    if (ok && wantGif) ok = gifAddFrame(gif, rgb.data(), frameStartMs(i, run.fps), error);
-    if (sheetFile && nextTile < sheetCount && i == sheetFrame(nextTile, sheetCount, n)) {
-      int x = 0, y = 0;
-      gridTileOrigin(sheet, nextTile++, W, H, GridGap, x, y);
-      blitRgb(rgb.data(), W, H, sheetRgb.data(), sheet.width, x, y);
-      // The frame number in the corner, when the tile has room for it.
-      if (W >= 6 * LabelGlyphSide && H >= 3 * LabelGlyphSide)
-        drawLabel(sheetRgb.data(), sheet.width, sheet.height, x + 3, y + 3, std::to_string(i), LabelColor);
-    }
-    if (out.fullest) {
-      uint64_t opacity = 0;
-      for (size_t p = 0; p < pixelCount; ++p) opacity += pixels[p] >> 24;
-      if (i == 0 || opacity > bestOpacity) {
-        bestOpacity = opacity;
-        *out.fullest = rgb;
-      }
-    }
-  }
-  if (wantGif) {
-    std::string gifError;
-    if (!gifClose(gif, frameStartMs(n, run.fps), gifError) && ok) {
-      ok = false;
-      error = gifError;
-    }
-  }
-  FreeSprite(*e);
-  if (sheetFile) {
-    if (ok) ok = writePngFile(sheetFile, out.sheetPath, sheet.width, sheet.height, 3, sheetRgb.data(), error);
-    else std::fclose(sheetFile);
-  }
-  return ok ? 1 : 0;
 }
 
 int runRender(const std::vector<std::string>& args) {
@@ -468,6 +300,7 @@ int main(int argc, char** argv) {
   if (command == "render") return runRender(args);
   if (command == "gallery") return runGallery(args);
   if (command == "particles") return runParticles(args);
+  if (command == "guide") return runGuide(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

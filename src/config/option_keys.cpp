@@ -1,0 +1,76 @@
+// The options text's keys for authors, in application order (see option_keys.h). A new key is a
+// new row here, at the place where ApplyOptions applies it.
+#include "config/option_keys.h"
+
+#include <cstring>
+
+const OptionKeyInfo OptionKeys[] = {
+    {"colorStart", "R,G,B (each 0-255)",
+     "The colour of each particle at birth; over its life it blends towards colorEnd. Any colour "
+     "key also switches off the multicoloured paper of Confetti.",
+     "255,255,255"},
+    {"colorEnd", "R,G,B (each 0-255)", "The colour of each particle at the end of its life.", "80,160,255"},
+    {"colorMid", "R,G,B, or none (also off or 0)",
+     "A colour each particle passes through between colorStart and colorEnd. none, off or 0 "
+     "removes the middle colour a preset has (Fire has one).",
+     "255,0,255"},
+    {"emitArea", "x,y,w,h (fractions of the rectangle)",
+     "Where particles are born: the centre x and y of the birth area (0-1, from the left and the "
+     "top) and its width and height (0-2). A field left empty keeps the preset's value, so "
+     ",,1,0 only changes the size.",
+     "0.5,1,1,0"},
+    {"direction", "angle[,spread] (degrees)",
+     "The launch direction (0 right, 90 down, 180 left, 270 up) and the total width of the fan "
+     "of directions around it (0-360). Either field may be left empty.",
+     "180,30"},
+    {"speed", "multiplier", "Multiplies the launch speed. Gravity and wind act as before.", "2"},
+    {"size", "multiplier", "Multiplies the particles' size, at birth and at the end of life.", "1.5"},
+    {"life", "multiplier", "Multiplies how long each particle lives: longer trails, fuller areas.", "2"},
+    {"mode", "continuous[:rate] or burst[:count]",
+     "continuous: a steady stream of rate particles per second (without a rate, the preset's own, "
+     "or 30 when the preset is a burst). burst: count particles at once and then no more (without "
+     "a count, the preset's own, or 200 when the preset is continuous). A burst has at most 2000 "
+     "particles.",
+     "burst:100"},
+    {"zOrder", "behind (anything else: in front)",
+     "behind keeps the effect's window at the bottom of the window order instead of on top of "
+     "every window, so other windows that overlap it cover it.",
+     "behind"},
+    {"opacity", "0-1", "Multiplies the particles' opacity: 0.5 is half as opaque, 0 hides them.", "0.5"},
+    {"density", "multiplier",
+     "Multiplies the emission rate, or a burst's count. It acts after the intensity and after mode.", "2"},
+    {"twinkle", "multiplier",
+     "Multiplies the speed of the preset's twinkle (flicker) and pulse; 0 stops them. Presets "
+     "without either do not change.",
+     "3"},
+    {"feather", "0-1",
+     "Fades particles out as they come near the rectangle's edges: the width of the fading band "
+     "as a fraction of the rectangle's width (left and right edges) and height (top and bottom).",
+     "0.3"},
+    {"taper", "0-1",
+     "Narrows the place of birth towards taperEdge: particles are born across the whole rectangle "
+     "at the opposite edge and across (1 - taper) of it at taperEdge, centred, so 1 makes a "
+     "cone with its point at that edge. With feather too, a top or bottom taper also softens "
+     "the edge of the birth area.",
+     "0.8"},
+    {"taperEdge", "top, bottom, left, right (or 0-3)", "The edge that taper narrows towards.", "bottom"},
+    {"orientation", "horizontal",
+     "Sets the launch direction to 0 degrees (to the right), whatever direction says.", "horizontal"},
+    {"shape", "a shape name",
+     "Draws each particle as this shape: circle, ray, beam, glow, star, lightburst, laser, "
+     "rectangle (or rect), sprite or ring.",
+     "star"},
+    {"sprite", "the path of a picture file",
+     "A picture (PNG, JPG, BMP or GIF) drawn for each particle, tinted by the particle's colour, "
+     "when shape is sprite. At most 4096 x 4096 pixels; a picture over 512 pixels on its longer "
+     "side is reduced to 512 once, when it is loaded.",
+     "heart.png"},
+};
+
+const int OptionKeyCount = static_cast<int>(sizeof OptionKeys / sizeof OptionKeys[0]);
+
+int optionKeyIndex(const char* key) {
+  for (int i = 0; i < OptionKeyCount; ++i)
+    if (std::strcmp(OptionKeys[i].key, key) == 0) return i;
+  return -1;
+}

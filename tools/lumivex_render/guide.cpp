@@ -1,0 +1,872 @@
+// The author's guide: one HTML page and its pictures, written from the code's own tables. The
+// preset list, the facts about each preset, the options keys in the order they are applied, the
+// shapes and emit areas, the worked example of key order and the intensity readings all come from
+// the core (LoadPreset, ApplyOptions, OptionKeys, ErrorTexts, ...); what this file adds is words
+// and the choice of pictures: a description and variations per preset, the pictures per key.
+// Every picture is rendered here with a fixed seed, so the guide is the same on every machine.
+// State: none between runs; one Guide record while the guide is written.
+#include "guide.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "common/error_texts.h"
+#include "common/text.h"
+#include "config/emitter_config.h"
+#include "config/option_keys.h"
+#include "config/options.h"
+#include "config/sprite.h"
+#include "image_io.h"
+#include "render_run.h"
+#include "runtime/emitter.h"
+
+namespace {
+
+// ---- Pictures -----------------------------------------------------------------------------------
+
+constexpr int PictureWidth = 240;       // pixels of a preset's picture
+constexpr int PictureHeight = 160;
+constexpr int SmallWidth = 180;         // pixels of an option's picture
+constexpr int SmallHeight = 120;
+constexpr int PictureFrames = 60;       // two seconds...
+constexpr double PictureFps = 30;       // ...at the frame rate of the GIFs
+constexpr uint64_t PictureSeed = 1;
+constexpr double MaxWarmupSeconds = 5;  // a continuous effect is shown once it has filled in
+constexpr int SampleIntensity = 50;     // the preset as designed
+const char* const SampleRect = "Rect1";
+
+// The sprite picture the guide draws itself, and how the examples name it.
+constexpr int SpriteSide = 64;          // pixels
+const char* const SpriteFile = "heart.png";
+const char* const SpriteToken = "@SPRITE@";  // stands for the picture's path in an options text
+const char* const SpriteShownPath = "C:\\Effects\\heart.png";
+
+// ---- What the guide says about each preset -------------------------------------------------------
+
+struct Variation {
+  const char* label;    // null: no variation in this slot
+  const char* options;  // PlayAdvanced's options text
+};
+
+struct PresetNote {
+  const char* preset;         // display name, as PresetDisplayName spells it
+  const char* description;
+  Variation variations[3];
+};
+
+const PresetNote kPresetNotes[] = {
+    {"Sparkle", "Bright points bursting out of the middle in every direction and fading fast.",
+     {{"Gold, over the whole area", "colorStart=255,215,0;colorEnd=255,120,0;emitArea=0.5,0.5,1,1"},
+      {"One burst of stars", "mode=burst:150;shape=star"},
+      {"Rising, in blue", "direction=270,40;colorStart=200,230,255;colorEnd=80,160,255"}}},
+    {"Fire", "Flames rising from the bottom centre, yellow to orange to a dark red.",
+     {{"Blue gas flame", "colorStart=200,240,255;colorMid=80,140,255;colorEnd=20,20,120"},
+      {"A wall of fire", "emitArea=0.5,0.9,1,0.05;density=3"},
+      {"Embers", "shape=circle;size=0.4;speed=0.6;colorMid=none"}}},
+    {"Rain", "Streaks falling straight down over the whole width.",
+     {{"Slanting in the wind", "direction=110"},
+      {"Green code rain", "colorStart=120,255,140;colorEnd=0,120,40;speed=0.5"},
+      {"Drizzle", "density=0.3;speed=0.6;opacity=0.6"}}},
+    {"Snow", "Soft flakes drifting down from the top edge.",
+     {{"Blizzard", "density=3;direction=60,30;speed=2"},
+      {"Falling petals", "colorStart=255,170,200;colorEnd=255,120,170;shape=rectangle"},
+      {"Big, slow flakes", "size=2;speed=0.5"}}},
+    {"Confetti", "Paper pieces of five colours spinning down from the top.",
+     {{"Gold and silver", "colorStart=255,215,0;colorEnd=220,220,235"},
+      {"One burst from the middle", "mode=burst:300;emitArea=0.5,0.5,0,0;direction=270,120;speed=3"},
+      {"Stars instead of paper", "shape=star"}}},
+    {"MagicDust", "Drifting specks of light in violet and blue, floating gently upwards.",
+     {{"Fairy green", "colorStart=180,255,150;colorEnd=40,200,120"},
+      {"Rising from the bottom", "emitArea=0.5,1,1,0.05;direction=270,30;speed=3"},
+      {"Glitter stars", "shape=star;size=1.5"}}},
+    {"Explosion", "One burst of 200 sparks from the middle; it plays once.",
+     {{"Blue plasma", "colorStart=220,240,255;colorEnd=40,80,255"},
+      {"A burst of stars", "shape=star;mode=burst:120;speed=0.7"},
+      {"A fountain that keeps going", "mode=continuous:80;emitArea=0.5,1,0,0;direction=270,60"}}},
+    {"LightRays", "Warm rays of light falling from the top.",
+     {{"Sunset", "colorStart=255,180,100;colorEnd=255,100,60"},
+      {"From the left", "emitArea=0,0.5,0.05,0.6;direction=0,40"},
+      {"Denser and longer", "density=3;life=1.5"}}},
+    {"Beams", "A few long, faint beams of light from the top.",
+     {{"Cold blue light", "colorStart=200,220,255;colorEnd=150,180,255"},
+      {"Stage lights from below", "emitArea=0.5,1,0.8,0.02;direction=270,20"},
+      {"More of them, wider", "direction=90,60;density=3"}}},
+    {"Glow", "Large soft glows that drift and flicker slowly.",
+     {{"Warm embers", "colorStart=255,150,50;colorEnd=255,60,0"},
+      {"Faster flicker", "twinkle=4"},
+      {"Rings", "shape=ring"}}},
+    {"Stars", "Twinkling stars appearing all over the area.",
+     {{"Warm and cold stars", "colorStart=255,200,120;colorEnd=150,200,255"},
+      {"Calmer twinkle", "twinkle=0.3"},
+      {"A starry top half", "emitArea=0.5,0.25,1,0.5;size=0.6;density=2"}}},
+    {"LightBeams", "Slow shafts of light rising over the whole area, pulsing softly.",
+     {{"Golden hour", "colorStart=255,210,130;colorEnd=255,160,80"},
+      {"Sideways", "orientation=horizontal"},
+      {"Narrowing to the top", "taper=0.8;taperEdge=top"}}},
+    {"GodRays", "Bursts of rays from one point in the middle, pulsing.",
+     {{"Pink halo", "colorStart=255,200,230;colorEnd=255,120,200"},
+      {"From a corner", "emitArea=0.15,0.15,0,0"},
+      {"Bigger and denser", "size=1.5;density=2"}}},
+    {"Laser", "Fast bolts shot to the right from the middle.",
+     {{"Green laser", "colorStart=120,255,120;colorEnd=0,200,60"},
+      {"Down from the top", "emitArea=0.5,0,0,0;direction=90,30"},
+      {"A burst of bolts", "mode=burst:40;direction=0,360"}}},
+    {"Bubbles", "Rings rising slowly from the bottom edge.",
+     {{"Soap bubbles", "size=2;colorStart=255,220,255;colorEnd=200,255,255"},
+      {"Bubbles everywhere", "emitArea=0.5,0.5,1,1;density=3"},
+      {"Champagne", "colorStart=255,230,150;colorEnd=255,245,200;size=0.4;density=6;speed=2"}}},
+    {"PulseWave", "One soft pulse of light in the middle; it plays once.",
+     {{"Red alert", "colorStart=255,80,80;colorEnd=255,0,0"},
+      {"Pulsing on", "mode=continuous:2"},
+      {"Ripples", "shape=ring;mode=continuous:3"}}},
+    {"Aurora", "Faint curtains of green and violet light, rising and pulsing.",
+     {{"Pink and violet", "colorStart=255,120,200;colorEnd=120,80,255"},
+      {"High in the sky", "emitArea=0.5,0.2,1,0.1"},
+      {"Brighter", "density=3"}}},
+    {"Shimmer", "Pale streaks of light rising over the whole area, faded at the edges.",
+     {{"Golden", "colorStart=255,230,160;colorEnd=255,190,80"},
+      {"Sideways", "orientation=horizontal"},
+      {"Faster", "speed=4"}}},
+    {"AuroraBorealis", "Northern lights: green and violet curtains over the whole area.",
+     {{"Red aurora", "colorStart=255,90,120;colorEnd=255,160,60"},
+      {"Stronger", "density=3"},
+      {"Over the lower half", "emitArea=0.5,0.75,1,0.5"}}},
+};
+constexpr int PresetNoteCount = static_cast<int>(sizeof kPresetNotes / sizeof kPresetNotes[0]);
+
+// ---- Pictures of the options -------------------------------------------------------------------
+
+struct OptionPicture {
+  const char* key;       // the option key it illustrates
+  const char* caption;
+  const char* preset;
+  const char* options;   // SpriteToken stands for the sprite picture's path
+};
+
+// Shapes and emit areas have a picture each, generated from the code's lists below this table.
+const OptionPicture kOptionPictures[] = {
+    {"colorMid", "Fire as designed: yellow, orange, dark red", "Fire", ""},
+    {"colorMid", "Fire without its middle colour", "Fire", "colorMid=none"},
+    {"colorMid", "A violet middle colour", "Fire", "colorMid=255,0,255"},
+    {"direction", "Right, a narrow fan", "Sparkle", "direction=0,20;speed=2"},
+    {"direction", "Up, a wide fan", "Sparkle", "direction=270,90;speed=2"},
+    {"direction", "Down-left, no spread", "Sparkle", "direction=135,0;speed=2"},
+    {"mode", "Continuous, 40 a second", "Explosion", "mode=continuous:40"},
+    {"mode", "One burst of 100", "Sparkle", "mode=burst:100"},
+    {"opacity", "Fire as designed", "Fire", ""},
+    {"opacity", "Fire at 0.35", "Fire", "opacity=0.35"},
+    {"twinkle", "Stars without twinkle", "Stars", "twinkle=0"},
+    {"twinkle", "Stars twinkling three times as fast", "Stars", "twinkle=3"},
+    {"feather", "Snow without feather", "Snow", "feather=0"},
+    {"feather", "Snow fading at the edges", "Snow", "feather=0.3"},
+    {"taper", "Born over the whole area", "MagicDust", "emitArea=0.5,0.5,1,1"},
+    {"taper", "Narrowing to the top", "MagicDust", "emitArea=0.5,0.5,1,1;taper=0.9;taperEdge=top"},
+    {"taperEdge", "Narrowing to the left", "MagicDust", "emitArea=0.5,0.5,1,1;taper=0.9;taperEdge=left"},
+    {"taperEdge", "Narrowing to the bottom, with feather", "MagicDust",
+     "emitArea=0.5,0.5,1,1;taper=0.9;taperEdge=bottom;feather=0.2"},
+};
+
+// The shape pictures: Sparkle spread over most of the area, larger than usual, in each shape.
+const char* const ShapeBaseOptions = "emitArea=0.5,0.5,0.7,0.7;size=2;shape=";
+const char* const ShapePreset = "Sparkle";
+// The emit area pictures: MagicDust's slow specks show where they are born.
+const char* const AreaPreset = "MagicDust";
+constexpr int AreaChoiceCount = 10;
+// The editor's names of its Emit Area choices 1-10, as the PlayAdvanced dialog lists them.
+const char* const kAreaNames[AreaChoiceCount + 1] = {
+    "", "Full Area", "Center Point", "Top Edge", "Top Half", "Bottom Edge", "Bottom Half",
+    "Left Edge", "Right Edge", "Left Half", "Right Half",
+};
+constexpr int ShapeChoiceCount = 10;
+
+// ---- The worked example of key order ---------------------------------------------------------
+
+struct OrderExample {
+  const char* point;     // what the pair shows
+  const char* preset;
+  int intensity;
+  const char* first;     // two options texts...
+  const char* second;
+  const char* fields;    // ...compared on these fields, space-separated
+};
+
+const OrderExample kOrderExamples[] = {
+    {"Where a key stands in the text does not matter: colorStart after shape or before it.",
+     "Sparkle", 50, "shape=star;colorStart=255,80,0", "colorStart=255,80,0;shape=star",
+     "shape colorStartR colorStartG colorStartB"},
+    {"mode is applied before density, so density multiplies the count that mode set.", "Sparkle", 50,
+     "density=2;mode=burst:100", "mode=burst:100;density=2", "burstCount"},
+    {"orientation is applied after direction and wins over its angle (the spread stays).", "Sparkle", 50,
+     "orientation=horizontal;direction=45,20", "direction=45,20;orientation=horizontal",
+     "baseAngle spreadAngle"},
+    {"A key given twice counts once: its first occurrence.", "Sparkle", 50,
+     "colorStart=255,0,0;colorStart=0,0,255", "colorStart=0,0,255;colorStart=255,0,0",
+     "colorStartR colorStartB"},
+    {"The intensity comes first; the multipliers act on what it left (Sparkle: 40 a second).",
+     "Sparkle", 100, "density=2", "density=0.5", "spawnRate"},
+};
+
+// ---- Actions ------------------------------------------------------------------------------------
+
+struct ActionNote {
+  const char* name;
+  const char* parameters;  // HTML
+  const char* what;        // HTML
+};
+
+const ActionNote kActions[] = {
+    {"Lumivex_Play",
+     "rectangle, preset, intensity, colour",
+     "Plays a preset over the rectangle. Returns 1, or 0 with the reason in "
+     "<code>[Lumivex.LastError]</code>."},
+    {"Lumivex_PlayAdvanced",
+     "rectangle, preset, intensity, options",
+     "As Play, then adjusts the preset with the <a href=\"#options\">options text</a>."},
+    {"Lumivex_Stop", "rectangle",
+     "Stops the effect on that rectangle; an empty name stops every effect. Always returns 1."},
+    {"Lumivex_StopAll", "(none)",
+     "Stops every effect at once and releases its windows: use it in exit and clean-up handlers. "
+     "Returns 1."},
+};
+
+struct ParameterNote {
+  const char* name;
+  const char* when_empty;  // HTML
+  const char* reading;     // HTML
+};
+
+const ParameterNote kParameters[] = {
+    {"rectangle", "an error (\"Empty rectangle name.\")",
+     "The name of a Rectangle object of the page; case and surrounding spaces do not matter. One "
+     "rectangle holds one effect: playing again on it replaces the effect."},
+    {"preset", "Sparkle", "One of the <a href=\"#presets\">19 presets</a>, in any case; an unknown name plays Sparkle."},
+    {"intensity", "50",
+     "0-100: how many particles are emitted. 50 is the preset as designed, 100 twice as many, 0 "
+     "none. The leading number is read and held to 0-100 (see the readings below)."},
+    {"colour (Play)", "the preset's own colours",
+     "<code>R,G,B</code>, for example <code>255,120,0</code>: one solid colour from birth to the "
+     "end of life, instead of the preset's colours."},
+    {"options (PlayAdvanced)", "the preset as designed",
+     "<code>key=value;key=value;...</code>: see <a href=\"#options\">Options</a>."},
+};
+
+// Intensity texts whose readings the guide shows, as the actions read them.
+const char* const kIntensitySamples[] = {"80", "250", "-20", "lots", "$40", "75%"};
+
+// ---- Editors --------------------------------------------------------------------------------
+
+struct EditorNote {
+  const char* file;   // screenshot's file name in the --editors folder
+  const char* title;  // the dialog's caption
+  const char* what;   // HTML
+};
+
+const EditorNote kEditors[] = {
+    {"play.png", "Lumivex - Play",
+     "The rectangle (with <b>Select...</b> to pick it on the page), the preset list, the "
+     "intensity slider and an override colour with <b>Pick...</b>. The preview plays the effect "
+     "as the controls change."},
+    {"stop.png", "Lumivex - Stop", "The rectangle whose effect stops; empty stops every effect."},
+    {"advanced.png", "Lumivex - PlayAdvanced",
+     "Every options key as a control: colours, emit area, direction and spread, sliders for "
+     "speed, size, life, density, twinkle, opacity, feather and taper (each with a <b>Preset</b> "
+     "box that leaves the key out), taper edge, mode, shape, the sprite file with "
+     "<b>Browse...</b>, z-order, and <b>Reset</b> back to the preset. OK writes the options text "
+     "into the action."},
+};
+
+// ---- Writing ------------------------------------------------------------------------------------
+
+struct Guide {
+  std::string outDir;      // where index.html goes
+  std::string imgDir;      // outDir + "/img"
+  std::string editorsDir;  // empty: no screenshots to copy
+  std::string spritePath;  // the heart picture, as the renderer opens it
+  std::string html;        // the page being written
+  int pictures;            // GIFs rendered
+  std::string error;       // why the guide could not be written
+};
+
+std::string esc(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string numberText(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+    text.replace(p, from.size(), to);
+  return text;
+}
+
+// A name usable in a file name and an anchor: lower-case letters, digits and dashes.
+std::string slug(const std::string& text) {
+  std::string out;
+  for (char c : toLowerText(text)) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+    else if (!out.empty() && out.back() != '-') out += '-';
+  }
+  while (!out.empty() && out.back() == '-') out.pop_back();
+  return out;
+}
+
+// The script line that plays the effect, as an author writes it in the action list.
+std::string playLine(const char* preset, int intensity) {
+  return std::string("Lumivex_Play \"") + SampleRect + "\" \"" + preset + "\" \"" + std::to_string(intensity) +
+         "\" \"\"";
+}
+std::string advancedLine(const char* preset, int intensity, const std::string& options) {
+  return std::string("Lumivex_PlayAdvanced \"") + SampleRect + "\" \"" + preset + "\" \"" +
+         std::to_string(intensity) + "\" \"" + replaceAll(options, SpriteToken, SpriteShownPath) + "\"";
+}
+
+// The configuration an action builds (without loading sprites).
+void buildConfig(const EffectArgs& effect, Emitter& e) {
+  setSpriteLoader(nullptr);
+  buildEffect(effect, e);
+  setSpriteLoader(LoadSprite);
+}
+
+EffectArgs effectOf(const char* preset, int intensity, const char* options) {
+  EffectArgs effect;
+  effect.preset = preset;
+  effect.intensityText = std::to_string(intensity);
+  if (options) {
+    effect.optionsText = replaceAll(options, SpriteToken, "");
+    effect.hasOptions = true;
+  }
+  return effect;
+}
+
+// Renders the effect into img/<name>.gif and returns its <img> element; empty after a failure
+// (g.error says why).
+std::string picture(Guide& g, const std::string& name, const char* preset, int intensity, const char* options,
+                    int width, int height, const std::string& alt) {
+  EffectArgs effect = effectOf(preset, intensity, options);
+  if (options) effect.optionsText = replaceAll(options, SpriteToken, g.spritePath);
+
+  // A continuous effect is shown once it has filled in (as long as its particles live, at most
+  // MaxWarmupSeconds); a burst from its start.
+  std::unique_ptr<Emitter> probe(new Emitter());
+  buildConfig(effect, *probe);
+  double warmup = 0;
+  if (probe->config.burstCount <= 0) {
+    warmup = probe->config.lifeMax;
+    if (!(warmup <= MaxWarmupSeconds)) warmup = MaxWarmupSeconds;
+    if (warmup < 0) warmup = 0;
+  }
+
+  RunArgs run;
+  run.width = width;
+  run.height = height;
+  run.frames = PictureFrames;
+  run.warmupFrames = static_cast<int>(warmup * PictureFps + 0.5);
+  run.fps = PictureFps;
+  run.hasSeed = true;
+  run.seed = PictureSeed;
+  const std::string file = "img/" + name + ".gif";
+  RunOutputs out{std::string(), g.outDir + "/" + file, std::string(), nullptr};
+  if (!renderEffect(effect, run, out, g.error)) return std::string();
+  ++g.pictures;
+  return "<img src=\"" + file + "\" width=\"" + std::to_string(width) + "\" height=\"" +
+         std::to_string(height) + "\" alt=\"" + esc(alt) + "\">";
+}
+
+// A figure: the picture and, under it, a caption and the script line.
+int figure(Guide& g, const std::string& name, const char* preset, int intensity, const char* options, int width,
+           int height, const std::string& caption) {
+  const std::string line = options ? advancedLine(preset, intensity, options) : playLine(preset, intensity);
+  const std::string img = picture(g, name, preset, intensity, options, width, height, caption);
+  if (img.empty()) return 0;
+  g.html += "<figure id=\"fig-" + name + "\">" + img + "<figcaption>";
+  if (!caption.empty()) g.html += "<span class=\"cap\">" + esc(caption) + "</span>";
+  g.html += "<code class=\"line\">" + esc(line) + "</code></figcaption></figure>\n";
+  return 1;
+}
+
+// The heart the sprite pictures draw: white, so that the particles' colours tint it, with a soft
+// edge (4 x 4 samples per pixel of the curve (x^2 + y^2 - 1)^3 - x^2 y^3 <= 0).
+int writeSpritePicture(Guide& g) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(SpriteSide) * SpriteSide * 4);
+  for (int py = 0; py < SpriteSide; ++py) {
+    for (int px = 0; px < SpriteSide; ++px) {
+      int inside = 0;
+      for (int sy = 0; sy < 4; ++sy) {
+        for (int sx = 0; sx < 4; ++sx) {
+          const double x = ((px + (sx + 0.5) / 4) / SpriteSide - 0.5) * 2.6;
+          const double y = (0.5 - (py + (sy + 0.5) / 4) / SpriteSide) * 2.6 + 0.15;
+          const double a = x * x + y * y - 1;
+          if (a * a * a - x * x * y * y * y <= 0) ++inside;
+        }
+      }
+      uint8_t* p = &rgba[(static_cast<size_t>(py) * SpriteSide + px) * 4];
+      p[0] = p[1] = p[2] = 255;
+      p[3] = static_cast<uint8_t>(inside * 255 / 16);
+    }
+  }
+  return writePng(g.imgDir + "/" + SpriteFile, SpriteSide, SpriteSide, 4, rgba.data(), g.error);
+}
+
+// Copies a file; 0 when it cannot be read or written (error says why when writing failed).
+int copyFile(const std::string& from, const std::string& to, std::string& error) {
+  FILE* in = std::fopen(from.c_str(), "rb");
+  if (!in) return 0;
+  std::vector<char> bytes;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  const bool readOk = !std::ferror(in);
+  std::fclose(in);
+  if (!readOk || bytes.empty()) return 0;
+  FILE* out = openOutput(to, error);
+  if (!out) return 0;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  if (std::fclose(out) != 0 || !ok) {
+    error = "cannot write '" + to + "'";
+    return 0;
+  }
+  return 1;
+}
+
+// The name of a ShapeId as the options text spells it.
+std::string shapeName(int shape) {
+  for (int i = 1; i <= ShapeChoiceCount; ++i) {
+    const std::string name = toLowerText(ShapeChoiceName(i));
+    if (ShapeIdFromName(name) == shape) return name;
+  }
+  return "?";
+}
+
+const PresetNote* presetNote(const char* name) {
+  for (const PresetNote& n : kPresetNotes)
+    if (std::strcmp(n.preset, name) == 0) return &n;
+  return nullptr;
+}
+
+// ---- The page --------------------------------------------------------------------------------
+
+const char* const kStyle = R"CSS(
+:root { --bg: #111318; --panel: #1a1d24; --line: #2c313b; --text: #e7e9ee; --muted: #a3abb8;
+        --accent: #ffb45c; --code: #0a0b0e; --codetext: #cfe2ff; }
+* { box-sizing: border-box; }
+html { -webkit-text-size-adjust: 100%; }
+body { margin: 0; background: var(--bg); color: var(--text);
+       font: 16px/1.55 system-ui, -apple-system, "Segoe UI", Roboto, "DejaVu Sans", sans-serif; }
+header, main, footer { max-width: 1080px; margin: 0 auto; padding: 0 16px; }
+header { padding-top: 24px; }
+h1 { font-size: 2em; margin: 0 0 4px; }
+h2 { font-size: 1.5em; margin: 48px 0 12px; padding-top: 8px; border-top: 1px solid var(--line); }
+h3 { font-size: 1.2em; margin: 32px 0 8px; }
+a { color: var(--accent); }
+p { max-width: 75ch; }
+code, pre, .line { font-family: ui-monospace, "Cascadia Mono", Consolas, "DejaVu Sans Mono", monospace;
+                   font-size: 0.88em; }
+code { background: var(--code); color: var(--codetext); padding: 0.1em 0.35em; border-radius: 4px;
+       overflow-wrap: anywhere; }
+pre { background: var(--code); color: var(--codetext); padding: 10px 12px; border-radius: 6px;
+      white-space: pre-wrap; overflow-wrap: anywhere; }
+img { max-width: 100%; height: auto; }
+nav.toc { background: var(--panel); border: 1px solid var(--line); border-radius: 8px;
+          padding: 8px 16px; margin: 16px 0; }
+nav.toc ul { margin: 4px 0; padding-left: 20px; }
+nav.toc li { margin: 2px 0; }
+.thumbs { display: grid; grid-template-columns: repeat(auto-fill, minmax(150px, 1fr)); gap: 8px; }
+.thumbs a { display: block; text-decoration: none; color: var(--text); background: var(--panel);
+            border: 1px solid var(--line); border-radius: 6px; overflow: hidden; }
+.thumbs img { display: block; width: 100%; }
+.thumbs span { display: block; padding: 2px 8px 4px; font-size: 0.9em; }
+.cards { display: grid; grid-template-columns: repeat(auto-fill, minmax(240px, 1fr)); gap: 14px; }
+.cards.small { grid-template-columns: repeat(auto-fill, minmax(180px, 1fr)); }
+figure { margin: 0; background: var(--panel); border: 1px solid var(--line); border-radius: 8px;
+         overflow: hidden; }
+figure img { display: block; width: 100%; }
+figcaption { padding: 8px 10px 10px; font-size: 0.92em; }
+figcaption .cap { display: block; margin-bottom: 6px; }
+code.line { display: block; padding: 6px 8px; background: var(--code); }
+.facts { color: var(--muted); }
+.shot { margin: 12px 0 20px; }
+.shot img { border: 1px solid var(--line); border-radius: 4px; }
+table { border-collapse: collapse; width: 100%; margin: 8px 0 16px; }
+th, td { border-bottom: 1px solid var(--line); padding: 7px 8px; text-align: left; vertical-align: top; }
+th { color: var(--muted); font-weight: 600; }
+var { font-style: italic; color: var(--accent); font-family: inherit; }
+.top { font-size: 0.85em; }
+footer { color: var(--muted); padding-bottom: 32px; font-size: 0.9em; }
+@media (max-width: 640px) {
+  body { font-size: 15px; }
+  h1 { font-size: 1.6em; }
+  .cards, .cards.small { grid-template-columns: 1fr; }
+  .thumbs { grid-template-columns: repeat(2, 1fr); }
+  table.stack thead { display: none; }
+  table.stack tr { display: block; border-bottom: 1px solid var(--line); padding: 6px 0; }
+  table.stack td { display: block; border: 0; padding: 3px 4px; }
+  table.stack td[data-label]::before { content: attr(data-label); display: block; color: var(--muted);
+                                       font-size: 0.85em; }
+}
+)CSS";
+
+void startPage(Guide& g) {
+  g.html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+            "<title>Lumivex: the author's guide</title>\n<style>";
+  g.html += kStyle;
+  g.html += "</style>\n</head>\n<body>\n<header id=\"top\">\n<h1>Lumivex: the author's guide</h1>\n"
+            "<p>Lumivex plays particle effects (sparkles, fire, rain, snow, confetti, beams, auroras "
+            "and more) over the Rectangle objects of a page. This guide shows every preset and what "
+            "each option does, as moving pictures. Every picture below was made by Lumivex's own "
+            "engine from the script line under it.</p>\n";
+  g.html += "<nav class=\"toc\" aria-label=\"Contents\"><ul>\n"
+            "<li><a href=\"#start\">Getting started</a></li>\n"
+            "<li><a href=\"#presets\">The presets</a></li>\n"
+            "<li><a href=\"#options\">Options of PlayAdvanced</a> (<a href=\"#order\">key order</a>)</li>\n"
+            "<li><a href=\"#actions\">Actions and parameters</a></li>\n"
+            "<li><a href=\"#editors\">The action editors</a></li>\n"
+            "<li><a href=\"#errors\">Lumivex.LastError</a></li>\n"
+            "</ul></nav>\n</header>\n<main>\n";
+}
+
+void writeStart(Guide& g) {
+  g.html += "<h2 id=\"start\">Getting started</h2>\n"
+            "<p><b>Install.</b> Copy <code>Lumivex.dll</code> into the authoring application's "
+            "plug-in folder and add it in its plug-ins dialog (in VisualNEO Win: Tools, Plug-Ins, "
+            "Add). The four actions then appear in the action list.</p>\n"
+            "<p><b>Place.</b> Draw a Rectangle object on the page and give it a name. An effect plays "
+            "over its area, follows it when it moves or is resized, and disappears when it stops. "
+            "The examples here use a rectangle named <code>";
+  g.html += SampleRect;
+  g.html += "</code>.</p>\n<p><b>Play.</b> One line starts an effect, another stops it:</p>\n<pre>";
+  g.html += esc(playLine("Fire", 80)) + "\n";
+  g.html += esc(advancedLine("Snow", 60, "zOrder=behind;speed=0.5;size=1.5")) + "\n";
+  g.html += "Lumivex_Stop \"" + std::string(SampleRect) + "\"\nLumivex_StopAll</pre>\n";
+  g.html += "<p>The pictures play two seconds of each effect on black, once it has filled its "
+            "rectangle (a burst from its start); on the page the effect's background is the page "
+            "itself.</p>\n";
+}
+
+int writePresets(Guide& g) {
+  g.html += "<h2 id=\"presets\">The presets</h2>\n<p>" + std::to_string(PresetCount) +
+            " presets; names are matched without regard to case, and an unknown name plays " +
+            PresetDisplayName(PresetSparkle) + ". Each one below with the Play line that makes it "
+            "and a few variations through PlayAdvanced.</p>\n<div class=\"thumbs\">\n";
+  for (int id = 0; id < PresetCount; ++id) {
+    const std::string name = PresetDisplayName(id);
+    g.html += "<a href=\"#preset-" + slug(name) + "\"><img src=\"img/preset-" + slug(name) +
+              ".gif\" width=\"" + std::to_string(PictureWidth) + "\" height=\"" +
+              std::to_string(PictureHeight) + "\" alt=\"" + esc(name) + "\"><span>" + esc(name) +
+              "</span></a>\n";
+  }
+  g.html += "</div>\n";
+
+  for (int id = 0; id < PresetCount; ++id) {
+    const char* name = PresetDisplayName(id);
+    const PresetNote* note = presetNote(name);
+    if (!note) {
+      g.error = std::string("the guide has no description of the preset ") + name;
+      return 0;
+    }
+    const std::string s = slug(name);
+    std::unique_ptr<Emitter> e(new Emitter());
+    buildConfig(effectOf(name, SampleIntensity, nullptr), *e);
+    const EmitterConfig& c = e->config;
+    std::string facts = c.burstCount > 0
+                            ? "one burst of " + std::to_string(c.burstCount) + " particle" +
+                                  (c.burstCount == 1 ? "" : "s")
+                            : "continuous, " + numberText(c.spawnRate) + " particles a second";
+    facts += "; shape " + shapeName(c.shape) + "; each lives " + numberText(c.lifeMin) + "-" +
+             numberText(c.lifeMax) + " s";
+    if (c.twinkleSpeed > 0 && c.twinkleAmount > 0) facts += "; twinkles";
+    if (c.pulseSpeed > 0 && c.pulseAmount > 0) facts += "; pulses";
+    g.html += "<section id=\"preset-" + s + "\">\n<h3>" + esc(name) + "</h3>\n<p>" + esc(note->description) +
+              "</p>\n<p class=\"facts\">At intensity " + std::to_string(SampleIntensity) + ": " + esc(facts) +
+              ".</p>\n<div class=\"cards\">\n";
+    if (!figure(g, "preset-" + s, name, SampleIntensity, nullptr, PictureWidth, PictureHeight, "As designed"))
+      return 0;
+    int variations = 0;
+    for (const Variation& v : note->variations) {
+      if (!v.label) continue;
+      ++variations;
+      if (!figure(g, "preset-" + s + "-" + std::to_string(variations), name, SampleIntensity, v.options,
+                  PictureWidth, PictureHeight, v.label))
+        return 0;
+    }
+    g.html += "</div>\n<p class=\"top\"><a href=\"#presets\">All presets</a> &middot; <a href=\"#top\">Top</a></p>\n"
+              "</section>\n";
+  }
+  return 1;
+}
+
+// The pictures of one key: its rows of kOptionPictures, and the generated ones of shape and
+// emitArea.
+int writeKeyPictures(Guide& g, const std::string& key) {
+  std::string before = g.html;
+  g.html += "<div class=\"cards small\">\n";
+  int count = 0;
+  for (const OptionPicture& p : kOptionPictures) {
+    if (key != p.key) continue;
+    if (!figure(g, "opt-" + slug(key) + "-" + std::to_string(++count), p.preset, SampleIntensity, p.options,
+                SmallWidth, SmallHeight, p.caption))
+      return 0;
+  }
+  if (key == "shape") {
+    for (int i = 1; i <= ShapeChoiceCount; ++i) {
+      const std::string name = toLowerText(ShapeChoiceName(i));
+      std::string options = ShapeBaseOptions + name;
+      if (ShapeIdFromName(name) == ShapeSprite)
+        options += std::string(";sprite=") + SpriteToken + ";colorStart=255,120,170;colorEnd=255,60,120";
+      if (!figure(g, "opt-shape-" + slug(name), ShapePreset, SampleIntensity, options.c_str(), SmallWidth,
+                  SmallHeight, name))
+        return 0;
+      ++count;
+    }
+  }
+  if (key == "emitArea") {
+    for (int i = 1; i <= AreaChoiceCount; ++i) {
+      const std::string options = "emitArea=" + AreaChoiceText(i);
+      if (!figure(g, "opt-emitarea-" + slug(kAreaNames[i]), AreaPreset, SampleIntensity, options.c_str(),
+                  SmallWidth, SmallHeight, kAreaNames[i]))
+        return 0;
+      ++count;
+    }
+  }
+  if (count == 0) g.html = before;
+  else g.html += "</div>\n";
+  return 1;
+}
+
+// Field values of a configuration as "name=value" pairs.
+std::string fieldsText(const Emitter& e, const std::string& fields) {
+  std::string out;
+  for (const std::string& f : splitText(fields, ' ')) {
+    const int index = configFieldIndex(f.c_str());
+    if (index < 0) continue;
+    if (!out.empty()) out += ", ";
+    double v = configFieldValue(e.config, index);
+    out += f + " = " + (f == "shape" ? shapeName(static_cast<int>(v)) : numberText(v));
+  }
+  return out;
+}
+
+int writeOrder(Guide& g) {
+  g.html += "<h3 id=\"order\">Key order: a worked example</h3>\n"
+            "<p>PlayAdvanced reads each key once, at its first occurrence in the text, and applies the "
+            "keys in the fixed order of the list above (";
+  for (int i = 0; i < OptionKeyCount; ++i) {
+    if (i) g.html += ", ";
+    g.html += "<code>" + esc(OptionKeys[i].key) + "</code>";
+  }
+  g.html += "), on top of the preset and the intensity, whatever their order in the text. So moving a "
+            "key within the text changes nothing; where two keys set the same thing, the one later in "
+            "that list wins. The values below are what PlayAdvanced builds from each text.</p>\n"
+            "<table class=\"stack\"><thead><tr><th>options text</th><th>builds</th><th></th></tr></thead>"
+            "<tbody>\n";
+  for (const OrderExample& x : kOrderExamples) {
+    std::unique_ptr<Emitter> a(new Emitter()), b(new Emitter());
+    buildConfig(effectOf(x.preset, x.intensity, x.first), *a);
+    buildConfig(effectOf(x.preset, x.intensity, x.second), *b);
+    const bool same = std::memcmp(&a->config, &b->config, sizeof(EmitterConfig)) == 0 && a->inFront == b->inFront;
+    g.html += "<tr><td colspan=\"3\"><b>" + esc(x.point) + "</b></td></tr>\n";
+    g.html += "<tr><td data-label=\"options text\"><code>" + esc(advancedLine(x.preset, x.intensity, x.first)) +
+              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*a, x.fields)) + "</td><td></td></tr>\n";
+    g.html += "<tr><td data-label=\"options text\"><code>" + esc(advancedLine(x.preset, x.intensity, x.second)) +
+              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*b, x.fields)) + "</td><td>" +
+              (same ? "the same effect" : "a different effect") + "</td></tr>\n";
+  }
+  g.html += "</tbody></table>\n<div class=\"cards small\">\n";
+  const OrderExample& x = kOrderExamples[0];
+  if (!figure(g, "order-1", x.preset, x.intensity, x.first, SmallWidth, SmallHeight, "shape first") ||
+      !figure(g, "order-2", x.preset, x.intensity, x.second, SmallWidth, SmallHeight, "colorStart first"))
+    return 0;
+  g.html += "</div>\n";
+  return 1;
+}
+
+int writeOptions(Guide& g) {
+  g.html += "<h2 id=\"options\">Options of PlayAdvanced</h2>\n"
+            "<p>The fourth parameter of <code>Lumivex_PlayAdvanced</code> is a text of "
+            "<code>key=value</code> pairs separated by <code>;</code>. Keys ignore case and the spaces "
+            "around them; unknown keys, empty values and fields without <code>=</code> are ignored; a "
+            "key given twice counts once (the first). A multiplier acts on the preset after the "
+            "intensity: a negative one changes nothing, 0 zeroes. The editor of PlayAdvanced writes "
+            "this text for you.</p>\n"
+            "<table class=\"stack\"><thead><tr><th>key</th><th>value</th><th>what it does</th></tr></thead><tbody>\n";
+  for (int i = 0; i < OptionKeyCount; ++i) {
+    const OptionKeyInfo& k = OptionKeys[i];
+    g.html += "<tr><td data-label=\"key\"><a href=\"#opt-" + esc(k.key) + "\"><code>" + esc(k.key) +
+              "</code></a></td><td data-label=\"value\">" + esc(k.valueForm) + "</td><td data-label=\"what it does\">" +
+              esc(k.effect) + "</td></tr>\n";
+  }
+  g.html += "</tbody></table>\n";
+  for (int i = 0; i < OptionKeyCount; ++i) {
+    const OptionKeyInfo& k = OptionKeys[i];
+    std::string example = std::string(k.key) + "=" + k.example;
+    if (std::strcmp(k.key, "sprite") == 0) example = "shape=sprite;sprite=" + std::string(SpriteShownPath);
+    g.html += "<section id=\"opt-" + esc(k.key) + "\">\n<h3><code>" + esc(k.key) + "</code></h3>\n<p><b>Value:</b> " +
+              esc(k.valueForm) + ". " + esc(k.effect) + "</p>\n<p><b>For example:</b> <code>" + esc(example) +
+              "</code></p>\n";
+    if (std::strcmp(k.key, "sprite") == 0)
+      g.html += "<p>The picture of the example is <a href=\"img/" + std::string(SpriteFile) +
+                "\">img/" + SpriteFile + "</a> beside this guide; its <a href=\"#fig-opt-shape-sprite\">"
+                "picture with shape=sprite</a> is with the shapes.</p>\n";
+    if (!writeKeyPictures(g, k.key)) return 0;
+    g.html += "</section>\n";
+  }
+  if (!writeOrder(g)) return 0;
+  g.html += "<p class=\"top\"><a href=\"#options\">Options</a> &middot; <a href=\"#top\">Top</a></p>\n";
+  return 1;
+}
+
+void writeActions(Guide& g) {
+  g.html += "<h2 id=\"actions\">Actions and parameters</h2>\n"
+            "<table class=\"stack\"><thead><tr><th>action</th><th>parameters</th><th>what it does</th></tr></thead><tbody>\n";
+  for (const ActionNote& a : kActions)
+    g.html += "<tr><td data-label=\"action\"><code>" + esc(a.name) + "</code></td><td data-label=\"parameters\">" +
+              a.parameters + "</td><td data-label=\"what it does\">" + a.what + "</td></tr>\n";
+  g.html += "</tbody></table>\n"
+            "<table class=\"stack\"><thead><tr><th>parameter</th><th>when empty</th><th>how it is read</th></tr></thead><tbody>\n";
+  for (const ParameterNote& p : kParameters)
+    g.html += "<tr><td data-label=\"parameter\">" + esc(p.name) + "</td><td data-label=\"when empty\">" + p.when_empty +
+              "</td><td data-label=\"how it is read\">" + p.reading + "</td></tr>\n";
+  g.html += "</tbody></table>\n<p>How intensity texts read:";
+  bool firstSample = true;
+  for (const char* t : kIntensitySamples) {
+    g.html += firstSample ? " " : ", ";
+    firstSample = false;
+    g.html += "<code>" + esc(t) + "</code> reads as " + std::to_string(clampInt(readLeadingInt(t), 0, 100));
+  }
+  g.html += ".</p>\n<p>While the authoring application has switched play off (for example while the "
+            "page is being edited), Play and PlayAdvanced return 0 and play nothing. Effects hide while "
+            "the host hides them or the mouse is over the application's title bar, and stop when the "
+            "page closes.</p>\n";
+}
+
+int writeEditors(Guide& g) {
+  g.html += "<h2 id=\"editors\">The action editors</h2>\n<p>When an action is edited in the script "
+            "editor, Lumivex opens its own dialog instead of the plain parameter list. OK writes the "
+            "parameters back into the action; Cancel leaves it as it was. Effects already playing on "
+            "the page keep playing meanwhile.</p>\n";
+  for (const EditorNote& ed : kEditors) {
+    g.html += "<h3 id=\"editor-" + slug(ed.file) + "\">" + esc(ed.title) + "</h3>\n<p>" + ed.what + "</p>\n";
+    if (g.editorsDir.empty()) continue;
+    const std::string file = "img/editor-" + std::string(ed.file);
+    std::string error;
+    if (copyFile(g.editorsDir + "/" + ed.file, g.outDir + "/" + file, error)) {
+      g.html += "<div class=\"shot\"><img src=\"" + file + "\" alt=\"" + esc(ed.title) + " dialog\"></div>\n";
+    } else if (!error.empty()) {
+      g.error = error;
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// An error text with its {WORD} parts marked; {MAX} is the largest sprite side.
+std::string errorTextHtml(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t open = text.find('{', i);
+    const size_t close = open == std::string::npos ? std::string::npos : text.find('}', open);
+    if (close == std::string::npos) {
+      out += esc(text.substr(i));
+      break;
+    }
+    out += esc(text.substr(i, open - i));
+    const std::string word = text.substr(open + 1, close - open - 1);
+    out += "<var>" + esc(word == "MAX" ? std::to_string(MaxSpriteFileSide) : word) + "</var>";
+    i = close + 1;
+  }
+  return out;
+}
+
+void writeErrors(Guide& g) {
+  g.html += "<h2 id=\"errors\">Lumivex.LastError</h2>\n<p>Play and PlayAdvanced return 1 when the "
+            "effect starts and 0 when it cannot; the reason is then in the script variable "
+            "<code>[Lumivex.LastError]</code>, which every successful start empties. These are all "
+            "the texts it can hold; the <var>marked</var> parts are filled in at the time.</p>\n"
+            "<table class=\"stack\"><thead><tr><th>text</th><th>when</th><th>what to do</th></tr></thead><tbody>\n";
+  for (int i = 0; i < ErrorTextCount; ++i) {
+    const ErrorTextInfo& e = ErrorTexts[i];
+    g.html += "<tr id=\"error-" + esc(e.id) + "\"><td data-label=\"text\"><code class=\"lasterror\">" +
+              errorTextHtml(e.text) + "</code></td><td data-label=\"when\">" + esc(e.when) +
+              "</td><td data-label=\"what to do\">" + esc(e.advice) + "</td></tr>\n";
+  }
+  g.html += "</tbody></table>\n";
+}
+
+void endPage(Guide& g) {
+  g.html += "</main>\n<footer><p>Written by <code>lumivex-render guide</code> from Lumivex's own tables; "
+            "every picture is " + std::to_string(PictureFrames) + " frames at " + numberText(PictureFps) +
+            " frames per second, random seed " + std::to_string(PictureSeed) +
+            ". <a href=\"#top\">Top</a></p></footer>\n</body>\n</html>\n";
+}
+
+int writeGuide(Guide& g) {
+  if (!makeDirectories(g.imgDir, g.error)) return 0;
+  if (!writeSpritePicture(g)) return 0;
+  startPage(g);
+  writeStart(g);
+  if (!writePresets(g) || !writeOptions(g)) return 0;
+  writeActions(g);
+  if (!writeEditors(g)) return 0;
+  writeErrors(g);
+  endPage(g);
+  const std::string path = g.outDir + "/index.html";
+  FILE* f = openOutput(path, g.error);
+  if (!f) return 0;
+  const bool ok = std::fwrite(g.html.data(), 1, g.html.size(), f) == g.html.size();
+  if (std::fclose(f) != 0 || !ok) {
+    g.error = "cannot write '" + path + "'";
+    return 0;
+  }
+  return 1;
+}
+
+int usage(const std::string& problem) {
+  std::fprintf(stderr, "lumivex-render: %s\nusage: lumivex-render guide --out DIR [--editors DIR]\n",
+               problem.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int runGuide(const std::vector<std::string>& args) {
+  Guide g;
+  g.pictures = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a != "--out" && a != "--editors") return usage("unknown argument '" + a + "' for guide");
+    if (i + 1 >= args.size() || args[i + 1].empty()) return usage("missing value for " + a);
+    (a == "--out" ? g.outDir : g.editorsDir) = args[++i];
+  }
+  if (g.outDir.empty()) return usage("missing --out DIR");
+  g.imgDir = g.outDir + "/img";
+  g.spritePath = g.imgDir + "/" + SpriteFile;
+  // Outcome texts of the sprite loads are not news here.
+  setLastErrorSink(nullptr);
+  if (PresetNoteCount != PresetCount)
+    std::fprintf(stderr, "lumivex-render: the guide describes %d presets, the code has %d\n", PresetNoteCount,
+                 static_cast<int>(PresetCount));
+  if (!writeGuide(g)) {
+    std::fprintf(stderr, "lumivex-render: %s\n", g.error.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "lumivex-render: guide: %s/index.html, %d pictures\n", g.outDir.c_str(), g.pictures);
+  return 0;
+}
