@@ -4,7 +4,9 @@
 # with a sprite, one rectangle moved, the host hiding the overlays) and saves screenshots of the
 # screen to out/demo/; takes screenshots of the three action editors with their live preview
 # (out/editors/); then renders every preset with `lumivex-render gallery` into out/gallery/
-# (<Preset>.gif, <Preset>_sheet.png and overview.png).
+# (<Preset>.gif, <Preset>_sheet.png and overview.png); then writes the author's guide with
+# `lumivex-render guide` into out/guide/ (index.html and img/, the editors' screenshots copied in),
+# checks it and takes its screenshots in headless Chromium (out/guide/guide.png, guide_phone.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -49,8 +51,14 @@ bash scripts/editor-shots.sh out/editors
 
 build/native/bin/lumivex-render gallery --out out/gallery
 
+echo "== the author's guide"
+rm -rf out/guide
+build/native/bin/lumivex-render guide --out out/guide --editors out/editors
+bash scripts/guide-check.sh out/guide
+
 echo
 echo "screenshots of the tour: $root/out/demo/*.png"
 echo "the editors: $root/out/editors/play.png, play_2.png (a second later), stop.png, advanced.png"
 echo "19 animated GIFs and 19 contact sheets in $root/out/gallery/"
 echo "all presets at a glance: $root/out/gallery/overview.png"
+echo "the author's guide: $root/out/guide/index.html (screenshot: out/guide/guide.png)"

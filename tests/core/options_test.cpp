@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/text.h"
+#include "config/option_keys.h"
 #include "config/options.h"
 #include "runtime/emitter.h"
 
@@ -231,4 +232,42 @@ TEST(Options, EditorChoices) {
   const float angles[] = {0, 270, 90, 180, 0, 225, 315, 135, 45, 0, 0};
   for (int i = 0; i <= 10; ++i) EXPECT_EQ(DirectionChoiceAngle(i), angles[i]) << i;
   EXPECT_EQ(DirectionChoiceAngle(-1), 0);
+}
+
+// The table of keys that the author's guide prints (config/option_keys.h), held to ApplyOptions:
+// each row names a key that ApplyOptions reads (its example changes some preset), no key twice,
+// and keys that set the same thing stand in the order they are applied.
+TEST(OptionKeys, EveryRowIsAKeyTheOptionsTextReads) {
+  setSpriteLoader(recordingLoader);
+  ASSERT_GE(OptionKeyCount, 19);
+  for (int k = 0; k < OptionKeyCount; ++k) {
+    const OptionKeyInfo& row = OptionKeys[k];
+    EXPECT_EQ(optionKeyIndex(row.key), k) << row.key << " is in the table twice";
+    bool changed = false;
+    for (int id = 0; id < PresetCount && !changed; ++id) {
+      std::unique_ptr<Emitter> plain = advanced(PresetDisplayName(id), 50, "");
+      std::unique_ptr<Emitter> keyed =
+          advanced(PresetDisplayName(id), 50, std::string(row.key) + "=" + row.example);
+      changed = std::memcmp(&plain->config, &keyed->config, sizeof(EmitterConfig)) != 0 ||
+                plain->inFront != keyed->inFront || plain->spritePath != keyed->spritePath;
+    }
+    EXPECT_TRUE(changed) << row.key << "=" << row.example << " changes no preset";
+  }
+  EXPECT_EQ(optionKeyIndex("nosuchkey"), -1);
+  setSpriteLoader(nullptr);
+}
+
+TEST(OptionKeys, TableOrderIsTheOrderOfApplication) {
+  // In each text the later key is written first; the result shows it was applied last anyway.
+  struct Case { const char* earlier; const char* later; const char* options; const char* fields; };
+  const Case cases[] = {
+      {"mode", "density", "density=2;mode=burst:100", "burstCount=200"},
+      {"direction", "orientation", "orientation=horizontal;direction=45,20", "baseAngle=0 spreadAngle=20"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    expectFields(*advanced("Sparkle", 50, c.options), c.fields);
+    ASSERT_GE(optionKeyIndex(c.earlier), 0);
+    EXPECT_LT(optionKeyIndex(c.earlier), optionKeyIndex(c.later));
+  }
 }
