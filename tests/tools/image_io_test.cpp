@@ -14,6 +14,7 @@
 #include <stb/stb_image.h>
 #pragma GCC diagnostic pop
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -342,3 +343,91 @@ TEST_F(ImageIoTest, GifPaletteStaysCloseOnAGradient) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a viewer shows after each frame of a GIF: every frame's rectangle painted over the last,
+// its transparent pixels leaving what was there. Empty when the file cannot be read.
+std::vector<std::vector<uint8_t>> composeGif(const std::string& path, std::vector<int>* areas) {
+  std::vector<std::vector<uint8_t>> shown;
+  int code = 0;
+  GifFileType* gif = DGifOpenFileName(path.c_str(), &code);
+  if (!gif) return shown;
+  if (DGifSlurp(gif) == GIF_OK) {
+    std::vector<uint8_t> canvas(static_cast<size_t>(gif->SWidth) * gif->SHeight * 3, 0);
+    for (int i = 0; i < gif->ImageCount; ++i) {
+      const SavedImage& im = gif->SavedImages[i];
+      GraphicsControlBlock gcb;
+      DGifSavedExtensionToGCB(gif, i, &gcb);
+      const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : gif->SColorMap;
+      const GifImageDesc& d = im.ImageDesc;
+      for (int y = 0; y < d.Height; ++y)
+        for (int x = 0; x < d.Width; ++x) {
+          const int k = im.RasterBits[y * d.Width + x];
+          if (k == gcb.TransparentColor) continue;
+          uint8_t* p = &canvas[((d.Top + y) * gif->SWidth + d.Left + x) * 3];
+          p[0] = map->Colors[k].Red, p[1] = map->Colors[k].Green, p[2] = map->Colors[k].Blue;
+        }
+      if (areas) areas->push_back(d.Width * d.Height);
+      shown.push_back(canvas);
+    }
+  }
+  DGifCloseFile(gif, &code);
+  return shown;
+}
+
+}  // namespace
+
+TEST_F(ImageIoTest, GifDeltaFramesShowEveryFrameWithinTheTolerance) {
+  // A still pattern of 25 colours, a square moving over it, and a patch brightening by 3 levels a frame:
+  // below a tolerance of 8 until it has drifted far enough, always above a tolerance of 0.
+  const int W = 40, H = 30, frames = 8;
+  std::vector<std::vector<uint8_t>> input;
+  for (int f = 0; f < frames; ++f) {
+    std::vector<uint8_t> rgb(W * H * 3);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        uint8_t* p = &rgb[(y * W + x) * 3];
+        p[0] = static_cast<uint8_t>(x / 8 * 40), p[1] = static_cast<uint8_t>(y / 6 * 40), p[2] = 40;
+        if (x >= 30 && y >= 20) p[2] = static_cast<uint8_t>(100 + 3 * f);
+        if (x >= 4 * f && x < 4 * f + 6 && y >= 5 && y < 11) p[0] = 255, p[1] = 255, p[2] = 0;
+      }
+    input.push_back(rgb);
+  }
+  long wholeSize = 0;
+  for (int tolerance : {GifWholeFrames, 0, 8}) {
+    SCOPED_TRACE(tolerance);
+    const std::string path = dir + "/d" + std::to_string(tolerance) + ".gif";
+    GifWriter w;
+    std::string error;
+    ASSERT_EQ(gifOpen(w, path, W, H, error, tolerance), 1) << error;
+    for (int f = 0; f < frames; ++f) ASSERT_EQ(gifAddFrame(w, input[f].data(), f * 40.0, error), 1) << error;
+    ASSERT_EQ(gifClose(w, frames * 40.0, error), 1) << error;
+
+    std::vector<int> areas;
+    const std::vector<std::vector<uint8_t>> shown = composeGif(path, &areas);
+    ASSERT_EQ(shown.size(), static_cast<size_t>(frames));
+    const int allowed = tolerance < 0 ? 0 : tolerance;  // fewer than 256 colours: exact palettes
+    for (int f = 0; f < frames; ++f) {
+      int worst = 0;
+      for (size_t i = 0; i < shown[f].size(); ++i) worst = std::max(worst, std::abs(shown[f][i] - input[f][i]));
+      EXPECT_LE(worst, allowed) << "frame " << f;
+    }
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const long size = static_cast<long>(file.tellg());
+    if (tolerance < 0) {
+      wholeSize = size;
+      for (int a : areas) EXPECT_EQ(a, W * H);
+    } else {
+      // The first frame whole, then the rectangle around what changed: the square's old and
+      // new place (10 x 6), and out to the patch in the corner whenever the patch is written:
+      // every frame at tolerance 0, every third (9 levels of drift) at tolerance 8.
+      EXPECT_EQ(areas[0], W * H);
+      for (int f = 1; f < frames; ++f) {
+        const bool patch = tolerance == 0 || f % 3 == 0;
+        EXPECT_EQ(areas[f], patch ? (W - 4 * (f - 1)) * (H - 5) : 10 * 6) << "frame " << f;
+      }
+      EXPECT_LT(size, wholeSize);
+    }
+  }
+}

@@ -29,8 +29,11 @@ constexpr int PictureWidth = 240;       // pixels of a preset's picture
 constexpr int PictureHeight = 160;
 constexpr int SmallWidth = 180;         // pixels of an option's picture
 constexpr int SmallHeight = 120;
-constexpr int PictureFrames = 60;       // two seconds...
-constexpr double PictureFps = 30;       // ...at the frame rate of the GIFs
+constexpr int PictureFrames = 50;       // two seconds...
+constexpr double PictureFps = 25;       // ...at the frame rate of the GIFs (delays of 4/100 s)
+// GIF frames hold only what changed by more than this (per channel, 0-255): the pictures are a
+// third to half the size, and no pixel is ever further than this from the frame.
+constexpr int PictureTolerance = 8;
 constexpr uint64_t PictureSeed = 1;
 constexpr double MaxWarmupSeconds = 5;  // a continuous effect is shown once it has filled in
 constexpr int SampleIntensity = 50;     // the preset as designed
@@ -111,7 +114,7 @@ const PresetNote kPresetNotes[] = {
     {"Laser", "Fast bolts shot to the right from the middle.",
      {{"Green laser", "colorStart=120,255,120;colorEnd=0,200,60"},
       {"Down from the top", "emitArea=0.5,0,0,0;direction=90,30"},
-      {"A burst of bolts", "mode=burst:40;direction=0,360"}}},
+      {"Bolts in every direction", "direction=0,360"}}},
     {"Bubbles", "Rings rising slowly from the bottom edge.",
      {{"Soap bubbles", "size=2;colorStart=255,220,255;colorEnd=200,255,255"},
       {"Bubbles everywhere", "emitArea=0.5,0.5,1,1;density=3"},
@@ -189,22 +192,24 @@ struct OrderExample {
   const char* first;     // two options texts...
   const char* second;
   const char* fields;    // ...compared on these fields, space-separated
+  bool compare;          // say whether the two build the same effect
 };
 
 const OrderExample kOrderExamples[] = {
     {"Where a key stands in the text does not matter: colorStart after shape or before it.",
      "Sparkle", 50, "shape=star;colorStart=255,80,0", "colorStart=255,80,0;shape=star",
-     "shape colorStartR colorStartG colorStartB"},
+     "shape colorStartR colorStartG colorStartB", true},
     {"mode is applied before density, so density multiplies the count that mode set.", "Sparkle", 50,
-     "density=2;mode=burst:100", "mode=burst:100;density=2", "burstCount"},
+     "density=2;mode=burst:100", "mode=burst:100;density=2", "burstCount", true},
     {"orientation is applied after direction and wins over its angle (the spread stays).", "Sparkle", 50,
      "orientation=horizontal;direction=45,20", "direction=45,20;orientation=horizontal",
-     "baseAngle spreadAngle"},
+     "baseAngle spreadAngle", true},
     {"A key given twice counts once: its first occurrence.", "Sparkle", 50,
      "colorStart=255,0,0;colorStart=0,0,255", "colorStart=0,0,255;colorStart=255,0,0",
-     "colorStartR colorStartB"},
-    {"The intensity comes first; the multipliers act on what it left (Sparkle: 40 a second).",
-     "Sparkle", 100, "density=2", "density=0.5", "spawnRate"},
+     "colorStartR colorStartB", false},
+    {"The intensity comes first and the multipliers act on what it left: Sparkle emits 40 a second "
+     "at intensity 50, twice as many at 100, and density doubles that.",
+     "Sparkle", 100, "", "density=2", "spawnRate", false},
 };
 
 // ---- Actions ------------------------------------------------------------------------------------
@@ -316,6 +321,9 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
+// A script line for HTML, with a place to wrap after each ';' of its options.
+std::string lineHtml(const std::string& line) { return replaceAll(esc(line), ";", ";<wbr>"); }
+
 // A name usable in a file name and an anchor: lower-case letters, digits and dashes.
 std::string slug(const std::string& text) {
   std::string out;
@@ -381,6 +389,7 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
   run.fps = PictureFps;
   run.hasSeed = true;
   run.seed = PictureSeed;
+  run.gifDeltaTolerance = PictureTolerance;
   const std::string file = "img/" + name + ".gif";
   RunOutputs out{std::string(), g.outDir + "/" + file, std::string(), nullptr};
   if (!renderEffect(effect, run, out, g.error)) return std::string();
@@ -397,7 +406,7 @@ int figure(Guide& g, const std::string& name, const char* preset, int intensity,
   if (img.empty()) return 0;
   g.html += "<figure id=\"fig-" + name + "\">" + img + "<figcaption>";
   if (!caption.empty()) g.html += "<span class=\"cap\">" + esc(caption) + "</span>";
-  g.html += "<code class=\"line\">" + esc(line) + "</code></figcaption></figure>\n";
+  g.html += "<code class=\"line\">" + lineHtml(line) + "</code></figcaption></figure>\n";
   return 1;
 }
 
@@ -506,6 +515,8 @@ code.line { display: block; padding: 6px 8px; background: var(--code); }
 table { border-collapse: collapse; width: 100%; margin: 8px 0 16px; }
 th, td { border-bottom: 1px solid var(--line); padding: 7px 8px; text-align: left; vertical-align: top; }
 th { color: var(--muted); font-weight: 600; }
+td.k code { white-space: nowrap; overflow-wrap: normal; }
+tr th[colspan] { color: var(--text); padding-top: 14px; }
 var { font-style: italic; color: var(--accent); font-family: inherit; }
 .top { font-size: 0.85em; }
 footer { color: var(--muted); padding-bottom: 32px; font-size: 0.9em; }
@@ -674,19 +685,19 @@ int writeOrder(Guide& g) {
   g.html += "), on top of the preset and the intensity, whatever their order in the text. So moving a "
             "key within the text changes nothing; where two keys set the same thing, the one later in "
             "that list wins. The values below are what PlayAdvanced builds from each text.</p>\n"
-            "<table class=\"stack\"><thead><tr><th>options text</th><th>builds</th><th></th></tr></thead>"
-            "<tbody>\n";
+            "<table class=\"stack\"><thead><tr><th>script line</th><th>builds</th></tr></thead><tbody>\n";
   for (const OrderExample& x : kOrderExamples) {
     std::unique_ptr<Emitter> a(new Emitter()), b(new Emitter());
     buildConfig(effectOf(x.preset, x.intensity, x.first), *a);
     buildConfig(effectOf(x.preset, x.intensity, x.second), *b);
     const bool same = std::memcmp(&a->config, &b->config, sizeof(EmitterConfig)) == 0 && a->inFront == b->inFront;
-    g.html += "<tr><td colspan=\"3\"><b>" + esc(x.point) + "</b></td></tr>\n";
-    g.html += "<tr><td data-label=\"options text\"><code>" + esc(advancedLine(x.preset, x.intensity, x.first)) +
-              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*a, x.fields)) + "</td><td></td></tr>\n";
-    g.html += "<tr><td data-label=\"options text\"><code>" + esc(advancedLine(x.preset, x.intensity, x.second)) +
-              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*b, x.fields)) + "</td><td>" +
-              (same ? "the same effect" : "a different effect") + "</td></tr>\n";
+    std::string verdict;
+    if (x.compare) verdict = same ? " (the same effect as the line above)" : " (a different effect from the line above)";
+    g.html += "<tr><th colspan=\"2\">" + esc(x.point) + "</th></tr>\n";
+    g.html += "<tr><td data-label=\"script line\"><code>" + lineHtml(advancedLine(x.preset, x.intensity, x.first)) +
+              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*a, x.fields)) + "</td></tr>\n";
+    g.html += "<tr><td data-label=\"script line\"><code>" + lineHtml(advancedLine(x.preset, x.intensity, x.second)) +
+              "</code></td><td data-label=\"builds\">" + esc(fieldsText(*b, x.fields) + verdict) + "</td></tr>\n";
   }
   g.html += "</tbody></table>\n<div class=\"cards small\">\n";
   const OrderExample& x = kOrderExamples[0];
@@ -708,7 +719,7 @@ int writeOptions(Guide& g) {
             "<table class=\"stack\"><thead><tr><th>key</th><th>value</th><th>what it does</th></tr></thead><tbody>\n";
   for (int i = 0; i < OptionKeyCount; ++i) {
     const OptionKeyInfo& k = OptionKeys[i];
-    g.html += "<tr><td data-label=\"key\"><a href=\"#opt-" + esc(k.key) + "\"><code>" + esc(k.key) +
+    g.html += "<tr><td class=\"k\" data-label=\"key\"><a href=\"#opt-" + esc(k.key) + "\"><code>" + esc(k.key) +
               "</code></a></td><td data-label=\"value\">" + esc(k.valueForm) + "</td><td data-label=\"what it does\">" +
               esc(k.effect) + "</td></tr>\n";
   }
@@ -736,7 +747,7 @@ void writeActions(Guide& g) {
   g.html += "<h2 id=\"actions\">Actions and parameters</h2>\n"
             "<table class=\"stack\"><thead><tr><th>action</th><th>parameters</th><th>what it does</th></tr></thead><tbody>\n";
   for (const ActionNote& a : kActions)
-    g.html += "<tr><td data-label=\"action\"><code>" + esc(a.name) + "</code></td><td data-label=\"parameters\">" +
+    g.html += "<tr><td class=\"k\" data-label=\"action\"><code>" + esc(a.name) + "</code></td><td data-label=\"parameters\">" +
               a.parameters + "</td><td data-label=\"what it does\">" + a.what + "</td></tr>\n";
   g.html += "</tbody></table>\n"
             "<table class=\"stack\"><thead><tr><th>parameter</th><th>when empty</th><th>how it is read</th></tr></thead><tbody>\n";

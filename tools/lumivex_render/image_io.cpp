@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <gif_lib.h>
@@ -262,8 +263,9 @@ static void measureBox(QuantBox& box, const QuantScratch& q) {
   if (box.end - box.begin < 2) box.score = 0;
 }
 
-// Maps every pixel of rgb (count pixels) to a palette index; returns the palette size (1-256).
-static int quantize(const uint8_t* rgb, size_t count, QuantScratch q, uint8_t* indices) {
+// Maps every pixel of rgb (count pixels, at least 1) to a palette index; returns the palette
+// size (1-maxColours, at most 256).
+static int quantize(const uint8_t* rgb, size_t count, QuantScratch q, uint8_t* indices, size_t maxColours) {
   q.packed.resize(count);
   for (size_t i = 0; i < count; ++i)
     q.packed[i] = static_cast<uint32_t>(rgb[i * 3]) << 16 | static_cast<uint32_t>(rgb[i * 3 + 1]) << 8 | rgb[i * 3 + 2];
@@ -286,7 +288,7 @@ static int quantize(const uint8_t* rgb, size_t count, QuantScratch q, uint8_t* i
   std::vector<QuantBox> boxes;
   boxes.push_back(QuantBox{0, static_cast<uint32_t>(distinct), 0, 0});
   measureBox(boxes[0], q);
-  while (boxes.size() < 256) {
+  while (boxes.size() < maxColours) {
     size_t pick = 0;
     for (size_t k = 1; k < boxes.size(); ++k)
       if (boxes[k].score > boxes[pick].score) pick = k;
@@ -323,21 +325,57 @@ static int quantize(const uint8_t* rgb, size_t count, QuantScratch q, uint8_t* i
   return static_cast<int>(boxes.size());
 }
 
-// Quantises the pending frame to its own palette and writes it with the given delay.
+// Whether pixel i of the pending frame differs from what is shown by more than the tolerance.
+static bool pixelChanged(const GifWriter& w, size_t i) {
+  const uint8_t* a = &w.pending[i * 3];
+  const uint8_t* b = &w.shown[i * 3];
+  const int t = w.deltaTolerance;
+  return std::abs(a[0] - b[0]) > t || std::abs(a[1] - b[1]) > t || std::abs(a[2] - b[2]) > t;
+}
+
+// Quantises the pending frame (a delta frame: its changed pixels) to its own palette and writes
+// it with the given delay.
 static int gifFlush(GifWriter& w, long delayCs, std::string& error) {
   GifFileType* gif = static_cast<GifFileType*>(w.gif);
-  const size_t n = static_cast<size_t>(w.width) * w.height;
-  w.indices.resize(n);
-  const int colorCount = quantize(w.pending.data(), n, QuantScratch{w.packed, w.colours, w.counts, w.order}, w.indices.data());
+  const int W = w.width, H = w.height;
+  const bool delta = w.deltaTolerance >= 0 && !w.shown.empty();
+  // The rectangle [x0, x1) x [y0, y1) written: the whole frame, or the changed pixels' bounds.
+  int x0 = 0, y0 = 0, x1 = W, y1 = H;
+  if (delta) {
+    x0 = W, y0 = H, x1 = 0, y1 = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (pixelChanged(w, static_cast<size_t>(y) * W + x)) {
+          if (x < x0) x0 = x;
+          if (x >= x1) x1 = x + 1;
+          if (y < y0) y0 = y;
+          y1 = y + 1;
+        }
+    // Nothing changed beyond the tolerance: one transparent pixel carries the delay.
+    if (x1 <= x0) x0 = 0, y0 = 0, x1 = 1, y1 = 1;
+  }
+  const int bw = x1 - x0, bh = y1 - y0;
+  w.changed.clear();
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const size_t i = static_cast<size_t>(y) * W + x;
+      if (!delta || pixelChanged(w, i)) w.changed.insert(w.changed.end(), &w.pending[i * 3], &w.pending[i * 3 + 3]);
+    }
+  const size_t n = w.changed.size() / 3;
+  w.indices.resize(n > 0 ? n : 1);
+  const int colorCount = n == 0 ? 0
+                                : quantize(w.changed.data(), n, QuantScratch{w.packed, w.colours, w.counts, w.order},
+                                           w.indices.data(), delta ? 255 : 256);
+  const int transparent = colorCount;  // the first unused entry; delta frames leave one free
   // Each entry is the exact mean of the pixels mapped to it.
   GifColorType colors[256];
   uint64_t sum[256][3] = {};
   uint32_t count[256] = {};
   for (size_t i = 0; i < n; ++i) {
     const uint8_t k = w.indices[i];
-    sum[k][0] += w.pending[i * 3];
-    sum[k][1] += w.pending[i * 3 + 1];
-    sum[k][2] += w.pending[i * 3 + 2];
+    sum[k][0] += w.changed[i * 3];
+    sum[k][1] += w.changed[i * 3 + 1];
+    sum[k][2] += w.changed[i * 3 + 2];
     ++count[k];
   }
   for (int k = 0; k < 256; ++k) {
@@ -352,17 +390,39 @@ static int gifFlush(GifWriter& w, long delayCs, std::string& error) {
   ColorMapObject* map = GifMakeMapObject(256, colors);
   if (!map) return gifFail(w, "out of memory", error);
 
+  // The rectangle's raster: changed pixels take their entries in order, the others are
+  // transparent. What is shown follows.
+  std::vector<uint8_t> raster(static_cast<size_t>(bw) * bh);
+  const bool track = w.deltaTolerance >= 0;
+  if (track && w.shown.empty()) w.shown.assign(static_cast<size_t>(W) * H * 3, 0);
+  size_t next = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const size_t i = static_cast<size_t>(y) * W + x;
+      uint8_t& r = raster[static_cast<size_t>(y - y0) * bw + (x - x0)];
+      if (delta && (next >= n || !pixelChanged(w, i))) {
+        r = static_cast<uint8_t>(transparent);
+        continue;
+      }
+      r = w.indices[next++];
+      if (track) {
+        w.shown[i * 3] = colors[r].Red;
+        w.shown[i * 3 + 1] = colors[r].Green;
+        w.shown[i * 3 + 2] = colors[r].Blue;
+      }
+    }
+
   GraphicsControlBlock gcb;
   gcb.DisposalMode = DISPOSE_DO_NOT;
   gcb.UserInputFlag = false;
   gcb.DelayTime = static_cast<int>(delayCs > 65535 ? 65535 : delayCs);
-  gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+  gcb.TransparentColor = delta ? transparent : NO_TRANSPARENT_COLOR;
   GifByteType ext[4];
   const size_t extLen = EGifGCBToExtension(&gcb, ext);
   int ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extLen), ext) == GIF_OK &&
-           EGifPutImageDesc(gif, 0, 0, w.width, w.height, false, map) == GIF_OK;
-  for (int y = 0; ok && y < w.height; ++y)
-    ok = EGifPutLine(gif, w.indices.data() + static_cast<size_t>(y) * w.width, w.width) == GIF_OK;
+           EGifPutImageDesc(gif, x0, y0, bw, bh, false, map) == GIF_OK;
+  for (int y = 0; ok && y < bh; ++y)
+    ok = EGifPutLine(gif, raster.data() + static_cast<size_t>(y) * bw, bw) == GIF_OK;
   GifFreeMapObject(map);
   w.pending.clear();
   if (!ok) return gifFail(w, GifErrorString(gif->Error), error);
@@ -370,12 +430,15 @@ static int gifFlush(GifWriter& w, long delayCs, std::string& error) {
   return 1;
 }
 
-int gifOpen(GifWriter& w, const std::string& path, int width, int height, std::string& error) {
+int gifOpen(GifWriter& w, const std::string& path, int width, int height, std::string& error,
+            int deltaTolerance) {
   w.gif = nullptr;
   w.path = path;
   w.width = width;
   w.height = height;
+  w.deltaTolerance = deltaTolerance < 0 ? GifWholeFrames : (deltaTolerance > 255 ? 255 : deltaTolerance);
   w.pending.clear();
+  w.shown.clear();
   w.pendingStartCs = 0;
   w.failed = 0;
   w.error.clear();

@@ -76,20 +76,30 @@ int writePng(const std::string& path, int width, int height, int channels, const
 // delays below 2, so a frame that would show for less than 2/100 s after the previous kept one
 // is dropped, and a frame identical to the previous kept one only lengthens it: playback keeps
 // the frames' own timing.
+// With a delta tolerance of 0 or more, every frame after the first holds only the rectangle of
+// pixels that changed against what a viewer shows at that point, and pixels within it that did
+// not change are transparent (255 colours for the rest): much smaller files where most of the
+// picture holds still. A pixel counts as changed when a channel differs from what is shown by
+// more than the tolerance, so what is shown never differs from a frame by more than that.
+constexpr int GifWholeFrames = -1;  // delta tolerance: every frame written whole
 struct GifWriter {
   void* gif;                      // giflib's GifFileType; null once closed
   FILE* file;                     // the file under it
   std::string path;               // for messages
   int width, height;              // pixels
+  int deltaTolerance;             // GifWholeFrames, or 0-255 per channel (see above)
   std::vector<uint8_t> pending;   // RGB of the frame not yet written; empty when none
   long pendingStartCs;            // its start time, hundredths of a second
+  std::vector<uint8_t> shown;     // RGB a viewer shows after the frames written (delta only)
+  std::vector<uint8_t> changed;   // scratch: RGB of the pixels a delta frame writes
   std::vector<uint8_t> indices;   // scratch: palette indices of one frame
   std::vector<uint32_t> packed, colours, counts, order;  // scratch of the quantiser
   int failed;                     // 1 after a write error (error holds the message)
   std::string error;
 };
 
-int gifOpen(GifWriter& writer, const std::string& path, int width, int height, std::string& error);
+int gifOpen(GifWriter& writer, const std::string& path, int width, int height, std::string& error,
+            int deltaTolerance = GifWholeFrames);
 // Adds an RGB frame (width * height * 3 bytes) that starts at startMs of the animation.
 int gifAddFrame(GifWriter& writer, const uint8_t* rgb, double startMs, std::string& error);
 // Writes the last frame, which lasts until endMs, and closes the file. Also releases the writer

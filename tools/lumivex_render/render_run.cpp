@@ -78,7 +78,7 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
   if (!out.sheetPath.empty() && !(sheetFile = openOutput(out.sheetPath, error))) return 0;
   GifWriter gif;
   const bool wantGif = !out.gifPath.empty();
-  if (wantGif && !gifOpen(gif, out.gifPath, W, H, error)) {
+  if (wantGif && !gifOpen(gif, out.gifPath, W, H, error, run.gifDeltaTolerance)) {
     if (sheetFile) std::fclose(sheetFile);
     return 0;
   }

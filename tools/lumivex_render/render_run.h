@@ -36,6 +36,7 @@ struct RunArgs {
   std::string outDir;         // empty when not given
   std::string gifPath;        // empty: no GIF
   std::string sheetPath;      // empty: no contact sheet
+  int gifDeltaTolerance = GifWholeFrames;  // GIF frames whole, or as changes (image_io.h)
 };
 
 // What a run writes, and for the gallery the frame it keeps for the overview.
