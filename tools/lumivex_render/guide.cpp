@@ -74,7 +74,7 @@ const PresetNote kPresetNotes[] = {
     {"Snow", "Soft flakes drifting down from the top edge.",
      {{"Blizzard", "density=3;direction=60,30;speed=2"},
       {"Falling petals", "colorStart=255,170,200;colorEnd=255,120,170;shape=rectangle"},
-      {"Big, slow flakes", "size=2;speed=0.5"}}},
+      {"Light snowfall", "density=0.4;size=0.7"}}},
     {"Confetti", "Paper pieces of five colours spinning down from the top.",
      {{"Gold and silver", "colorStart=255,215,0;colorEnd=220,220,235"},
       {"One burst from the middle", "mode=burst:300;emitArea=0.5,0.5,0,0;direction=270,120;speed=3"},
