@@ -237,7 +237,7 @@ const ActionNote kActions[] = {
 
 struct ParameterNote {
   const char* name;
-  const char* when_empty;  // HTML
+  const char* whenEmpty;   // HTML
   const char* reading;     // HTML
 };
 
@@ -626,7 +626,7 @@ int writePresets(Guide& g) {
 // The pictures of one key: its rows of kOptionPictures, and the generated ones of shape and
 // emitArea.
 int writeKeyPictures(Guide& g, const std::string& key) {
-  std::string before = g.html;
+  const size_t mark = g.html.size();
   g.html += "<div class=\"cards small\">\n";
   int count = 0;
   for (const OptionPicture& p : kOptionPictures) {
@@ -656,7 +656,7 @@ int writeKeyPictures(Guide& g, const std::string& key) {
       ++count;
     }
   }
-  if (count == 0) g.html = before;
+  if (count == 0) g.html.resize(mark);
   else g.html += "</div>\n";
   return 1;
 }
@@ -752,7 +752,7 @@ void writeActions(Guide& g) {
   g.html += "</tbody></table>\n"
             "<table class=\"stack\"><thead><tr><th>parameter</th><th>when empty</th><th>how it is read</th></tr></thead><tbody>\n";
   for (const ParameterNote& p : kParameters)
-    g.html += "<tr><td data-label=\"parameter\">" + esc(p.name) + "</td><td data-label=\"when empty\">" + p.when_empty +
+    g.html += "<tr><td data-label=\"parameter\">" + esc(p.name) + "</td><td data-label=\"when empty\">" + p.whenEmpty +
               "</td><td data-label=\"how it is read\">" + p.reading + "</td></tr>\n";
   g.html += "</tbody></table>\n<p>How intensity texts read:";
   bool firstSample = true;
