@@ -321,8 +321,16 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-// A script line for HTML, with a place to wrap after each ';' of its options.
-std::string lineHtml(const std::string& line) { return replaceAll(esc(line), ";", ";<wbr>"); }
+// A script line for HTML, with places to wrap between its parameters and after each ';' of its
+// options (line breaking never breaks next to a straight quote on its own).
+std::string lineHtml(const std::string& line) {
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    out += esc(line.substr(i, 1));
+    if (line[i] == ';' || (line[i] == ' ' && i + 1 < line.size() && line[i + 1] == '"')) out += "<wbr>";
+  }
+  return out;
+}
 
 // A name usable in a file name and an anchor: lower-case letters, digits and dashes.
 std::string slug(const std::string& text) {
