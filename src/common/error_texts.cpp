@@ -33,11 +33,12 @@ const ErrorTextInfo ErrorTexts[] = {
      "Nothing is wrong if the effect had already been stopped or replaced; otherwise check the "
      "name given to Play."},
     {"sprite-loaded", "Loaded sprite: {PATH} ({W}x{H})",
-     "PlayAdvanced loaded the sprite picture. Not an error.",
+     "PlayAdvanced loaded the sprite picture. Not an error: the successful start that follows "
+     "empties LastError again.",
      "Nothing to do."},
     {"sprite-reduced", "Loaded sprite: {PATH} (resized {W}x{H} -> {W}x{H} for performance)",
      "PlayAdvanced loaded a sprite picture larger than 512 pixels on a side and reduced it once. "
-     "Not an error.",
+     "Not an error: the successful start that follows empties LastError again.",
      "Nothing to do; a picture of 512 pixels or less on its longer side loads faster."},
     {"sprite-failed", "Failed to load sprite: '{PATH}'",
      "The sprite picture is missing, unreadable or not a picture. The effect plays without it.",
