@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/error_sink.h"  // where LoadSprite's outcome texts go
+
 struct Emitter;
 
 constexpr int32_t MaxSpriteFileSide = 4096;  // pixels; wider or taller pictures are refused
@@ -56,10 +58,6 @@ struct SpriteCodec {
 // layer and the native tools install theirs at start-up.
 void setSpriteCodec(const SpriteCodec* codec);
 
-// Where outcome texts go: the host's LastError variable in the plug-in, stderr in the tools.
-// nullptr (the default) drops them.
-typedef void (*LastErrorFn)(const std::string& message);
-void setLastErrorSink(LastErrorFn sink);
 
 // Loads path into the emitter (releasing any previous sprite first, unless the same path is
 // already held); 1 when the emitter holds a sprite for path afterwards. Reports the outcome

@@ -1,14 +1,12 @@
 // The live preview's emitters and their frame steps. Owns the two previewEmitter records.
 #include "editor/preview.h"
 
-#include "common/text.h"
 #include "config/emitter_config.h"
-#include "config/options.h"
-#include "config/sprite.h"
 #include "engine/engine.h"
+#include "render/overlay_win32.h"
 #include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/frame_step.h"
-#include "runtime/runtime_win32.h"
 
 Emitter playPreviewEmitter;
 Emitter advancedPreviewEmitter;
@@ -18,8 +16,7 @@ constexpr int32_t PreviewStillMs = 33;  // a tick difference of 0 or less counts
 int preparePreview(Emitter& e) { return ensureFrameBitmap(e, PreviewWidth, PreviewHeight); }
 
 void clearPreviewParticles(Emitter& e) {
-  for (Particle& p : e.particles) p.active = 0;
-  e.aliveCount = 0;
+  clearParticles(e);
   e.spawnAccumulator = 0;
   e.elapsed = 0;
   e.emissionDone = 0;
@@ -27,16 +24,13 @@ void clearPreviewParticles(Emitter& e) {
 
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity,
                           const std::string& colorText) {
-  LoadPreset(preset, e.config);
-  ApplyPlaySettings(e.config, intensity, colorText);
+  buildEffect(e, EffectPlay, preset, intensity, colorText);
 }
 
 void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
                     const std::string& colorText) {
   clearPreviewParticles(e);
-  e.presetText = preset;
-  e.presetName = toLowerText(preset);
-  refreshPreviewConfig(e, preset, intensity, colorText);
+  buildEffect(e, EffectPlay, preset, intensity, colorText);
   if (e.config.burstCount > 0) {
     spawnBurst(e);
   } else {
@@ -46,16 +40,8 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
 
 void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t intensity,
                     const std::string& options) {
-  if (restart) {
-    clearPreviewParticles(e);
-    e.presetText = preset;
-    e.presetName = toLowerText(preset);
-  }
-  LoadPreset(preset, e.config);
-  ApplyIntensity(e.config, intensity);
-  // An options text without a sprite keeps no sprite: ApplyOptions only ever loads one.
-  if (getOption(options, "sprite").empty()) FreeSprite(e);
-  ApplyOptions(e, options);
+  if (restart) clearPreviewParticles(e);
+  buildEffect(e, EffectAdvanced, preset, intensity, options);
   if (e.aliveCount == 0 && e.config.burstCount > 0) spawnBurst(e);
 }
 
@@ -71,15 +57,9 @@ void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   e.renderingEnabled = 1;
   if (!e.frameBitmap || !e.pixelBits) return;
   renderFrame(e);
+  // The pane paints itself from the frame bitmap (its WM_PAINT); painting now keeps every
+  // drawn frame on the screen even while the loop is busy.
   if (!pane) return;
-  HDC dc = GetDC(pane);
-  if (!dc) return;
-  HDC memory = CreateCompatibleDC(dc);
-  if (memory) {
-    HGDIOBJ old = SelectObject(memory, static_cast<HBITMAP>(e.frameBitmap));
-    BitBlt(dc, 0, 0, e.frameWidth, e.frameHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-  }
-  ReleaseDC(pane, dc);
+  InvalidateRect(pane, nullptr, FALSE);
+  UpdateWindow(pane);
 }

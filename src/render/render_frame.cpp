@@ -147,6 +147,14 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
 
 }  // namespace
 
+void attachFrameBuffer(Emitter& e, uint32_t* pixels, int32_t width, int32_t height) {
+  e.pixelBits = pixels;
+  e.frameBitmap = pixels;
+  e.frameWidth = width;
+  e.frameHeight = height;
+  e.drawnValid = 0;
+}
+
 void renderFrame(Emitter& e) {
   const int32_t W = e.frameWidth, H = e.frameHeight;
   if (!e.frameBitmap || !e.pixelBits || !e.renderingEnabled || W < 1 || H < 1) return;

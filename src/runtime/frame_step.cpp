@@ -16,6 +16,11 @@ int advanceEmitter(Emitter& e, uint32_t nowMs) {
   if (!e.renderingEnabled) return 0;
   const float step = static_cast<float>(frameStepMs(nowMs, e.lastTickMs)) / 1000.0f;
   e.lastTickMs = nowMs;
+  return advanceEmitterBy(e, step);
+}
+
+int advanceEmitterBy(Emitter& e, float step) {
+  if (!e.renderingEnabled) return 0;
   e.elapsed += step;
   updateParticles(e, step);
   if (e.emissionDone == 1 && e.aliveCount == 0) {

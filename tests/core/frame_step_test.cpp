@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "render/render_frame.h"
 #include "runtime/emitter.h"
 #include "runtime/frame_step.h"
 
@@ -23,10 +24,7 @@ TEST(FrameStep, AdvancesDrawsAndEndsBursts) {
   seedRandom(4);
   std::unique_ptr<Emitter> e(new Emitter());
   std::vector<uint32_t> pixels(80 * 60, 0);
-  e->frameWidth = 80;
-  e->frameHeight = 60;
-  e->pixelBits = pixels.data();
-  e->frameBitmap = pixels.data();
+  attachFrameBuffer(*e, pixels.data(), 80, 60);
   e->presetName = "pulsewave";
   LoadPreset("PulseWave", e->config);  // one particle living one second
   spawnParticle(*e);

@@ -9,6 +9,7 @@
 
 #include "common/text.h"
 #include "config/options.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 namespace {
@@ -191,44 +192,11 @@ TEST(Options, AppendOption) {
 }
 
 TEST(Options, ShapeNames) {
-  struct Case { const char* name; int id; int position; };
+  struct Case { const char* name; int id; };
   const Case cases[] = {
-      {"circle", 0, 1}, {"RAY", 1, 5}, {"beam", 2, 6}, {"glow", 3, 4}, {"star", 4, 3},
-      {"LightBurst", 5, 8}, {"laser", 6, 7}, {"rectangle", 7, 2}, {" rect ", 7, 2},
-      {"sprite", 8, 9}, {"ring", 9, 10}, {"hexagon", -1, 0}, {"", -1, 0}, {"circles", -1, 0},
+      {"circle", 0}, {"RAY", 1}, {"beam", 2}, {"glow", 3}, {"star", 4},
+      {"LightBurst", 5}, {"laser", 6}, {"rectangle", 7}, {" rect ", 7},
+      {"sprite", 8}, {"ring", 9}, {"hexagon", -1}, {"", -1}, {"circles", -1},
   };
-  for (const Case& k : cases) {
-    EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
-    EXPECT_EQ(ShapeChoiceFromName(k.name), k.position) << k.name;
-  }
-  const char* names[] = {"", "Circle", "Rectangle", "Star", "Glow", "Ray", "Beam", "Laser",
-                         "LightBurst", "Sprite", "Ring"};
-  for (int p = 0; p <= 10; ++p) EXPECT_EQ(ShapeChoiceName(p), names[p]);
-  EXPECT_EQ(ShapeChoiceName(11), "");
-  EXPECT_EQ(ShapeChoiceName(-1), "");
-}
-
-TEST(Options, EditorChoices) {
-  EXPECT_EQ(AreaChoiceText(0), "");
-  EXPECT_EQ(AreaChoiceText(1), "0.5,0.5,1.0,1.0");
-  EXPECT_EQ(AreaChoiceText(7), "0.0,0.5,0.05,1.0");
-  EXPECT_EQ(AreaChoiceText(10), "0.75,0.5,0.5,1.0");
-  EXPECT_EQ(AreaChoiceText(11), "");
-  for (int i = 1; i <= 10; ++i) EXPECT_EQ(AreaChoiceFromText(AreaChoiceText(i)), i);
-  EXPECT_EQ(AreaChoiceFromText("0.5,0.5,1,1"), AreaChoiceCustom);
-  EXPECT_EQ(AreaChoiceFromText(" 0.5,0.5,1.0,1.0"), AreaChoiceCustom);
-  EXPECT_EQ(AreaChoiceFromText("   "), 0);
-
-  EXPECT_EQ(ModeChoiceText(0), "");
-  EXPECT_EQ(ModeChoiceText(1), "Continuous");
-  EXPECT_EQ(ModeChoiceText(6), "Burst:1000");
-  EXPECT_EQ(ModeChoiceText(7), "");
-  EXPECT_EQ(ModeChoiceFromText("burst:200"), 4);
-  EXPECT_EQ(ModeChoiceFromText(" CONTINUOUS "), 1);
-  EXPECT_EQ(ModeChoiceFromText("burst : 200"), ModeChoiceCustom);
-  EXPECT_EQ(ModeChoiceFromText(""), 0);
-
-  const float angles[] = {0, 270, 90, 180, 0, 225, 315, 135, 45, 0, 0};
-  for (int i = 0; i <= 10; ++i) EXPECT_EQ(DirectionChoiceAngle(i), angles[i]) << i;
-  EXPECT_EQ(DirectionChoiceAngle(-1), 0);
+  for (const Case& k : cases) EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
 }

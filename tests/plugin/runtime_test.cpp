@@ -36,6 +36,7 @@ class Runtime : public ::testing::Test {
       ShowWindow(h->page, SW_HIDE);
       runtimeInit(GetModuleHandleW(nullptr));
       setSpriteCodec(gdiplusSpriteCodec());
+      installHostLink();
       setLastErrorSink(setLastErrorFromCore);
     }
     return *h;

@@ -15,6 +15,7 @@
 #include "config/options.h"
 #include "config/sprite.h"
 #include "config/sprite_stb.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 namespace {

@@ -22,6 +22,7 @@
 #include "engine/particle.h"
 #include "image_io.h"
 #include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 #include "runtime/frame_step.h"
 
@@ -222,20 +223,12 @@ std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs&
   return std::string();
 }
 
-// Builds the emitter's configuration the way Play or PlayAdvanced does.
-void buildEffect(const EffectArgs& args, Emitter& emitter) {
-  int32_t intensity = 50;
-  if (!args.intensityText.empty()) intensity = clampInt(readLeadingInt(args.intensityText), 0, 100);
-  emitter.presetText = args.preset;
-  emitter.presetName = toLowerText(args.preset);
-  emitter.inFront = 1;
-  LoadPreset(args.preset, emitter.config);
-  if (args.hasOptions) {
-    ApplyIntensity(emitter.config, intensity);
-    ApplyOptions(emitter, args.optionsText);
-  } else {
-    ApplyPlaySettings(emitter.config, intensity, args.colorText);
-  }
+// Builds the emitter's effect the way Play (--color) or PlayAdvanced (--options) does.
+void buildArgsEffect(const EffectArgs& args, Emitter& emitter) {
+  if (args.hasOptions)
+    buildEffect(emitter, EffectAdvanced, args.preset, intensityFromText(args.intensityText), args.optionsText);
+  else
+    buildEffect(emitter, EffectPlay, args.preset, intensityFromText(args.intensityText), args.colorText);
 }
 
 void printConfig(const Emitter& emitter) {
@@ -257,7 +250,7 @@ int runConfig(const std::vector<std::string>& args) {
   std::string problem = parseArgs(CmdConfig, args, effect, run);
   if (!problem.empty()) return usageError(problem);
   std::unique_ptr<Emitter> emitter(new Emitter());
-  buildEffect(effect, *emitter);
+  buildArgsEffect(effect, *emitter);
   printConfig(*emitter);
   FreeSprite(*emitter);
   return finishStdout();
@@ -281,14 +274,11 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   if (run.hasSeed) seedRandom(run.seed);
   gSimulatedTickMs = 0;
   setTickSource(simulatedTick);
-  buildEffect(effect, e);
+  buildArgsEffect(effect, e);
   pixels.assign(static_cast<size_t>(run.width) * run.height, 0u);
-  e.frameWidth = run.width;
-  e.frameHeight = run.height;
+  attachFrameBuffer(e, pixels.data(), run.width, run.height);
   e.rectWidth = run.width;
   e.rectHeight = run.height;
-  e.pixelBits = pixels.data();
-  e.frameBitmap = pixels.data();  // renderFrame only asks that there is one
   spawnBurst(e);
   e.renderingEnabled = 1;
 }
