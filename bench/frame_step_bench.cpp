@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "render/overlay_win32.h"

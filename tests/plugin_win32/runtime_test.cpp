@@ -13,7 +13,7 @@
 
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin_util.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "editor/editors.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "config/emitter_config.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin_util.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
@@ -216,7 +216,7 @@ TEST(PluginEditAction, StopAllAnswersOneOthersZeroAndTheArrayIsUntouched) {
     int32_t action;
     int32_t result;
   };
-  // Actions 1-3 open their editors (tests/editors drives them); here only the answers that
+  // Actions 1-3 open their editors (tests/editor_win32 drives them); here only the answers that
   // open nothing.
   const Row rows[] = {{4, 1}, {0, 0}, {5, 0}, {9, 0}, {-1, 0}};
   char a[] = "Rect1", b[] = "Fire", c[] = "75", d[] = "255,0,0";
