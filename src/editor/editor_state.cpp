@@ -182,6 +182,14 @@ std::string multiplierLabel(int position) {
 std::string percentLabel(int position) { return std::to_string(position) + "%"; }
 std::string degreesLabel(int position) { return std::to_string(position) + "\xC2\xB0"; }
 
+std::string prewarmLabel(int position) {
+  return position <= 0 ? std::string("off") : tenthsText(position) + " s";
+}
+
+std::string fadeOutLabel(int position) {
+  return position <= 0 ? std::string("off") : std::to_string(position * 100) + " ms";
+}
+
 std::string multiplierRowLabel(const PresetSlider& s) {
   return s.presetChecked ? std::string("preset") : multiplierLabel(s.position);
 }
@@ -269,6 +277,13 @@ void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   s.shape = ShapeChoiceFromName(getOption(options, "shape"));
   s.sprite = getOption(options, "sprite");
   s.zOrder = zOrderChoiceFromText(getOption(options, "zOrder"));
+
+  // The effect's start and stop, in the sliders' steps and ranges (a longer prewarm or fade
+  // than the slider reaches shows at its end).
+  const double prewarm = static_cast<double>(readLeadingFloat(getOption(options, "prewarm")));
+  s.prewarm = prewarm > 0 ? clampInt(roundHalfAway(prewarm * 10), 0, PrewarmSliderMax) : 0;
+  const int32_t fadeOut = readLeadingInt(getOption(options, "fadeOut"));
+  s.fadeOut = fadeOut > 0 ? clampInt(roundHalfAway(fadeOut / 100.0), 0, FadeOutSliderMax) : 0;
 }
 
 void backToPresetDefaults(AdvancedDialogState& s) {
@@ -299,6 +314,11 @@ static std::string directionText(const AdvancedDialogState& s) {
   return std::string(angle) + "," + std::to_string(s.spread);
 }
 
+// Tenths as the shortest decimal: 15 -> "1.5", 30 -> "3".
+static std::string trimmedTenths(int position) {
+  return position % 10 == 0 ? std::to_string(position / 10) : tenthsText(position);
+}
+
 std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
   std::string o;
   o = appendOption(o, "colorStart", s.colorStart);
@@ -318,5 +338,7 @@ std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
   o = appendOption(o, "mode", s.mode == ModePositionCustom ? s.customMode : ModeChoiceText(s.mode));
   if (withZOrder && s.zOrder == 1) o = appendOption(o, "zOrder", ZOrderChoices[1].word);
   if (s.opacity < 100) o = appendOption(o, "opacity", hundredthsText(s.opacity));
+  if (s.prewarm > 0) o = appendOption(o, "prewarm", trimmedTenths(s.prewarm));
+  if (s.fadeOut > 0) o = appendOption(o, "fadeOut", std::to_string(s.fadeOut * 100));
   return o;
 }

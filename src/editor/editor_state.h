@@ -63,6 +63,8 @@ constexpr int DirectionPositionCustom = DirectionChoiceCount;
 constexpr int ModePositionCustom = ModeChoiceCount;
 constexpr int ShapePositionSprite = 9;
 constexpr int SpreadDefault = 60;  // degrees
+constexpr int PrewarmSliderMax = 50;  // tenths of a second: the slider reaches 5 s
+constexpr int FadeOutSliderMax = 30;  // steps of 100 ms: the slider reaches 3 s
 
 // The option word of an Emit Area / Mode list position, or the empty text (Use Preset, custom or
 // out of range).
@@ -106,6 +108,8 @@ struct AdvancedDialogState {
   int shape;                    // Shape list position 0-10 (ShapeChoiceName)
   std::string sprite;           // sprite edit text
   int zOrder;                   // 0 "Front (default)", 1 "Behind"
+  int prewarm;                  // tenths of a second, 0 (off) .. PrewarmSliderMax
+  int fadeOut;                  // hundreds of milliseconds, 0 (off) .. FadeOutSliderMax
 };
 
 // One slider row with a "Preset" box: its option key and range.
@@ -124,6 +128,9 @@ std::string multiplierLabel(int position);
 // position / 10 with one decimal ("1.5"), position / 100 with two ("0.25").
 std::string tenthsText(int position);
 std::string hundredthsText(int position);
+// "off" at 0, else the seconds with one decimal ("1.5 s") / the milliseconds ("800 ms").
+std::string prewarmLabel(int position);
+std::string fadeOutLabel(int position);
 // position followed by "%", or by the degree sign.
 std::string percentLabel(int position);
 std::string degreesLabel(int position);
@@ -143,8 +150,8 @@ int isTwinklePreset(const std::string& presetName);
 
 // slots: the four parameter texts of a PlayAdvanced action, as read from the host.
 void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& state);
-// Every row back to the preset's own values; the rectangle, preset, Z-Order and custom texts
-// stay.
+// Every row back to the preset's own values; the rectangle, preset, Z-Order, Prewarm, Fade out
+// (none of them the preset's) and custom texts stay.
 void backToPresetDefaults(AdvancedDialogState& state);
 // The options text the controls stand for; withZOrder 0 leaves out the z-order (the preview).
 std::string composeOptions(const AdvancedDialogState& state, int withZOrder);

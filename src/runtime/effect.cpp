@@ -28,6 +28,10 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
   ApplyConfigOptions(emitter.config, emitter.inFront, options);
   const std::string sprite = getOption(options, "sprite");
   if (!sprite.empty() && gSpriteLoader) gSpriteLoader(emitter, sprite);
+  // NaN (no number can give it, but the clamp must not pass it on) reads as 0.
+  const float prewarm = readLeadingFloat(getOption(options, "prewarm"));
+  emitter.prewarmSeconds = prewarm > 0 ? clampFloat(prewarm, 0, MaxPrewarmSeconds) : 0;
+  emitter.fadeOutMs = clampInt(readLeadingInt(getOption(options, "fadeOut")), 0, MaxFadeOutMs);
 }
 
 void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int32_t intensity,
@@ -35,6 +39,8 @@ void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int
   e.presetText = presetTextOrDefault(preset);
   e.presetName = toLowerText(e.presetText);
   e.inFront = 1;
+  e.prewarmSeconds = 0;
+  e.fadeOutMs = 0;
   LoadPreset(e.presetText, e.config);
   // The options only ever load a sprite: one they no longer name must not stay drawn.
   if (action != EffectAdvanced || getOption(colorOrOptions, "sprite").empty()) FreeSprite(e);

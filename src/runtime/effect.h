@@ -10,6 +10,8 @@
 struct Emitter;
 
 constexpr int32_t DefaultIntensity = 50;     // percent, for an empty intensity text
+constexpr float MaxPrewarmSeconds = 10;      // `prewarm` is clamped to 0 .. this
+constexpr int32_t MaxFadeOutMs = 5000;       // `fadeOut` is clamped to 0 .. this
 extern const char* const DefaultPresetName;  // "Sparkle", for an empty preset text
 
 // The intensity an action reads: DefaultIntensity for the empty text, else the leading integer
@@ -28,8 +30,10 @@ enum EffectAction { EffectPlay, EffectAdvanced };
 void buildEffect(Emitter& emitter, EffectAction action, const std::string& preset, int32_t intensity,
                  const std::string& colorOrOptions);
 
-// Applies every key of an options text, in the table order, to the emitter's config, inFront and,
-// last, its sprite (through the sprite loader).
+// Applies every key of an options text, in the table order, to the emitter's config, inFront and
+// its sprite (through the sprite loader), then the keys of the emitter's start and stop:
+// `prewarm` (seconds, 0-10) and `fadeOut` (milliseconds, 0-5000). Like every key, each counts at
+// its first occurrence; an absent key leaves 0.
 void ApplyOptions(Emitter& emitter, const std::string& options);
 
 // The loader the `sprite` key calls: LoadSprite (config/sprite.h) by default, which loads through

@@ -17,12 +17,7 @@ namespace {
 // An emitter prepared as PlayAdvanced prepares one: preset, intensity, then the options.
 std::unique_ptr<Emitter> advanced(const char* preset, int intensity, const std::string& options) {
   std::unique_ptr<Emitter> e(new Emitter());
-  e->presetText = preset;
-  e->presetName = toLowerText(preset);
-  e->inFront = 1;
-  LoadPreset(preset, e->config);
-  ApplyIntensity(e->config, intensity);
-  ApplyOptions(*e, options);
+  buildEffect(*e, EffectAdvanced, preset, intensity, options);
   return e;
 }
 
@@ -199,4 +194,32 @@ TEST(Options, ShapeNames) {
       {"sprite", 8}, {"ring", 9}, {"hexagon", -1}, {"", -1}, {"circles", -1},
   };
   for (const Case& k : cases) EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
+}
+
+// The keys of the effect's start and stop: read, clamped, first occurrence counts, and nothing of
+// the configuration changes with them.
+TEST(Options, PrewarmAndFadeOut) {
+  struct Case { const char* options; float prewarm; int32_t fadeOut; };
+  const Case cases[] = {
+      {"", 0, 0},
+      {"prewarm=1.5;fadeOut=800", 1.5f, 800},
+      {" PREWARM = 3 ; fadeout = 250 ", 3, 250},
+      {"prewarm=30;fadeOut=9000", 10, 5000},         // clamped to 10 s and 5 s
+      {"prewarm=-2;fadeOut=-1", 0, 0},
+      {"prewarm=abc;fadeOut=1e3", 0, 1},              // fadeOut is an integer: "1e3" reads 1
+      {"prewarm=2;prewarm=4;fadeOut=100;fadeOut=300", 2, 100},
+      {"fadeOut=$100", 0, 256},
+  };
+  const std::unique_ptr<Emitter> plain = advanced("Snow", 50, "");
+  for (const Case& c : cases) {
+    const std::unique_ptr<Emitter> e = advanced("Snow", 50, c.options);
+    EXPECT_FLOAT_EQ(e->prewarmSeconds, c.prewarm) << c.options;
+    EXPECT_EQ(e->fadeOutMs, c.fadeOut) << c.options;
+    EXPECT_EQ(std::memcmp(&e->config, &plain->config, sizeof(EmitterConfig)), 0) << c.options;
+  }
+  // Play has no options: a later build without them leaves neither behind.
+  std::unique_ptr<Emitter> e = advanced("Snow", 50, "prewarm=2;fadeOut=100");
+  buildEffect(*e, EffectPlay, "Snow", 50, "");
+  EXPECT_EQ(e->prewarmSeconds, 0);
+  EXPECT_EQ(e->fadeOutMs, 0);
 }

@@ -143,6 +143,16 @@ TEST(SliderTexts, MultiplierReadingAndTexts) {
   EXPECT_EQ(fractionRowLabel({25, 1}), "preset");
 }
 
+TEST(SliderTexts, PrewarmAndFadeOutLabels) {
+  struct Row { int position; const char* prewarm; const char* fadeOut; };
+  const Row rows[] = {{0, "off", "off"}, {1, "0.1 s", "100 ms"}, {15, "1.5 s", "1500 ms"},
+                      {30, "3.0 s", "3000 ms"}, {50, "5.0 s", "5000 ms"}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(prewarmLabel(r.position), r.prewarm) << r.position;
+    EXPECT_EQ(fadeOutLabel(r.position), r.fadeOut) << r.position;
+  }
+}
+
 TEST(SliderTexts, DirectionChoiceAndSpread) {
   struct Row {
     const char* text;
@@ -226,6 +236,14 @@ TEST(AdvancedOptions, OpeningThenOkWritesTheComposedText) {
        "colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=Behind"},
       {"opacity=0.8;zOrder=Behind;mode=Burst:200;speed=1.5;direction=270,60",
        "direction=270,60;speed=1.5;mode=Burst:200;zOrder=Behind;opacity=0.80"},
+      // The effect's start and stop come last, only when not off, in the sliders' steps.
+      {"prewarm=1.5;fadeOut=800", "prewarm=1.5;fadeOut=800"},
+      {"fadeOut=800;opacity=0.5;prewarm=3", "opacity=0.50;prewarm=3;fadeOut=800"},
+      {"prewarm=0;fadeOut=0", ""},
+      {"prewarm=-1;fadeOut=-100", ""},
+      {"prewarm=9;fadeOut=9000", "prewarm=5;fadeOut=3000"},
+      {"prewarm=1.56;fadeOut=849", "prewarm=1.6;fadeOut=800"},
+      {"prewarm=0.04;fadeOut=49", ""},
   };
   for (const Row& row : rows) {
     const AdvancedDialogState s = openAdvanced(row.options);

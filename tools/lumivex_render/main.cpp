@@ -240,6 +240,9 @@ void printConfig(const Emitter& emitter) {
       std::printf("%s=%d\n", ConfigFields[i].name, static_cast<int>(v));
   }
   std::printf("inFront=%d\n", emitter.inFront);
+  // Printed only when set, so that a text without them dumps exactly the fields it always did.
+  if (emitter.prewarmSeconds > 0) std::printf("prewarm=%.9g\n", emitter.prewarmSeconds);
+  if (emitter.fadeOutMs > 0) std::printf("fadeOut=%d\n", emitter.fadeOutMs);
 }
 
 int finishStdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1; }
@@ -280,6 +283,7 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   e.rectWidth = run.width;
   e.rectHeight = run.height;
   spawnBurst(e);
+  prewarmEmitter(e);
   e.renderingEnabled = 1;
 }
 
