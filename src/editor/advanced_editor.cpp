@@ -64,6 +64,13 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
     {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
     {NoControlId, CtlLabel, 415, 264, 290, 95, AdvancedHelpText},
+    // How the effect opens and how Stop ends it, in the free space under the help text.
+    {NoControlId, CtlLabel, 415, 374, 80, 20, L"Prewarm:"},
+    {AdvPrewarm, CtlSlider, 495, 370, 150, 24, nullptr},
+    {AdvPrewarmValue, CtlLabel, 650, 374, 60, 20, nullptr},
+    {NoControlId, CtlLabel, 415, 406, 80, 20, L"Fade out:"},
+    {AdvFadeOut, CtlSlider, 495, 402, 150, 24, nullptr},
+    {AdvFadeOutValue, CtlLabel, 650, 406, 60, 20, nullptr},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
@@ -176,6 +183,8 @@ static void readControls(AdvancedDialogState& s) {
   s.shape = listSelection(d, AdvShape);
   s.sprite = wideToUtf8(controlText(d, AdvSprite));
   s.zOrder = listSelection(d, AdvZOrder);
+  s.prewarm = sliderPosition(d, AdvPrewarm);
+  s.fadeOut = sliderPosition(d, AdvFadeOut);
 }
 
 static void showColorRow(int c) {
@@ -249,6 +258,12 @@ static void showOpeningState(const AdvancedDialogState& s) {
     addListEntry(d, AdvDirection, utf8ToWide("(custom: " + s.customDirection + ")"));
   if (s.mode == ModePositionCustom) addListEntry(d, AdvMode, utf8ToWide("(custom: " + s.customMode + ")"));
   setListSelection(d, AdvZOrder, s.zOrder);
+  setSliderRange(d, AdvPrewarm, PrewarmSliderMax);
+  setSliderPosition(d, AdvPrewarm, s.prewarm);
+  setControlText(d, AdvPrewarmValue, utf8ToWide(prewarmLabel(s.prewarm)));
+  setSliderRange(d, AdvFadeOut, FadeOutSliderMax);
+  setSliderPosition(d, AdvFadeOut, s.fadeOut);
+  setControlText(d, AdvFadeOutValue, utf8ToWide(fadeOutLabel(s.fadeOut)));
 
   setSliderRange(d, AdvIntensity, 100);
   setSliderRange(d, AdvSpread, 360);
@@ -306,6 +321,17 @@ static void onDirection(EditorDialog&, int) {
 
 static void onSpread(EditorDialog&, int) {
   setControlText(adv.dialog, AdvSpreadValue, utf8ToWide(degreesLabel(sliderPosition(adv.dialog, AdvSpread))));
+  markDirty();
+}
+
+// A new prewarm is seen from the start; a new fade-out shows at the burst's next repeat.
+static void onPrewarm(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvPrewarmValue, utf8ToWide(prewarmLabel(sliderPosition(adv.dialog, AdvPrewarm))));
+  markRestart();
+}
+
+static void onFadeOut(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvFadeOutValue, utf8ToWide(fadeOutLabel(sliderPosition(adv.dialog, AdvFadeOut))));
   markDirty();
 }
 
@@ -402,6 +428,8 @@ static const EditorHandler AdvancedHandlers[] = {
     {AdvDirection, onDirection},
     {AdvSpread, onSpread},
     {AdvOpacity, onOpacity},
+    {AdvPrewarm, onPrewarm},
+    {AdvFadeOut, onFadeOut},
     {AdvTaperEdge, [](EditorDialog&, int) { markDirty(); }},
     {AdvSprite, [](EditorDialog&, int) { markDirty(); }},
     {AdvBoxSlider + 0, onBoxSlider}, {AdvBoxSlider + 1, onBoxSlider}, {AdvBoxSlider + 2, onBoxSlider},

@@ -20,6 +20,8 @@ void clearPreviewParticles(Emitter& e) {
   e.spawnAccumulator = 0;
   e.elapsed = 0;
   e.emissionDone = 0;
+  e.fading = 0;
+  e.fadeAmount = 0;
 }
 
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity,
@@ -43,6 +45,27 @@ void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t 
   if (restart) clearPreviewParticles(e);
   buildEffect(e, EffectAdvanced, preset, intensity, options);
   if (e.aliveCount == 0 && e.config.burstCount > 0) spawnBurst(e);
+  // A restart shows the effect as Play would open it: prewarmed (bursts are never prewarmed).
+  if (restart) prewarmEmitter(e);
+}
+
+// A burst with a fade-out fades before it repeats: the fade starts once no live particle has
+// more life left than the fade lasts, and when it is over the burst starts again. fadeStartMs
+// counts the preview's own animation time.
+static void fadeBurstBeforeRepeat(Emitter& e) {
+  const uint32_t nowMs = static_cast<uint32_t>(e.elapsed * 1000.0f);
+  if (!e.fading) {
+    const float fadeSeconds = static_cast<float>(e.fadeOutMs) / 1000.0f;
+    for (const Particle& p : e.particles)
+      if (p.active && p.life > fadeSeconds) return;
+    e.fading = 1;
+    e.fadeStartMs = nowMs;
+  }
+  e.fadeAmount = static_cast<float>(nowMs - e.fadeStartMs) / static_cast<float>(e.fadeOutMs);
+  if (e.fadeAmount < 1) return;
+  clearParticles(e);
+  e.fading = 0;
+  e.fadeAmount = 0;
 }
 
 void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
@@ -52,8 +75,14 @@ void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   const float dt = static_cast<float>(ms) / 1000.0f;
   e.elapsed += dt;
   updateParticles(e, dt);
-  // A burst fires again as soon as its last particle has died, so the pane never stays empty.
-  if (e.config.burstCount > 0 && e.aliveCount == 0) spawnBurst(e);
+  if (e.config.burstCount > 0 && e.fadeOutMs > 0) fadeBurstBeforeRepeat(e);
+  // A burst fires again as soon as its last particle has died, so the pane never stays empty;
+  // the new one starts at full opacity.
+  if (e.config.burstCount > 0 && e.aliveCount == 0) {
+    e.fading = 0;
+    e.fadeAmount = 0;
+    spawnBurst(e);
+  }
   e.renderingEnabled = 1;
   if (!e.frameBitmap || !e.pixelBits) return;
   renderFrame(e);

@@ -738,6 +738,45 @@ TEST(AdvancedEditor, ControlsComposeTheOptionsText) {
   EXPECT_EQ(slotText(s, 3), "direction=270,60;speed=1.5;twinkle=0.0;mode=Burst:200;zOrder=Behind;opacity=0.80");
 }
 
+// Prewarm and Fade out: under the help text, opened from the options, written after the other
+// keys only when not off.
+TEST(AdvancedEditor, PrewarmAndFadeOutRows) {
+  struct Row {
+    const char* options;
+    int prewarm, fadeOut;                // slider positions shown
+    const wchar_t *prewarmText, *fadeOutText;
+    int newPrewarm, newFadeOut;          // positions set before OK
+    const char* written;
+  };
+  const Row rows[] = {
+      {"prewarm=1.5;fadeOut=800", 15, 8, L"1.5 s", L"800 ms", 15, 8, "prewarm=1.5;fadeOut=800"},
+      {"fadeOut=800;prewarm=1.5", 15, 8, L"1.5 s", L"800 ms", 30, 0, "prewarm=3"},
+      {"", 0, 0, L"off", L"off", 0, 25, "fadeOut=2500"},
+      {"prewarm=20;fadeOut=9000;mode=burst:200", 50, 30, L"5.0 s", L"3000 ms", 50, 30,
+       "mode=Burst:200;prewarm=5;fadeOut=3000"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s({"Big", "Snow", "50", row.options});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([&row](HWND d) {
+          expectPlace(d, AdvPrewarm, 495, 370, 150, 24);
+          expectPlace(d, AdvFadeOut, 495, 402, 150, 24);
+          EXPECT_EQ(sliderMax(d, AdvPrewarm), 50);
+          EXPECT_EQ(sliderMax(d, AdvFadeOut), 30);
+          EXPECT_EQ(sliderPos(d, AdvPrewarm), row.prewarm);
+          EXPECT_EQ(sliderPos(d, AdvFadeOut), row.fadeOut);
+          EXPECT_EQ(text(d, AdvPrewarmValue), row.prewarmText);
+          EXPECT_EQ(text(d, AdvFadeOutValue), row.fadeOutText);
+          slide(d, AdvPrewarm, row.newPrewarm);
+          slide(d, AdvFadeOut, row.newFadeOut);
+        }),
+        waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
 TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
   Slots s({"Rect1", "Glow", "80", "speed=2;colorStart=1,2,3;zOrder=behind;mode=burst:7"});
   int32_t result = edit(3, s.slot, AdvancedTitle, {
