@@ -20,6 +20,12 @@ static void reportOutcome(const std::string& message) {
   if (gLastErrorSink) gLastErrorSink(message);
 }
 
+// A failure the author is told about: the start that follows must leave its text readable.
+static void reportFailure(Emitter& emitter, const std::string& message) {
+  emitter.spriteFailed = 1;
+  reportOutcome(message);
+}
+
 SpriteImage* newSpriteImage(int32_t width, int32_t height) {
   // No accepted picture is larger, and the bound keeps width * height * 4 bytes (64 MiB at
   // most) within reach of a 32-bit process: new[] must never see a size it cannot represent.
@@ -70,6 +76,7 @@ void FreeSprite(Emitter& emitter) {
 static std::string sizeText(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 int LoadSprite(Emitter& emitter, const std::string& path) {
+  emitter.spriteFailed = 0;
   if (path.empty()) {
     FreeSprite(emitter);
     return 0;
@@ -87,19 +94,19 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
   int32_t w = 0, h = 0;
   if (!codec->open(path, picture, w, h)) return 0;
   if (!picture) {
-    reportOutcome("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   // A decoder never yields an empty picture; one that did could not be drawn.
   if (w < 1 || h < 1) {
     codec->release(picture);
-    reportOutcome("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   if (w > MaxSpriteFileSide || h > MaxSpriteFileSide) {
     codec->release(picture);
-    reportOutcome("Sprite too large (" + sizeText(w, h) + "). Maximum " +
-                  sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
+    reportFailure(emitter, "Sprite too large (" + sizeText(w, h) + "). Maximum " +
+                               sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
     return 0;
   }
 

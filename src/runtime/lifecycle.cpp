@@ -96,7 +96,8 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     removeEntry(e);
     return 0;
   }
-  setLastError(L"");
+  // A sprite that could not be used leaves its message readable: the effect plays without it.
+  if (!e->spriteFailed) setLastError(L"");
   return 1;
 }
 
