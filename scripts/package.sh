@@ -36,6 +36,8 @@ dll="build/win32/bin/Lumivex.dll"
 [ -s "$dll" ] || fail "$dll was not built"
 
 name="Lumivex-$version"
+zip_path="$root/dist/$name.zip"
+rm -f "$zip_path"  # a failed run leaves no zip behind, not even an old one
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/$name"
@@ -68,8 +70,8 @@ dep5_notice() {
     BEGIN { RS = ""; FS = "\n" }
     {
       if ($1 ~ /^Files:/) {
-        files = ""
-        for (i = 1; i <= NF && $i !~ /^License:/; i++) files = files " " $i
+        files = $1
+        for (i = 2; i <= NF && $i ~ /^[ \t]/; i++) files = files " " $i
         if (files ~ pattern && (exclude == "" || files !~ exclude)) {
           print $0 "\n"
           for (i = 1; i <= NF; i++)
@@ -80,7 +82,8 @@ dep5_notice() {
       }
     }
     END {
-      for (n in standalone) {
+      for (n = 1; n <= NR; n++) {
+        if (!(n in standalone)) continue
         split(standalone[n], lines, "\n")
         license = lines[1]
         sub(/^License: */, "", license)
@@ -95,6 +98,7 @@ mingw_copyright=/usr/share/doc/mingw-w64-i686-dev/copyright
 [ -f "$mingw_copyright" ] || fail "$mingw_copyright is missing (package mingw-w64-i686-dev)"
 
 gcc_runtime="$(sed -n '/^GCC is Copyright (C)/,/^Free Software Foundation, Inc\./p' "$gcc_copyright")
+
 $(sed -n '/^The following runtime libraries are licensed/,/^ - libvtv/p' "$gcc_copyright")
 
 $(sed -n '/^GCC RUNTIME LIBRARY EXCEPTION/,/^requirements of the license of GCC\./p' "$gcc_copyright")"
@@ -109,7 +113,7 @@ grep -q "ZPL-2.1" <<<"$mingw_runtime" || fail "no MinGW-w64 runtime notice in $m
 {
   cat <<EOF
 Third-party notices for Lumivex.dll $version
-============================================
+=========================================
 
 Lumivex.dll is built with the MinGW-w64 GCC cross compiler and carries parts of these
 libraries inside it (it is linked statically, so that it needs nothing but Windows):
@@ -148,7 +152,5 @@ EOF
 } | crlf /dev/stdin > "$out/THIRD-PARTY-NOTICES.txt"
 
 mkdir -p dist
-zip_path="$root/dist/$name.zip"
-rm -f "$zip_path"
 (cd "$stage" && zip -q -r -X "$zip_path" "$name") || fail "zip failed"
 echo "package: $zip_path"

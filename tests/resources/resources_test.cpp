@@ -64,15 +64,14 @@ TEST(ManifestResource, AsksForCommonControlsSixAndMakesAnActivationContext) {
   // A process manifest (resource 1) in a library would mean nothing; only the editors' one is there.
   EXPECT_TRUE(readManifest(dll.c_str(), 1).empty());
 
-  HMODULE data = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(data, nullptr);
+  // The system reads it as it will for the editors (they name the loaded module instead of the
+  // file): a manifest it refuses would leave them with the classic controls.
   ACTCTXW request = {};
   request.cbSize = sizeof request;
-  request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-  request.hModule = data;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = dll.c_str();
   request.lpResourceName = MAKEINTRESOURCEW(2);
   HANDLE context = CreateActCtxW(&request);
   EXPECT_NE(context, INVALID_HANDLE_VALUE) << "the manifest was refused, error " << GetLastError();
   if (context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
-  FreeLibrary(data);
 }
