@@ -19,15 +19,26 @@ fail() { echo "package.sh: $*" >&2; exit 1; }
 version="$(sed -n 's/^project(Lumivex VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)"
 [ -n "$version" ] || fail "no version in the project() line of CMakeLists.txt"
 
+name="Lumivex-$version"
+zip_path="$root/dist/$name.zip"
+rm -f "$zip_path"  # a failed run leaves no zip behind, not even an old one
+
 bash scripts/setup.sh >/dev/null
 
-# Builds one target of a tree: the whole tree when it was never configured.
+# Builds one target of a tree (the whole tree when it was never configured); the build's output
+# goes to build/package.log and is shown when it fails.
 build_target() {
-  local tree="$1" target="$2"
+  local tree="$1" target="$2" status=0
+  mkdir -p build
+  echo "== building $target (build/$tree)"
   if [ -f "build/$tree/build.ninja" ]; then
-    cmake --build "build/$tree" --target "$target" -- -j2 >/dev/null || fail "building $target in build/$tree failed"
+    cmake --build "build/$tree" --target "$target" -- -j2 >build/package.log 2>&1 || status=$?
   else
-    bash scripts/build.sh "$tree" >/dev/null || fail "building build/$tree failed"
+    bash scripts/build.sh "$tree" >build/package.log 2>&1 || status=$?
+  fi
+  if [ "$status" -ne 0 ]; then
+    tail -n 40 build/package.log >&2
+    fail "building $target in build/$tree failed (build/package.log)"
   fi
 }
 
@@ -35,9 +46,6 @@ build_target win32 Lumivex
 dll="build/win32/bin/Lumivex.dll"
 [ -s "$dll" ] || fail "$dll was not built"
 
-name="Lumivex-$version"
-zip_path="$root/dist/$name.zip"
-rm -f "$zip_path"  # a failed run leaves no zip behind, not even an old one
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/$name"
@@ -51,6 +59,7 @@ if [ -n "${LUMIVEX_GUIDE_DIR:-}" ]; then
   cp -r "$LUMIVEX_GUIDE_DIR" "$out/guide"
 else
   build_target native lumivex-render
+  echo "== the guide (lumivex-render guide)"
   build/native/bin/lumivex-render guide --out "$out/guide" \
     || fail "'build/native/bin/lumivex-render guide --out DIR' failed: the guide could not be made"
   [ -f "$out/guide/index.html" ] || fail "'lumivex-render guide' wrote no index.html"
