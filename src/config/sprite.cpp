@@ -14,6 +14,12 @@ static const SpriteCodec* gCodec = nullptr;
 
 void setSpriteCodec(const SpriteCodec* codec) { gCodec = codec; }
 
+// A failure the author is told about: the start that follows must leave its text readable.
+static void reportFailure(Emitter& emitter, const std::string& message) {
+  emitter.spriteFailed = 1;
+  reportLastError(message);
+}
+
 SpriteImage* newSpriteImage(int32_t width, int32_t height) {
   // No accepted picture is larger, and the bound keeps width * height * 4 bytes (64 MiB at
   // most) within reach of a 32-bit process: new[] must never see a size it cannot represent.
@@ -64,6 +70,7 @@ void FreeSprite(Emitter& emitter) {
 static std::string sizeText(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 int LoadSprite(Emitter& emitter, const std::string& path) {
+  emitter.spriteFailed = 0;
   if (path.empty()) {
     FreeSprite(emitter);
     return 0;
@@ -81,19 +88,19 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
   int32_t w = 0, h = 0;
   if (!codec->open(path, picture, w, h)) return 0;
   if (!picture) {
-    reportLastError("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   // A decoder never yields an empty picture; one that did could not be drawn.
   if (w < 1 || h < 1) {
     codec->release(picture);
-    reportLastError("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   if (w > MaxSpriteFileSide || h > MaxSpriteFileSide) {
     codec->release(picture);
-    reportLastError("Sprite too large (" + sizeText(w, h) + "). Maximum " +
-                  sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
+    reportFailure(emitter, "Sprite too large (" + sizeText(w, h) + "). Maximum " +
+                               sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
     return 0;
   }
 

@@ -10,6 +10,7 @@
 #include "runtime/emitter.h"
 #include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
+#include "editor/visual_style_win32.h"
 
 static const wchar_t* const EditorClass = L"LumivexEditor";
 static const wchar_t* const CanvasClass = L"LumivexEditorCanvas";
@@ -181,7 +182,12 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   d.done = 0;
   d.result = 0;
   d.handling = 0;
-  if (!registerClasses()) return 0;
+  ULONG_PTR visualStyle = 0;  // the editors' visual style while their windows are made
+  beginEditorStyle(visualStyle);
+  if (!registerClasses()) {
+    endEditorStyle(visualStyle);
+    return 0;
+  }
   HDC screen = GetDC(nullptr);
   d.dpiX = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   d.dpiY = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -199,7 +205,10 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   HWND owner = GetActiveWindow();
   HWND window = CreateWindowExW(exStyle, EditorClass, title, style, x, y, w, h, owner, nullptr,
                                 runtime.module, &d);
-  if (!window) return 0;
+  if (!window) {
+    endEditorStyle(visualStyle);
+    return 0;
+  }
   d.window = window;
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -222,11 +231,14 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   }
   d.handlers = handlers;
   d.handlerCount = handlerCount;
+  endEditorStyle(visualStyle);
   return 1;
 }
 
 int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
   if (!d.window) return 0;
+  ULONG_PTR visualStyle = 0;  // the system dialogs the handlers open share the editors' style
+  beginEditorStyle(visualStyle);
   ShowWindow(d.window, SW_SHOW);
   SetForegroundWindow(d.window);
   MSG msg;
@@ -245,6 +257,7 @@ int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
     }
     if (afterPass && !d.done) afterPass();
   }
+  endEditorStyle(visualStyle);
   return d.result;
 }
 

@@ -11,6 +11,7 @@
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
 #include "editor/editors.h"
+#include "editor/visual_style_win32.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
@@ -124,6 +125,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     // ending (reserved non-null) the other threads are gone and nothing is waited for.
     runtimeShutdown(reserved != nullptr);
     forgetGdiplus();
+    releaseEditorStyle();
     setLastErrorSink(nullptr);
   }
   return TRUE;

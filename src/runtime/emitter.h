@@ -44,6 +44,7 @@ struct Emitter {
   SpriteImage* spriteImage;      // loaded sprite pixels, owned; null when none
   int32_t spriteWidth;           // pixels
   int32_t spriteHeight;          // pixels
+  int32_t spriteFailed;          // 1 when the last sprite load reported why it failed
   // The rectangle of pixels the last rendered frame may have drawn into, so that the next frame
   // clears only that (x1, y1 exclusive). drawnValid 0: unknown, clear the whole buffer. Whoever
   // writes the buffer other than renderFrame, or replaces it, sets drawnValid to 0.

@@ -86,7 +86,8 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     removeEntry(e);
     return 0;
   }
-  reportError(L"");
+  // A sprite that could not be used leaves its message readable: the effect plays without it.
+  if (!e->spriteFailed) reportError(L"");
   return 1;
 }
 

@@ -865,3 +865,64 @@ TEST(AdvancedEditor, ACancelledColorDialogKeepsTheRow) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(slotText(s, 3), "colorEnd=9,8,7");
 }
+
+// --- Visual style --------------------------------------------------------------------------
+
+// Whether the button answers BCM_GETIDEALSIZE, which only version 6 of the common controls
+// implements (user32's own buttons leave it unanswered).
+int isVersionSixButton(HWND button) {
+  SIZE ideal = {0, 0};
+  return SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) && ideal.cx > 0;
+}
+
+int runningUnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The editors' controls are version 6 common controls (they draw with the system's visual
+// style), while the host's thread runs under its own activation context before and after, and a
+// button the host makes itself stays the one its own manifest gives it.
+TEST(EditorStyle, EditorControlsAreVersionSixAndTheHostsContextIsLeftAlone) {
+  auto hostButtonIsVersionSix = [] {
+    HWND button = CreateWindowExW(0, L"Button", L"OK", WS_CHILD, 0, 0, 50, 20, host().page,
+                                  nullptr, nullptr, nullptr);
+    const int six = button ? isVersionSixButton(button) : -1;
+    if (button) DestroyWindow(button);
+    return six;
+  };
+  EXPECT_EQ(hostButtonIsVersionSix(), 0) << "the test program itself asks for version 6";
+  HANDLE before = nullptr;
+  ASSERT_TRUE(GetCurrentActCtx(&before));
+  struct Row {
+    int32_t action;
+    const wchar_t* title;
+    int slider;
+  };
+  const Row rows[] = {{1, PlayTitle, PlayIntensity}, {3, AdvancedTitle, AdvBoxSlider + 2}};
+  for (const Row& row : rows) {
+    Slots s({"Rect1", "Fire", "75", ""});
+    int okIsSix = -1;
+    LRESULT sliderVersion = -1;
+    HANDLE during = nullptr;
+    edit(row.action, s.slot, row.title, {
+        act([&](HWND d) {
+          okIsSix = isVersionSixButton(item(d, EditorOk));
+          sliderVersion = SendMessageW(item(d, row.slider), CCM_GETVERSION, 0, 0);
+          GetCurrentActCtx(&during);
+        }),
+        pressCancel()});
+    EXPECT_EQ(okIsSix, 1) << row.action;
+    // Windows' version 6 controls answer 6; Wine's slider leaves the message to DefWindowProc.
+    if (!runningUnderWine()) {
+      EXPECT_EQ(sliderVersion, 6) << row.action;
+    }
+    EXPECT_NE(during, before) << "the editor's loop ran under the host's context";
+    if (during) ReleaseActCtx(during);
+    HANDLE after = nullptr;
+    ASSERT_TRUE(GetCurrentActCtx(&after));
+    EXPECT_EQ(after, before) << "the editor left its context active on the host's thread";
+    if (after) ReleaseActCtx(after);
+  }
+  if (before) ReleaseActCtx(before);
+  EXPECT_EQ(hostButtonIsVersionSix(), 0) << "the host's own buttons changed version";
+}
