@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
+#include "render/overlay_win32.h"
 #include "runtime/frame_step.h"
 #include "runtime/runtime_win32.h"
 
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
   hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
   hostApi.hostWindow = host.page;
+  installHostLink();
   SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // away from the caption
 
   printf("emitters  update+render ms  present ms  tick ms  ticks/s run  ticks/s skipped\n");

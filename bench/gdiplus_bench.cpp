@@ -94,10 +94,8 @@ int main() {
 
   seedRandom(21);
   std::unique_ptr<Emitter> e(new Emitter());
-  e->frameWidth = kWidth;
-  e->frameHeight = kHeight;
-  e->pixelBits = static_cast<uint32_t*>(bits);
-  e->frameBitmap = bmp;
+  attachFrameBuffer(*e, static_cast<uint32_t*>(bits), kWidth, kHeight);
+  e->frameBitmap = bmp;  // the DIB section the pixels belong to, for GDI+ to draw through
   e->renderingEnabled = 1;
   e->presetName = "sparkle";
   LoadPreset("Sparkle", e->config);

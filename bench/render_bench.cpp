@@ -22,10 +22,7 @@ struct Scene {
 
 void attachFrame(Scene& s, int w, int h) {
   s.pixels.assign(static_cast<size_t>(w) * h, 0);
-  s.e->frameWidth = w;
-  s.e->frameHeight = h;
-  s.e->pixelBits = s.pixels.data();
-  s.e->frameBitmap = s.pixels.data();
+  attachFrameBuffer(*s.e, s.pixels.data(), w, h);
   s.e->renderingEnabled = 1;
 }
 

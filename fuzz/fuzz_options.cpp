@@ -7,6 +7,7 @@
 
 #include "config/options.h"
 #include "fuzz/fuzz_check.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 static const char* const kKeys[] = {

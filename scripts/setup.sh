@@ -12,12 +12,13 @@ export DEBIAN_FRONTEND=noninteractive
 # qemu-user let the i686 tests run on machines whose kernel cannot execute i386 programs
 # (see scripts/wine-run.sh). xcompmgr composites the overlays' per-pixel alpha in the demo's X
 # server: without a compositing manager X shows their premultiplied colours over black.
-# chromium (headless) and python3 check the author's guide and take its screenshots.
+# zip and unzip make and check the release package (scripts/package.sh). chromium (headless) and
+# python3 check the author's guide and take its screenshots.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
              g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
              libstb-dev libgif-dev
-             wine64 qemu-user chromium python3)
+             wine64 qemu-user zip unzip chromium python3)
 i386_pkgs=(wine32:i386)
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds every tree, and runs every test:
 # the native tests, the same core tests built for i686 under Wine (in Xvfb), the native core
-# tests again under ASan+UBSan, and a replay of the fuzz corpus. Exits non-zero on any failure.
+# tests again under ASan+UBSan, a replay of the fuzz corpus, and the release package built,
+# unpacked and checked. Exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -22,6 +23,7 @@ run "native tests" ctest --test-dir build/native --output-on-failure -V
 run "i686 tests under Wine" xvfb-run -a ctest --test-dir build/win32 --output-on-failure -V --timeout 1200
 run "native tests under ASan+UBSan" ctest --test-dir build/asan --output-on-failure -V
 run "fuzz corpus replay" ctest --test-dir build/fuzz --output-on-failure
+run "release package" bash tests/package/package_test.sh
 
 echo
 if [ "$status" -eq 0 ]; then echo "all test runs passed"; else echo "some test runs FAILED"; fi

@@ -41,11 +41,13 @@ const ErrorTextInfo ErrorTexts[] = {
      "Not an error: the successful start that follows empties LastError again.",
      "Nothing to do; a picture of 512 pixels or less on its longer side loads faster."},
     {"sprite-failed", "Failed to load sprite: '{PATH}'",
-     "The sprite picture is missing, unreadable or not a picture. The effect plays without it.",
+     "The sprite picture is missing, unreadable or not a picture. The effect plays without it, "
+     "and the text stays after the effect has started.",
      "Check the path (a full path such as C:\\Effects\\heart.png is safest) and that the file is "
      "a PNG, JPG, BMP or GIF picture."},
     {"sprite-too-large", "Sprite too large ({W}x{H}). Maximum {MAX}x{MAX}; please resize: '{PATH}'",
-     "The sprite picture is wider or taller than 4096 pixels. The effect plays without it.",
+     "The sprite picture is wider or taller than 4096 pixels. The effect plays without it, and "
+     "the text stays after the effect has started.",
      "Make the picture smaller (512 pixels on its longer side is plenty) and save it again."},
 };
 

@@ -1,5 +1,6 @@
-// The options text's keys for authors, in application order (see option_keys.h). A new key is a
-// new row here, at the place where ApplyOptions applies it.
+// The options text's keys for authors, in application order (see option_keys.h): the keys of
+// ApplyConfigOptions, then those ApplyOptions adds. A new key is a new row here, at the place
+// where it is applied.
 #include "config/option_keys.h"
 
 #include <cstring>
@@ -65,6 +66,15 @@ const OptionKeyInfo OptionKeys[] = {
      "when shape is sprite. At most 4096 x 4096 pixels; a picture over 512 pixels on its longer "
      "side is reduced to 512 once, when it is loaded.",
      "heart.png"},
+    {"prewarm", "seconds (0-10)",
+     "A continuous effect opens as if it had already been running that long: snow already "
+     "falling, stars already out. Ignored for a burst.",
+     "3"},
+    {"fadeOut", "milliseconds (0-5000)",
+     "When Lumivex_Stop stops this effect by its rectangle's name, emission stops and the whole "
+     "effect fades out over that time instead of vanishing at once. StopAll, Stop with an empty "
+     "name and a second Stop of it still stop it at once.",
+     "800"},
 };
 
 const int OptionKeyCount = static_cast<int>(sizeof OptionKeys / sizeof OptionKeys[0]);

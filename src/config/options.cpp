@@ -1,18 +1,10 @@
-// The options text of PlayAdvanced and the editor vocabulary. No state but the sprite loader
-// hook, which is LoadSprite unless a test or tool replaces it.
+// The options text of PlayAdvanced. No state.
 #include "config/options.h"
 
 #include <cfloat>
 #include <cmath>
 
 #include "common/text.h"
-#include "config/sprite.h"
-#include "runtime/emitter.h"
-
-// LoadSprite needs no start-up call: without a codec it loads nothing and says nothing.
-static SpriteLoaderFn gSpriteLoader = LoadSprite;
-
-void setSpriteLoader(SpriteLoaderFn loader) { gSpriteLoader = loader; }
 
 std::string getOption(const std::string& options, const std::string& key) {
   if (options.empty() || key.empty()) return std::string();
@@ -46,13 +38,16 @@ void SetMidColor(EmitterConfig& config, const std::string& text) {
   config.colorOverride = 1;
 }
 
-// Shape names in ShapeId order, and the editor's shape list (position 1-10) in its own order.
-static const char* const kShapeNames[ShapeCount] = {
+// Shape names in ShapeId order.
+static const char* const kShapeNames[] = {
     "circle", "ray", "beam", "glow", "star", "lightburst", "laser", "rectangle", "sprite", "ring",
 };
-static const char* const kShapeChoiceNames[11] = {
-    "", "Circle", "Rectangle", "Star", "Glow", "Ray", "Beam", "Laser", "LightBurst", "Sprite", "Ring",
-};
+static_assert(sizeof kShapeNames / sizeof kShapeNames[0] == ShapeCount, "one name per ShapeId");
+
+// taperEdge words in edge order (0 top, 1 bottom, 2 left, 3 right); the digit of the edge reads
+// the same.
+static const char* const kTaperEdgeWords[] = {"top", "bottom", "left", "right"};
+static_assert(sizeof kTaperEdgeWords / sizeof kTaperEdgeWords[0] == TaperEdgeCount, "one word per edge");
 
 int ShapeIdFromName(const std::string& name) {
   const std::string n = normalizeName(name);
@@ -62,18 +57,11 @@ int ShapeIdFromName(const std::string& name) {
   return -1;
 }
 
-std::string ShapeChoiceName(int position) {
-  if (position < 1 || position > 10) return std::string();
-  return kShapeChoiceNames[position];
-}
-
-int ShapeChoiceFromName(const std::string& name) {
-  const std::string n = normalizeName(name);
-  if (n.empty()) return 0;
-  if (n == "rect") return 2;
-  for (int i = 1; i <= 10; ++i)
-    if (n == toLowerText(kShapeChoiceNames[i])) return i;
-  return 0;
+int TaperEdgeFromText(const std::string& text) {
+  const std::string t = normalizeName(text);
+  for (int i = 0; i < TaperEdgeCount; ++i)
+    if (t == kTaperEdgeWords[i] || t == std::to_string(i)) return i;
+  return -1;
 }
 
 // v * m held within the finite floats: a huge multiplier saturates instead of reaching infinity.
@@ -120,8 +108,7 @@ static void applyMode(EmitterConfig& c, const std::string& value) {
   }
 }
 
-void ApplyOptions(Emitter& emitter, const std::string& options) {
-  EmitterConfig& c = emitter.config;
+void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& options) {
   std::string v;
 
   SetStartColor(c, getOption(options, "colorStart"));
@@ -161,7 +148,7 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
   v = getOption(options, "mode");
   if (!v.empty()) applyMode(c, v);
 
-  emitter.inFront = normalizeName(getOption(options, "zOrder")) == "behind" ? 0 : 1;
+  inFront = normalizeName(getOption(options, "zOrder")) == "behind" ? 0 : 1;
 
   v = getOption(options, "opacity");
   if (!v.empty()) {
@@ -187,11 +174,8 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
   v = getOption(options, "taper");
   if (!v.empty()) c.taper = clampFloat(readLeadingFloat(v), 0, 1);
 
-  v = normalizeName(getOption(options, "taperEdge"));
-  if (v == "top" || v == "0") c.taperEdge = 0;
-  else if (v == "bottom" || v == "1") c.taperEdge = 1;
-  else if (v == "left" || v == "2") c.taperEdge = 2;
-  else if (v == "right" || v == "3") c.taperEdge = 3;
+  const int edge = TaperEdgeFromText(getOption(options, "taperEdge"));
+  if (edge >= 0) c.taperEdge = edge;
 
   if (normalizeName(getOption(options, "orientation")) == "horizontal") c.baseAngle = 0;
 
@@ -200,52 +184,4 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
     const int shape = ShapeIdFromName(v);
     if (shape >= 0) c.shape = shape;
   }
-
-  v = getOption(options, "sprite");
-  if (!v.empty() && gSpriteLoader) gSpriteLoader(emitter, v);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Editor vocabulary.
-
-static const char* const kAreaTexts[11] = {
-    "", "0.5,0.5,1.0,1.0", "0.5,0.5,0.0,0.0", "0.5,0.0,1.0,0.05", "0.5,0.25,1.0,0.5",
-    "0.5,1.0,1.0,0.05", "0.5,0.75,1.0,0.5", "0.0,0.5,0.05,1.0", "1.0,0.5,0.05,1.0",
-    "0.25,0.5,0.5,1.0", "0.75,0.5,0.5,1.0",
-};
-
-std::string AreaChoiceText(int index) {
-  if (index < 1 || index > 10) return std::string();
-  return kAreaTexts[index];
-}
-
-int AreaChoiceFromText(const std::string& text) {
-  if (trimSpaces(text).empty()) return 0;
-  for (int i = 1; i <= 10; ++i)
-    if (text == kAreaTexts[i]) return i;
-  return AreaChoiceCustom;
-}
-
-static const char* const kModeTexts[7] = {
-    "", "Continuous", "Burst:50", "Burst:100", "Burst:200", "Burst:500", "Burst:1000",
-};
-
-std::string ModeChoiceText(int index) {
-  if (index < 1 || index > 6) return std::string();
-  return kModeTexts[index];
-}
-
-int ModeChoiceFromText(const std::string& text) {
-  const std::string t = trimSpaces(text);
-  if (t.empty()) return 0;
-  const std::string lower = toLowerText(t);
-  for (int i = 1; i <= 6; ++i)
-    if (lower == toLowerText(kModeTexts[i])) return i;
-  return ModeChoiceCustom;
-}
-
-float DirectionChoiceAngle(int index) {
-  static const float kAngles[9] = {0, 270, 90, 180, 0, 225, 315, 135, 45};
-  if (index < 1 || index > 8) return 0;
-  return kAngles[index];
 }

@@ -1,12 +1,10 @@
-// The PlayAdvanced options text ("key=value;key=value;..."): reading and composing it, the 19
-// keys applied to an emitter in their fixed order, shape names, and the editor's fixed choices.
+// The PlayAdvanced options text ("key=value;key=value;..."): reading and composing it, the keys
+// that set the configuration and the z-order in their fixed order, shape and taper-edge words. ApplyOptions (runtime/effect.h) adds the last key, the sprite, to an emitter.
 #pragma once
 
 #include <string>
 
 #include "config/emitter_config.h"
-
-struct Emitter;
 
 // Trimmed value of the key's first occurrence (key matched trimmed and case-insensitively),
 // or the empty text.
@@ -14,26 +12,15 @@ std::string getOption(const std::string& options, const std::string& key);
 // options + ";key=value" (or "key=value" when options is empty); unchanged when value is empty.
 std::string appendOption(const std::string& options, const std::string& key, const std::string& value);
 
-// Applies every key, in the table order, to the emitter's config, inFront and sprite.
-void ApplyOptions(Emitter& emitter, const std::string& options);
+// Applies every key but the last (`sprite`), in the table order, to config and inFront (1: in
+// front; 0 for `zOrder=behind`).
+void ApplyConfigOptions(EmitterConfig& config, int32_t& inFront, const std::string& options);
 // "none", "off" or "0" switch the middle colour off; "R,G,B" sets it (and colorOverride).
 void SetMidColor(EmitterConfig& config, const std::string& text);
 // ShapeId of a shape name (trimmed, any case; "rect" is a rectangle), or -1 for no shape.
 int ShapeIdFromName(const std::string& name);
 
-// The loader the `sprite` key calls: LoadSprite (config/sprite.h) by default, which loads through
-// the installed sprite codec. nullptr makes the key do nothing. The loader returns 1 when the
-// emitter holds a sprite for the path afterwards.
-typedef int (*SpriteLoaderFn)(Emitter& emitter, const std::string& path);
-void setSpriteLoader(SpriteLoaderFn loader);
-
-// Editor vocabulary: list positions <-> the texts the editor writes into an options text.
-constexpr int AreaChoiceCustom = 11;
-constexpr int ModeChoiceCustom = 7;
-std::string AreaChoiceText(int index);
-int AreaChoiceFromText(const std::string& text);
-std::string ModeChoiceText(int index);
-int ModeChoiceFromText(const std::string& text);
-float DirectionChoiceAngle(int index);
-std::string ShapeChoiceName(int position);
-int ShapeChoiceFromName(const std::string& name);
+constexpr int TaperEdgeCount = 4;  // 0 top, 1 bottom, 2 left, 3 right
+// The edge a `taperEdge` text names ("top", "bottom", "left", "right" or the edge's digit;
+// trimmed, any case), or -1 for anything else.
+int TaperEdgeFromText(const std::string& text);

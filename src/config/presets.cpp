@@ -7,7 +7,7 @@
 #include "config/emitter_config.h"
 
 #define CONFIG_FIELD(name, type) {#name, type, offsetof(EmitterConfig, name)}
-const ConfigField ConfigFields[ConfigFieldCount] = {
+const ConfigField ConfigFields[] = {
     CONFIG_FIELD(spawnRate, FieldFloat),      CONFIG_FIELD(burstCount, FieldInt),
     CONFIG_FIELD(emitX, FieldFloat),          CONFIG_FIELD(emitY, FieldFloat),
     CONFIG_FIELD(emitW, FieldFloat),          CONFIG_FIELD(emitH, FieldFloat),
@@ -38,6 +38,7 @@ const ConfigField ConfigFields[ConfigFieldCount] = {
     CONFIG_FIELD(rayCount, FieldInt),         CONFIG_FIELD(rayArc, FieldFloat),
     CONFIG_FIELD(rayWidth, FieldFloat),
 };
+static_assert(sizeof ConfigFields / sizeof ConfigFields[0] == ConfigFieldCount, "every field once");
 #undef CONFIG_FIELD
 
 int configFieldIndex(const char* name) {
@@ -73,7 +74,7 @@ void setConfigFieldValue(EmitterConfig& config, int index, double value) {
 // Preset tables, one row per PresetId in order.
 
 struct PresetNames { const char* display; const char* key; };
-static const PresetNames kPresetNames[PresetCount] = {
+static const PresetNames kPresetNames[] = {
     {"Sparkle", "sparkle"},       {"Fire", "fire"},           {"Rain", "rain"},
     {"Snow", "snow"},             {"Confetti", "confetti"},   {"MagicDust", "magicdust"},
     {"Explosion", "explosion"},   {"LightRays", "lightrays"}, {"Beams", "beams"},
@@ -82,12 +83,13 @@ static const PresetNames kPresetNames[PresetCount] = {
     {"PulseWave", "pulsewave"},   {"Aurora", "aurora"},       {"Shimmer", "shimmer"},
     {"AuroraBorealis", "auroraborealis"},
 };
+static_assert(sizeof kPresetNames / sizeof kPresetNames[0] == PresetCount, "one row per preset");
 
 struct EmissionRow {
   float spawnRate; int32_t burstCount; float emitX, emitY, emitW, emitH;
   float spreadAngle, baseAngle, speedMin, speedMax;
 };
-static const EmissionRow kEmission[PresetCount] = {
+static const EmissionRow kEmission[] = {
     {40, 0, 0.5f, 0.5f, 0, 0, 360, 270, 20, 80},             // Sparkle
     {60, 0, 0.5f, 0.88f, 0.16f, 0.04f, 8, 270, 90, 140},     // Fire
     {120, 0, 0.5f, 0, 1, 0, 0, 90, 350, 500},                // Rain
@@ -108,9 +110,10 @@ static const EmissionRow kEmission[PresetCount] = {
     {8, 0, 0.5f, 0.5f, 1, 1, 10, 270, 3, 6},                 // Shimmer
     {6, 0, 0.5f, 0.5f, 1, 1, 5, 270, 3, 6},                  // AuroraBorealis
 };
+static_assert(sizeof kEmission / sizeof kEmission[0] == PresetCount, "one row per preset");
 
 struct SizeLifeRow { float sizeStartMin, sizeStartMax, sizeEndMin, sizeEndMax, lifeMin, lifeMax; };
-static const SizeLifeRow kSizeLife[PresetCount] = {
+static const SizeLifeRow kSizeLife[] = {
     {2, 5, 0.5f, 1, 0.5f, 1.5f},     // Sparkle
     {4, 20, 1.5f, 3.5f, 0.5f, 1.1f}, // Fire
     {1.5f, 3, 1.5f, 3, 0.5f, 1},     // Rain
@@ -131,6 +134,7 @@ static const SizeLifeRow kSizeLife[PresetCount] = {
     {3, 7, 3, 7, 3, 5},              // Shimmer
     {8, 16, 8, 16, 4, 7},            // AuroraBorealis
 };
+static_assert(sizeof kSizeLife / sizeof kSizeLife[0] == PresetCount, "one row per preset");
 
 // The middle colour is written only when hasColorMid is 1 (Fire); the others leave it alone.
 struct ColorRow {
@@ -138,7 +142,7 @@ struct ColorRow {
   int32_t hasColorMid, mid[3];
   float colorMidPos;
 };
-static const ColorRow kColor[PresetCount] = {
+static const ColorRow kColor[] = {
     {{255, 255, 200}, {255, 200, 100}, 0, {0, 0, 0}, 0.5f},     // Sparkle
     {{255, 230, 100}, {80, 15, 0}, 1, {255, 110, 25}, 0.45f},   // Fire
     {{170, 200, 240}, {130, 170, 220}, 0, {0, 0, 0}, 0.5f},     // Rain
@@ -159,11 +163,12 @@ static const ColorRow kColor[PresetCount] = {
     {{240, 245, 255}, {170, 195, 240}, 0, {0, 0, 0}, 0.5f},     // Shimmer
     {{100, 255, 180}, {200, 100, 255}, 0, {0, 0, 0}, 0.5f},     // AuroraBorealis
 };
+static_assert(sizeof kColor / sizeof kColor[0] == PresetCount, "one row per preset");
 
 struct ForceRow {
   float gravity, gravityVariance, drag, windX, windY, noisePower, noiseScale, noiseSpeed;
 };
-static const ForceRow kForces[PresetCount] = {
+static const ForceRow kForces[] = {
     {15, 0, 1, 0, 0, 0, 100, 1},             // Sparkle
     {-60, 0.3f, 0.97f, 4, 0, 65, 40, 2.2f},  // Fire
     {200, 0, 1, 0, 0, 0, 100, 1},            // Rain
@@ -184,6 +189,7 @@ static const ForceRow kForces[PresetCount] = {
     {0, 0, 0.85f, 0, 0, 0, 100, 1},          // Shimmer
     {0, 0, 0.85f, 0, 0, 0, 100, 1},          // AuroraBorealis
 };
+static_assert(sizeof kForces / sizeof kForces[0] == PresetCount, "one row per preset");
 
 struct LookRow {
   float alphaStart, alphaEnd, fadeInFraction, fadeOutFraction, glowSoftness;
@@ -191,7 +197,7 @@ struct LookRow {
   float stretch, feather, taper;
   int32_t taperEdge;
 };
-static const LookRow kLook[PresetCount] = {
+static const LookRow kLook[] = {
     {1, 0, 0.1f, 0, 1, 1, 0, 1, 0, 0, 0},              // Sparkle
     {0.9f, 0, 0.1f, 0, 1.3f, 1, 1, 3, 0.15f, 0, 0},    // Fire
     {0.65f, 0.1f, 0, 0, 0, 0, 6, 5, 0, 0, 0},          // Rain
@@ -212,6 +218,7 @@ static const LookRow kLook[PresetCount] = {
     {0.7f, 0, 0.3f, 0.4f, 1.4f, 1, 2, 2, 0.3f, 0, 0},  // Shimmer
     {0.4f, 0, 0.35f, 0.4f, 1.5f, 1, 2, 8, 0.2f, 0, 0}, // AuroraBorealis
 };
+static_assert(sizeof kLook / sizeof kLook[0] == PresetCount, "one row per preset");
 
 struct ModulationRow {
   float twinkleSpeed, twinkleAmount, pulseSpeed, pulseAmount;
@@ -219,7 +226,7 @@ struct ModulationRow {
   int32_t rayCount;
   float rayArc, rayWidth;
 };
-static const ModulationRow kModulation[PresetCount] = {
+static const ModulationRow kModulation[] = {
     {0, 0, 0, 0, 1, 0.6f, 0.5f, 12, 360, 2},           // Sparkle
     {0, 0, 0, 0, 1, 0.6f, 0.4f, 12, 360, 2},           // Fire
     {0, 0, 0, 0, 1, 0, 0.5f, 12, 360, 2},              // Rain
@@ -240,6 +247,7 @@ static const ModulationRow kModulation[PresetCount] = {
     {0, 0, 0, 0, 1, 0.5f, 0.3f, 12, 360, 2},           // Shimmer
     {0, 0, 0.6f, 0.35f, 1, 0.6f, 0.3f, 12, 360, 2},    // AuroraBorealis
 };
+static_assert(sizeof kModulation / sizeof kModulation[0] == PresetCount, "one row per preset");
 
 // The values every preset starts from; the middle colour channels are not touched.
 static void writeBaseValues(EmitterConfig& c) {

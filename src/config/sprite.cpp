@@ -1,23 +1,23 @@
 // Sprite loading and release: the checks, the reduction to the working size and the outcome
-// texts, over whichever platform codec is installed. State: the installed codec and the
-// LastError sink (both set once at start-up by the layer above); the pictures themselves are
-// owned by the emitters.
+// texts, over whichever platform codec is installed. State: the installed codec (set once at
+// start-up by the layer above); the pictures themselves are owned by the emitters.
 #include "config/sprite.h"
 
 #include <cstddef>
 #include <new>
 
+#include "common/error_sink.h"
 #include "common/text.h"
 #include "runtime/emitter.h"
 
 static const SpriteCodec* gCodec = nullptr;
-static LastErrorFn gLastErrorSink = nullptr;
 
 void setSpriteCodec(const SpriteCodec* codec) { gCodec = codec; }
-void setLastErrorSink(LastErrorFn sink) { gLastErrorSink = sink; }
 
-static void reportOutcome(const std::string& message) {
-  if (gLastErrorSink) gLastErrorSink(message);
+// A failure the author is told about: the start that follows must leave its text readable.
+static void reportFailure(Emitter& emitter, const std::string& message) {
+  emitter.spriteFailed = 1;
+  reportLastError(message);
 }
 
 SpriteImage* newSpriteImage(int32_t width, int32_t height) {
@@ -70,6 +70,7 @@ void FreeSprite(Emitter& emitter) {
 static std::string sizeText(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 int LoadSprite(Emitter& emitter, const std::string& path) {
+  emitter.spriteFailed = 0;
   if (path.empty()) {
     FreeSprite(emitter);
     return 0;
@@ -87,19 +88,19 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
   int32_t w = 0, h = 0;
   if (!codec->open(path, picture, w, h)) return 0;
   if (!picture) {
-    reportOutcome("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   // A decoder never yields an empty picture; one that did could not be drawn.
   if (w < 1 || h < 1) {
     codec->release(picture);
-    reportOutcome("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   if (w > MaxSpriteFileSide || h > MaxSpriteFileSide) {
     codec->release(picture);
-    reportOutcome("Sprite too large (" + sizeText(w, h) + "). Maximum " +
-                  sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
+    reportFailure(emitter, "Sprite too large (" + sizeText(w, h) + "). Maximum " +
+                               sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
     return 0;
   }
 
@@ -131,9 +132,9 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
   emitter.spriteHeight = h;
   emitter.spritePath = path;
   if (reduced)
-    reportOutcome("Loaded sprite: " + path + " (resized " + sizeText(w0, h0) + " -> " + sizeText(w, h) +
+    reportLastError("Loaded sprite: " + path + " (resized " + sizeText(w0, h0) + " -> " + sizeText(w, h) +
                   " for performance)");
   else
-    reportOutcome("Loaded sprite: " + path + " (" + sizeText(w, h) + ")");
+    reportLastError("Loaded sprite: " + path + " (" + sizeText(w, h) + ")");
   return 1;
 }

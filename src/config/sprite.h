@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/error_sink.h"  // where LoadSprite's outcome texts go
+
 struct Emitter;
 
 constexpr int32_t MaxSpriteFileSide = 4096;  // pixels; wider or taller pictures are refused
@@ -56,17 +58,14 @@ struct SpriteCodec {
 // layer and the native tools install theirs at start-up.
 void setSpriteCodec(const SpriteCodec* codec);
 
-// Where outcome texts go: the host's LastError variable in the plug-in, stderr in the tools.
-// nullptr (the default) drops them.
-typedef void (*LastErrorFn)(const std::string& message);
-void setLastErrorSink(LastErrorFn sink);
 
 // Loads path into the emitter (releasing any previous sprite first, unless the same path is
 // already held); 1 when the emitter holds a sprite for path afterwards. Reports the outcome
 // through the LastError sink: "Loaded sprite: ...", "Failed to load sprite: '...'" or
-// "Sprite too large (...)". An empty path, a codec that cannot start, no memory for the path
-// copy or for the pixels fail without a message. It is the options text's default loader for
-// the `sprite` key.
+// "Sprite too large (...)"; spriteFailed is 1 afterwards exactly when one of the last two was
+// reported (the plug-in's start then leaves that text in LastError). An empty path, a codec
+// that cannot start, no memory for the path copy or for the pixels fail without a message. It
+// is the options text's default loader for the `sprite` key.
 int LoadSprite(Emitter& emitter, const std::string& path);
 // Releases the emitter's sprite and clears spritePath, spriteWidth and spriteHeight.
 void FreeSprite(Emitter& emitter);

@@ -2,13 +2,14 @@
 // and sliders, each of which can be left at the preset's own value, with the live preview on
 // advancedPreviewEmitter following every change but the Z-Order. Owns the AdvancedEditor record:
 // the open dialog, the dialog state the controls stand for (editor/editor_state.h), the swatch
-// and pane paint, the preview flags and frame clock, and the host's array while open.
+// and pane paint, the preview flags and frame clock.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "common/text.h"
+#include "common/utf16_win32.h"
 #include "config/emitter_config.h"
 #include "config/options.h"
 #include "config/sprite.h"
@@ -16,8 +17,6 @@
 #include "editor/editor_state.h"
 #include "editor/editors.h"
 #include "editor/preview.h"
-#include "plugin/host_api.h"
-#include "plugin/host_text.h"
 
 // --- Layout --------------------------------------------------------------------------------
 // The left column is 21 rows 32 pixels apart; each kind of row places its controls the same way.
@@ -65,6 +64,13 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
     {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
     {NoControlId, CtlLabel, 415, 264, 290, 95, AdvancedHelpText},
+    // How the effect opens and how Stop ends it, in the free space under the help text.
+    {NoControlId, CtlLabel, 415, 374, 80, 20, L"Prewarm:"},
+    {AdvPrewarm, CtlSlider, 495, 370, 150, 24, nullptr},
+    {AdvPrewarmValue, CtlLabel, 650, 374, 60, 20, nullptr},
+    {NoControlId, CtlLabel, 415, 406, 80, 20, L"Fade out:"},
+    {AdvFadeOut, CtlSlider, 495, 402, 150, 24, nullptr},
+    {AdvFadeOutValue, CtlLabel, 650, 406, 60, 20, nullptr},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
@@ -109,22 +115,21 @@ static void buildLayout(std::vector<ControlPlace>& out) {
   for (const ControlPlace& c : RightColumn) out.push_back(c);
 }
 
-// The fixed entries of the lists (the preset and shape lists come from the config vocabulary).
+// The fixed entries of the lists, from the editor state's vocabulary (the preset list comes from
+// the preset table).
 struct ListEntries {
   int id;
-  std::vector<const wchar_t*> entries;
+  const ChoiceEntry* entries;
+  int count;
 };
 
 static const ListEntries FixedLists[] = {
-    {AdvArea, {L"Use Preset", L"Full Area", L"Center Point", L"Top Edge", L"Top Half", L"Bottom Edge",
-               L"Bottom Half", L"Left Edge", L"Right Edge", L"Left Half", L"Right Half"}},
-    {AdvDirection, {L"Use Preset", L"Up", L"Down", L"Left", L"Right", L"Up-Left", L"Up-Right",
-                    L"Down-Left", L"Down-Right", L"Omnidirectional"}},
-    {AdvTaperEdge, {L"Top (narrow at top)", L"Bottom (narrow at bottom)", L"Left (narrow at left)",
-                    L"Right (narrow at right)"}},
-    {AdvMode, {L"Use Preset", L"Continuous", L"Burst (50)", L"Burst (100)", L"Burst (200)",
-               L"Burst (500)", L"Burst (1000)"}},
-    {AdvZOrder, {L"Front (default)", L"Behind"}},
+    {AdvArea, AreaChoices, AreaChoiceCount},
+    {AdvDirection, DirectionChoices, DirectionChoiceCount},
+    {AdvTaperEdge, TaperEdgeChoices, TaperEdgeCount},
+    {AdvMode, ModeChoices, ModeChoiceCount},
+    {AdvShape, ShapeChoices, ShapeChoiceCount},
+    {AdvZOrder, ZOrderChoices, ZOrderChoiceCount},
 };
 
 // --- State ---------------------------------------------------------------------------------
@@ -137,8 +142,6 @@ struct AdvancedEditor {
   int previewDirty;              // 1: the preview config is rebuilt after this pass
   int previewRestart;            // 1: with its particles discarded first
   uint32_t frameClockMs;         // GetTickCount of the last preview frame
-  char** params;                 // the host's parameter array while the dialog is open
-  int open;                      // 1 while the dialog runs (a second opening is refused)
 };
 
 static AdvancedEditor adv = {};
@@ -180,6 +183,8 @@ static void readControls(AdvancedDialogState& s) {
   s.shape = listSelection(d, AdvShape);
   s.sprite = wideToUtf8(controlText(d, AdvSprite));
   s.zOrder = listSelection(d, AdvZOrder);
+  s.prewarm = sliderPosition(d, AdvPrewarm);
+  s.fadeOut = sliderPosition(d, AdvFadeOut);
 }
 
 static void showColorRow(int c) {
@@ -247,14 +252,18 @@ static void showOpeningState(const AdvancedDialogState& s) {
   for (int id = 0; id < PresetCount; ++id) addListEntry(d, AdvPreset, utf8ToWide(PresetDisplayName(id)));
   setListSelection(d, AdvPreset, s.presetIndex);
   for (const ListEntries& list : FixedLists)
-    for (const wchar_t* entry : list.entries) addListEntry(d, list.id, entry);
-  addListEntry(d, AdvShape, L"Use Preset");
-  for (int i = 1; i <= 10; ++i) addListEntry(d, AdvShape, utf8ToWide(ShapeChoiceName(i)));
+    for (int i = 0; i < list.count; ++i) addListEntry(d, list.id, utf8ToWide(list.entries[i].label));
   if (s.area == AreaPositionCustom) addListEntry(d, AdvArea, utf8ToWide("(custom: " + s.customArea + ")"));
   if (s.direction == DirectionPositionCustom)
     addListEntry(d, AdvDirection, utf8ToWide("(custom: " + s.customDirection + ")"));
   if (s.mode == ModePositionCustom) addListEntry(d, AdvMode, utf8ToWide("(custom: " + s.customMode + ")"));
   setListSelection(d, AdvZOrder, s.zOrder);
+  setSliderRange(d, AdvPrewarm, PrewarmSliderMax);
+  setSliderPosition(d, AdvPrewarm, s.prewarm);
+  setControlText(d, AdvPrewarmValue, utf8ToWide(prewarmLabel(s.prewarm)));
+  setSliderRange(d, AdvFadeOut, FadeOutSliderMax);
+  setSliderPosition(d, AdvFadeOut, s.fadeOut);
+  setControlText(d, AdvFadeOutValue, utf8ToWide(fadeOutLabel(s.fadeOut)));
 
   setSliderRange(d, AdvIntensity, 100);
   setSliderRange(d, AdvSpread, 360);
@@ -285,49 +294,53 @@ static void backToDefaults() {
   showRows(adv.state);
 }
 
-static void onClose(int) { adv.dialog.done = 1; }
-
-static void onTimer(int) {
-  previewStep(advancedPreviewEmitter, control(adv.dialog, AdvPane), adv.frameClockMs);
+static void onTimer(EditorDialog&, int) {
   adv.pane.frame = &advancedPreviewEmitter;
+  previewStep(advancedPreviewEmitter, control(adv.dialog, AdvPane), adv.frameClockMs);
 }
 
-static void onSelect(int) {
-  const std::wstring name = pickObject(controlText(adv.dialog, AdvRectangle));
-  if (!name.empty()) setControlText(adv.dialog, AdvRectangle, name);
-}
-
-static void onPreset(int) {
+static void onPreset(EditorDialog&, int) {
   backToDefaults();
   FreeSprite(advancedPreviewEmitter);
   applyTwinkleRule(isTwinklePreset(selectedPresetName()));
   markRestart();
 }
 
-static void onMode(int) { markRestart(); }
+static void onMode(EditorDialog&, int) { markRestart(); }
 
-static void onIntensity(int) {
+static void onIntensity(EditorDialog&, int) {
   setControlText(adv.dialog, AdvIntensityValue,
                  utf8ToWide(percentLabel(sliderPosition(adv.dialog, AdvIntensity))));
   markDirty();
 }
 
-static void onDirection(int) {
+static void onDirection(EditorDialog&, int) {
   showSpreadEnabled(listSelection(adv.dialog, AdvDirection));
   markDirty();
 }
 
-static void onSpread(int) {
+static void onSpread(EditorDialog&, int) {
   setControlText(adv.dialog, AdvSpreadValue, utf8ToWide(degreesLabel(sliderPosition(adv.dialog, AdvSpread))));
   markDirty();
 }
 
-static void onOpacity(int) {
+// A new prewarm is seen from the start; a new fade-out shows at the burst's next repeat.
+static void onPrewarm(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvPrewarmValue, utf8ToWide(prewarmLabel(sliderPosition(adv.dialog, AdvPrewarm))));
+  markRestart();
+}
+
+static void onFadeOut(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvFadeOutValue, utf8ToWide(fadeOutLabel(sliderPosition(adv.dialog, AdvFadeOut))));
+  markDirty();
+}
+
+static void onOpacity(EditorDialog&, int) {
   setControlText(adv.dialog, AdvOpacityValue, utf8ToWide(percentLabel(sliderPosition(adv.dialog, AdvOpacity))));
   markDirty();
 }
 
-static void onBoxSlider(int id) {
+static void onBoxSlider(EditorDialog&, int id) {
   const int r = id - AdvBoxSlider;
   PresetSlider& p = boxRowState(adv.state, r);
   p.position = sliderPosition(adv.dialog, id);
@@ -336,7 +349,7 @@ static void onBoxSlider(int id) {
   markDirty();
 }
 
-static void onBox(int id) {
+static void onBox(EditorDialog&, int id) {
   const int r = id - AdvBox;
   PresetSlider& p = boxRowState(adv.state, r);
   p.position = sliderPosition(adv.dialog, AdvBoxSlider + r);
@@ -345,7 +358,7 @@ static void onBox(int id) {
   markDirty();
 }
 
-static void onColorPick(int id) {
+static void onColorPick(EditorDialog&, int id) {
   const int c = id - AdvColorPick;
   std::string& text = c == 0 ? adv.state.colorStart : adv.state.colorEnd;
   int32_t r = 255, g = 255, b = 255;
@@ -357,14 +370,14 @@ static void onColorPick(int id) {
   markDirty();
 }
 
-static void onColorClear(int id) {
+static void onColorClear(EditorDialog&, int id) {
   const int c = id - AdvColorClear;
   (c == 0 ? adv.state.colorStart : adv.state.colorEnd).clear();
   showColorRow(c);
   markDirty();
 }
 
-static void onShape(int) {
+static void onShape(EditorDialog&, int) {
   const int sprite = listSelection(adv.dialog, AdvShape) == ShapePositionSprite;
   if (sprite && trimSpaces(wideToUtf8(controlText(adv.dialog, AdvSprite))).empty()) {
     const std::wstring path = chooseSpriteFile(adv.dialog.window, std::wstring());
@@ -377,7 +390,7 @@ static void onShape(int) {
   markDirty();
 }
 
-static void onBrowse(int) {
+static void onBrowse(EditorDialog&, int) {
   const std::wstring current = utf8ToWide(trimSpaces(wideToUtf8(controlText(adv.dialog, AdvSprite))));
   const std::wstring path = chooseSpriteFile(adv.dialog.window, current);
   if (path.empty()) return;
@@ -387,7 +400,7 @@ static void onBrowse(int) {
   markRestart();
 }
 
-static void onReset(int) {
+static void onReset(EditorDialog&, int) {
   clearPreviewParticles(advancedPreviewEmitter);
   FreeSprite(advancedPreviewEmitter);
   backToDefaults();
@@ -395,30 +408,30 @@ static void onReset(int) {
   markDirty();
 }
 
-static void onOk(int) {
+static void acceptAdvanced(EditorDialog& d) {
   readControls(adv.state);
-  writeParam(adv.params, 0, utf8ToWide(trimSpaces(adv.state.rectangle)));
-  writeParam(adv.params, 1, utf8ToWide(PresetDisplayName(adv.state.presetIndex)));
-  writeParam(adv.params, 2, std::to_wstring(adv.state.intensity));
-  writeParam(adv.params, 3, utf8ToWide(composeOptions(adv.state, 1)));
-  adv.dialog.result = 1;
-  adv.dialog.done = 1;
+  d.slots[0] = utf8ToWide(trimSpaces(adv.state.rectangle));
+  d.slots[1] = utf8ToWide(PresetDisplayName(adv.state.presetIndex));
+  d.slots[2] = std::to_wstring(adv.state.intensity);
+  d.slots[3] = utf8ToWide(composeOptions(adv.state, 1));
 }
 
 // The Z-Order list has no entry: the preview does not show the window order.
 static const EditorHandler AdvancedHandlers[] = {
-    {EventClose, onClose},
+    {EventClose, editorCancel},
     {EventTimer, onTimer},
-    {AdvSelect, onSelect},
+    {AdvSelect, editorSelectRectangle},
     {AdvPreset, onPreset},
     {AdvMode, onMode},
     {AdvIntensity, onIntensity},
-    {AdvArea, [](int) { markDirty(); }},
+    {AdvArea, [](EditorDialog&, int) { markDirty(); }},
     {AdvDirection, onDirection},
     {AdvSpread, onSpread},
     {AdvOpacity, onOpacity},
-    {AdvTaperEdge, [](int) { markDirty(); }},
-    {AdvSprite, [](int) { markDirty(); }},
+    {AdvPrewarm, onPrewarm},
+    {AdvFadeOut, onFadeOut},
+    {AdvTaperEdge, [](EditorDialog&, int) { markDirty(); }},
+    {AdvSprite, [](EditorDialog&, int) { markDirty(); }},
     {AdvBoxSlider + 0, onBoxSlider}, {AdvBoxSlider + 1, onBoxSlider}, {AdvBoxSlider + 2, onBoxSlider},
     {AdvBoxSlider + 3, onBoxSlider}, {AdvBoxSlider + 4, onBoxSlider}, {AdvBoxSlider + 5, onBoxSlider},
     {AdvBoxSlider + 6, onBoxSlider},
@@ -429,8 +442,8 @@ static const EditorHandler AdvancedHandlers[] = {
     {AdvShape, onShape},
     {AdvBrowse, onBrowse},
     {AdvReset, onReset},
-    {EditorOk, onOk},
-    {EditorCancel, onClose},
+    {EditorOk, editorAccept},
+    {EditorCancel, editorCancel},
 };
 
 // After every pass: the preview follows the controls, without the z-order.
@@ -443,42 +456,39 @@ static void rebuildIfDirty() {
   adv.previewRestart = 0;
 }
 
-int32_t runAdvancedEditor(char** params) {
-  if (adv.open) return 0;
-  std::string slots[4];
-  for (int i = 0; i < 4; ++i) slots[i] = wideToUtf8(readParam(params, i));
+// The opening state from the slots; the preview is built by the first pass.
+static void showAdvanced(EditorDialog& d) {
+  std::string slots[EditorSlotCount];
+  for (int i = 0; i < EditorSlotCount; ++i) slots[i] = wideToUtf8(d.slots[i]);
   adv.state = AdvancedDialogState();
   readAdvancedOpening(slots, adv.state);
-
-  static std::vector<ControlPlace> layout;
-  if (layout.empty()) buildLayout(layout);
-  if (!openEditorWindow(adv.dialog, L"Lumivex - PlayAdvanced", 720, 708, layout.data(),
-                        static_cast<int>(layout.size()),
-                        AdvancedHandlers, sizeof AdvancedHandlers / sizeof AdvancedHandlers[0]))
-    return 0;
-  adv.open = 1;
-  adv.params = params;
-  adv.dialog.handling = 1;  // setting the opening state is not an event of the author's
   showOpeningState(adv.state);
-  adv.dialog.handling = 0;
 
   Emitter& e = advancedPreviewEmitter;
   preparePreview(e);
   clearPreviewParticles(e);
-  e.presetText = selectedPresetName();
-  e.presetName = toLowerText(e.presetText);
   adv.previewDirty = adv.previewRestart = 1;
   adv.frameClockMs = GetTickCount();
-  SetTimer(adv.dialog.window, PreviewTimerId, PreviewTimerMs, nullptr);
-  rebuildIfDirty();  // the first pass builds the preview
+  rebuildIfDirty();
+}
 
-  const int32_t result = runEditorLoop(adv.dialog, rebuildIfDirty);
+static void finishAdvanced() {
+  advancedPreviewEmitter.renderingEnabled = 0;
+  FreeSprite(advancedPreviewEmitter);
+}
 
-  if (adv.dialog.window) KillTimer(adv.dialog.window, PreviewTimerId);
-  e.renderingEnabled = 0;
-  FreeSprite(e);
-  closeEditorWindow(adv.dialog);
-  adv.params = nullptr;
-  adv.open = 0;
-  return result;
+static std::vector<ControlPlace> advancedLayout;
+static EditorSpec advancedSpec = {
+    L"Lumivex - PlayAdvanced", 720, 708, nullptr, 0,
+    AdvancedHandlers, sizeof AdvancedHandlers / sizeof AdvancedHandlers[0], AdvRectangle,
+    showAdvanced, acceptAdvanced, 1, rebuildIfDirty, finishAdvanced,
+};
+
+int32_t runAdvancedEditor(std::wstring slots[EditorSlotCount]) {
+  if (advancedLayout.empty()) {
+    buildLayout(advancedLayout);
+    advancedSpec.layout = advancedLayout.data();
+    advancedSpec.layoutCount = static_cast<int>(advancedLayout.size());
+  }
+  return runEditor(adv.dialog, advancedSpec, slots);
 }

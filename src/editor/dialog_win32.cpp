@@ -8,7 +8,9 @@
 #include <commdlg.h>
 
 #include "runtime/emitter.h"
+#include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
+#include "editor/visual_style_win32.h"
 
 static const wchar_t* const EditorClass = L"LumivexEditor";
 static const wchar_t* const CanvasClass = L"LumivexEditorCanvas";
@@ -79,7 +81,7 @@ static void dispatchEvent(EditorDialog& d, int id) {
   for (int i = 0; i < d.handlerCount; ++i) {
     if (d.handlers[i].control != id) continue;
     d.handling = 1;
-    d.handlers[i].handle(id);
+    d.handlers[i].handle(d, id);
     d.handling = 0;
     return;
   }
@@ -169,6 +171,7 @@ static const KindStyle KindStyles[] = {
     {TRACKBAR_CLASSW, WS_TABSTOP | TBS_HORZ | TBS_BOTTOM, 0},
     {CanvasClass, 0, 0},
 };
+static_assert(sizeof KindStyles / sizeof KindStyles[0] == ControlKindCount, "one style per kind");
 
 int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int clientHeight,
                      const ControlPlace* controls, int controlCount,
@@ -179,7 +182,12 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   d.done = 0;
   d.result = 0;
   d.handling = 0;
-  if (!registerClasses()) return 0;
+  ULONG_PTR visualStyle = 0;  // the editors' visual style while their windows are made
+  beginEditorStyle(visualStyle);
+  if (!registerClasses()) {
+    endEditorStyle(visualStyle);
+    return 0;
+  }
   HDC screen = GetDC(nullptr);
   d.dpiX = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   d.dpiY = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -197,7 +205,10 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   HWND owner = GetActiveWindow();
   HWND window = CreateWindowExW(exStyle, EditorClass, title, style, x, y, w, h, owner, nullptr,
                                 runtime.module, &d);
-  if (!window) return 0;
+  if (!window) {
+    endEditorStyle(visualStyle);
+    return 0;
+  }
   d.window = window;
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -220,11 +231,14 @@ int openEditorWindow(EditorDialog& d, const wchar_t* title, int clientWidth, int
   }
   d.handlers = handlers;
   d.handlerCount = handlerCount;
+  endEditorStyle(visualStyle);
   return 1;
 }
 
 int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
   if (!d.window) return 0;
+  ULONG_PTR visualStyle = 0;  // the system dialogs the handlers open share the editors' style
+  beginEditorStyle(visualStyle);
   ShowWindow(d.window, SW_SHOW);
   SetForegroundWindow(d.window);
   MSG msg;
@@ -243,12 +257,53 @@ int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
     }
     if (afterPass && !d.done) afterPass();
   }
+  endEditorStyle(visualStyle);
   return d.result;
 }
 
 void closeEditorWindow(EditorDialog& d) {
   if (d.window && IsWindow(d.window)) DestroyWindow(d.window);
   d.window = nullptr;
+}
+
+// --- The editor shell ----------------------------------------------------------------------
+
+int32_t runEditor(EditorDialog& d, const EditorSpec& spec, std::wstring* slots) {
+  if (d.open) return 0;
+  if (!openEditorWindow(d, spec.title, spec.clientWidth, spec.clientHeight, spec.layout,
+                        spec.layoutCount, spec.handlers, spec.handlerCount))
+    return 0;
+  d.open = 1;
+  d.spec = &spec;
+  d.slots = slots;
+  d.handling = 1;  // setting the opening state is not an event of the author's
+  spec.show(d);
+  d.handling = 0;
+  if (spec.previewTimer) SetTimer(d.window, PreviewTimerId, PreviewTimerMs, nullptr);
+
+  const int32_t result = runEditorLoop(d, spec.afterPass);
+
+  if (spec.previewTimer && d.window) KillTimer(d.window, PreviewTimerId);
+  if (spec.finish) spec.finish();
+  closeEditorWindow(d);
+  d.slots = nullptr;
+  d.spec = nullptr;
+  d.open = 0;
+  return result;
+}
+
+void editorCancel(EditorDialog& d, int) { d.done = 1; }
+
+void editorSelectRectangle(EditorDialog& d, int) {
+  if (!d.spec) return;
+  const std::wstring name = hostPickObject(controlText(d, d.spec->rectangleControl));
+  if (!name.empty()) setControlText(d, d.spec->rectangleControl, name);
+}
+
+void editorAccept(EditorDialog& d, int) {
+  if (d.spec && d.slots) d.spec->accept(d);
+  d.result = 1;
+  d.done = 1;
 }
 
 // --- Control access ------------------------------------------------------------------------

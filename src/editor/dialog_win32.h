@@ -13,7 +13,10 @@
 
 struct Emitter;
 
-enum ControlKind { CtlLabel, CtlEdit, CtlButton, CtlDefaultButton, CtlCheck, CtlList, CtlSlider, CtlCanvas };
+enum ControlKind {
+  CtlLabel, CtlEdit, CtlButton, CtlDefaultButton, CtlCheck, CtlList, CtlSlider, CtlCanvas,
+  ControlKindCount
+};
 
 // One control of a layout: its id, kind and rectangle in client pixels at 96 dpi.
 struct ControlPlace {
@@ -38,9 +41,28 @@ struct CanvasPaint {
   const Emitter* frame; // pane only: emitter whose frame bitmap is copied in; null shows black
 };
 
+struct EditorDialog;
+
 struct EditorHandler {
-  int control;                 // control id, EventClose or EventTimer
-  void (*handle)(int control); // runs on the host's thread inside the editor's loop
+  int control;                                      // control id, EventClose or EventTimer
+  void (*handle)(EditorDialog& dialog, int control);  // runs on the host's thread in the loop
+};
+
+// What makes one editor: its window, controls and event table, and the steps the shell runs
+// around its loop.
+struct EditorSpec {
+  const wchar_t* title;            // window caption
+  int clientWidth, clientHeight;   // pixels at 96 dpi
+  const ControlPlace* layout;
+  int layoutCount;
+  const EditorHandler* handlers;
+  int handlerCount;
+  int rectangleControl;            // the edit that editorSelectRectangle fills
+  void (*show)(EditorDialog& dialog);    // the opening state from the slots (not events)
+  void (*accept)(EditorDialog& dialog);  // OK: the controls into the slots
+  int previewTimer;                // 1: the preview timer runs while the editor is open
+  void (*afterPass)();             // after every pass of the loop; null for none
+  void (*finish)();                // after the loop, before the window goes; null for none
 };
 
 struct EditorDialog {
@@ -51,7 +73,21 @@ struct EditorDialog {
   int handling;                   // 1 while a handler runs: events it causes itself are not new ones
   int done;                       // 1 once the loop is to end
   int result;                     // 1 after OK
+  const EditorSpec* spec;         // the editor being run; null when closed
+  std::wstring* slots;            // the action's parameter texts while open; rewritten on OK
+  int open;                       // 1 while the editor runs (a second opening is refused)
 };
+
+// The whole life of one editor: refused (0) when this dialog is already open or its window
+// cannot be made; otherwise the window with its opening state, the loop until OK (1, slots
+// rewritten by spec.accept), Cancel or the close box (0, slots untouched), then the clean-up.
+int32_t runEditor(EditorDialog& dialog, const EditorSpec& spec, std::wstring* slots);
+
+// Handlers every editor shares: Cancel and the close box; the Select... button (asks the host to
+// pick an object into spec.rectangleControl); OK (spec.accept, then the loop ends with 1).
+void editorCancel(EditorDialog& dialog, int control);
+void editorSelectRectangle(EditorDialog& dialog, int control);
+void editorAccept(EditorDialog& dialog, int control);
 
 // Opens the window (hidden) with its controls and the editor's event table; 0 when the window
 // cannot be created.

@@ -1,5 +1,5 @@
-// The editors' opening readings, slider texts, preset defaults and composed options text. No
-// state but the tables of slider rows.
+// The editors' opening readings, list vocabulary, slider texts, preset defaults and composed
+// options text. No state but the tables of lists and slider rows.
 #include "editor/editor_state.h"
 
 #include <cmath>
@@ -8,8 +8,9 @@
 #include "common/text.h"
 #include "config/emitter_config.h"
 #include "config/options.h"
+#include "runtime/effect.h"
 
-const PresetSliderRow MultiplierRows[MultiplierRowCount] = {
+const PresetSliderRow MultiplierRows[] = {
     {"speed", 50},
     {"size", 50},
     {"life", 50},
@@ -17,36 +18,120 @@ const PresetSliderRow MultiplierRows[MultiplierRowCount] = {
     {"twinkle", 50},
 };
 
-const PresetSliderRow FractionRows[FractionRowCount] = {
+static_assert(sizeof MultiplierRows / sizeof MultiplierRows[0] == MultiplierRowCount, "one per row");
+
+const PresetSliderRow FractionRows[] = {
     {"feather", 50},
     {"taper", 100},
 };
+static_assert(sizeof FractionRows / sizeof FractionRows[0] == FractionRowCount, "one per row");
 
 static const char* const TwinklePresetNames[] = {
     "stars", "glow", "lightbeams", "godrays", "laser", "aurora", "shimmer",
 };
 
-static const char* const TaperEdgeWords[4][2] = {
-    {"top", "0"}, {"bottom", "1"}, {"left", "2"}, {"right", "3"},
+const ChoiceEntry AreaChoices[] = {
+    {"Use Preset", ""},
+    {"Full Area", "0.5,0.5,1.0,1.0"},
+    {"Center Point", "0.5,0.5,0.0,0.0"},
+    {"Top Edge", "0.5,0.0,1.0,0.05"},
+    {"Top Half", "0.5,0.25,1.0,0.5"},
+    {"Bottom Edge", "0.5,1.0,1.0,0.05"},
+    {"Bottom Half", "0.5,0.75,1.0,0.5"},
+    {"Left Edge", "0.0,0.5,0.05,1.0"},
+    {"Right Edge", "1.0,0.5,0.05,1.0"},
+    {"Left Half", "0.25,0.5,0.5,1.0"},
+    {"Right Half", "0.75,0.5,0.5,1.0"},
 };
-static const char* const TaperEdgeOptionTexts[4] = {"", "Bottom", "Left", "Right"};
+static_assert(sizeof AreaChoices / sizeof AreaChoices[0] == AreaChoiceCount, "Emit Area list");
+
+const ChoiceEntry DirectionChoices[] = {
+    {"Use Preset", ""},     {"Up", "270"},         {"Down", "90"},
+    {"Left", "180"},        {"Right", "0"},        {"Up-Left", "225"},
+    {"Up-Right", "315"},    {"Down-Left", "135"},  {"Down-Right", "45"},
+    {"Omnidirectional", "0,360"},  // the whole direction text: every angle
+};
+static_assert(sizeof DirectionChoices / sizeof DirectionChoices[0] == DirectionChoiceCount, "Direction list");
+
+// The top edge is the engine's own default, so it is never written.
+const ChoiceEntry TaperEdgeChoices[] = {
+    {"Top (narrow at top)", ""},
+    {"Bottom (narrow at bottom)", "Bottom"},
+    {"Left (narrow at left)", "Left"},
+    {"Right (narrow at right)", "Right"},
+};
+static_assert(sizeof TaperEdgeChoices / sizeof TaperEdgeChoices[0] == TaperEdgeCount, "Taper Edge list");
+
+const ChoiceEntry ModeChoices[] = {
+    {"Use Preset", ""},          {"Continuous", "Continuous"},  {"Burst (50)", "Burst:50"},
+    {"Burst (100)", "Burst:100"}, {"Burst (200)", "Burst:200"},  {"Burst (500)", "Burst:500"},
+    {"Burst (1000)", "Burst:1000"},
+};
+static_assert(sizeof ModeChoices / sizeof ModeChoices[0] == ModeChoiceCount, "Mode list");
+
+const ChoiceEntry ShapeChoices[] = {
+    {"Use Preset", ""},  {"Circle", "Circle"}, {"Rectangle", "Rectangle"},   {"Star", "Star"},
+    {"Glow", "Glow"},    {"Ray", "Ray"},       {"Beam", "Beam"},             {"Laser", "Laser"},
+    {"LightBurst", "LightBurst"}, {"Sprite", "Sprite"}, {"Ring", "Ring"},
+};
+static_assert(sizeof ShapeChoices / sizeof ShapeChoices[0] == ShapeChoiceCount, "Shape list");
+
+const ChoiceEntry ZOrderChoices[] = {{"Front (default)", ""}, {"Behind", "Behind"}};
+static_assert(sizeof ZOrderChoices / sizeof ZOrderChoices[0] == ZOrderChoiceCount, "Z-Order list");
+
+// --- List vocabulary -------------------------------------------------------------------------
+
+// The word of a fixed entry 1..count-1, or the empty text.
+static std::string choiceWord(const ChoiceEntry* list, int count, int position) {
+  if (position < 1 || position >= count) return std::string();
+  return list[position].word;
+}
+
+std::string AreaChoiceText(int position) { return choiceWord(AreaChoices, AreaChoiceCount, position); }
+std::string ModeChoiceText(int position) { return choiceWord(ModeChoices, ModeChoiceCount, position); }
+
+int AreaChoiceFromText(const std::string& text) {
+  if (trimSpaces(text).empty()) return 0;
+  for (int i = 1; i < AreaChoiceCount; ++i)
+    if (text == AreaChoices[i].word) return i;
+  return AreaPositionCustom;
+}
+
+int ModeChoiceFromText(const std::string& text) {
+  const std::string t = toLowerText(trimSpaces(text));
+  if (t.empty()) return 0;
+  for (int i = 1; i < ModeChoiceCount; ++i)
+    if (t == toLowerText(ModeChoices[i].word)) return i;
+  return ModePositionCustom;
+}
+
+float DirectionChoiceAngle(int position) {
+  if (position < 1 || position >= DirectionPositionOmni) return 0;
+  return readLeadingFloat(DirectionChoices[position].word);
+}
+
+std::string ShapeChoiceName(int position) { return choiceWord(ShapeChoices, ShapeChoiceCount, position); }
+
+int ShapeChoiceFromName(const std::string& name) {
+  const std::string n = normalizeName(name);
+  if (n.empty()) return 0;
+  if (n == "rect") return ShapeChoiceFromName("Rectangle");  // the options' short name
+  for (int i = 1; i < ShapeChoiceCount; ++i)
+    if (n == toLowerText(ShapeChoices[i].word)) return i;
+  return 0;
+}
 
 // --- Play editor ---------------------------------------------------------------------------
 
-static int presetTextOrDefault(const std::string& slot, std::string& presetText) {
-  presetText = slot.empty() ? std::string("Sparkle") : slot;
+static int presetFromSlot(const std::string& slot, std::string& presetText) {
+  presetText = presetTextOrDefault(slot);
   return PresetIdFromName(presetText);
-}
-
-static int intensityFromSlot(const std::string& slot) {
-  const std::string text = slot.empty() ? std::string("50") : slot;
-  return clampInt(readLeadingInt(text), 0, 100);
 }
 
 void readPlayOpening(const std::string slots[4], PlayDialogState& s) {
   s.rectangle = slots[0];
-  s.presetIndex = presetTextOrDefault(slots[1], s.presetText);
-  s.intensity = intensityFromSlot(slots[2]);
+  s.presetIndex = presetFromSlot(slots[1], s.presetText);
+  s.intensity = intensityFromText(slots[2]);
   s.colorText = slots[3];
   int32_t r = 0, g = 0, b = 0;
   if (!s.colorText.empty() && ParseColorText(s.colorText, r, g, b)) {
@@ -97,6 +182,14 @@ std::string multiplierLabel(int position) {
 std::string percentLabel(int position) { return std::to_string(position) + "%"; }
 std::string degreesLabel(int position) { return std::to_string(position) + "\xC2\xB0"; }
 
+std::string prewarmLabel(int position) {
+  return position <= 0 ? std::string("off") : tenthsText(position) + " s";
+}
+
+std::string fadeOutLabel(int position) {
+  return position <= 0 ? std::string("off") : std::to_string(position * 100) + " ms";
+}
+
 std::string multiplierRowLabel(const PresetSlider& s) {
   return s.presetChecked ? std::string("preset") : multiplierLabel(s.position);
 }
@@ -124,13 +217,13 @@ int directionChoiceFromText(const std::string& text, int& spread) {
 }
 
 int taperEdgeChoiceFromText(const std::string& text) {
-  const std::string t = normalizeName(text);
-  for (int i = 1; i < 4; ++i)
-    if (t == TaperEdgeWords[i][0] || t == TaperEdgeWords[i][1]) return i;
-  return 0;
+  const int edge = TaperEdgeFromText(text);
+  return edge > 0 ? edge : 0;
 }
 
-int zOrderChoiceFromText(const std::string& text) { return normalizeName(text) == "behind"; }
+int zOrderChoiceFromText(const std::string& text) {
+  return normalizeName(text) == toLowerText(ZOrderChoices[1].word);
+}
 
 int isTwinklePreset(const std::string& presetName) {
   const std::string n = normalizeName(presetName);
@@ -147,8 +240,8 @@ static int fractionToSlider(const std::string& text, int maxPosition) {
 
 void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   s.rectangle = slots[0];
-  s.presetIndex = presetTextOrDefault(slots[1], s.presetText);
-  s.intensity = intensityFromSlot(slots[2]);
+  s.presetIndex = presetFromSlot(slots[1], s.presetText);
+  s.intensity = intensityFromText(slots[2]);
   const std::string& options = slots[3];
 
   s.colorStart = trimSpaces(getOption(options, "colorStart"));
@@ -184,10 +277,17 @@ void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   s.shape = ShapeChoiceFromName(getOption(options, "shape"));
   s.sprite = getOption(options, "sprite");
   s.zOrder = zOrderChoiceFromText(getOption(options, "zOrder"));
+
+  // The effect's start and stop, in the sliders' steps and ranges (a longer prewarm or fade
+  // than the slider reaches shows at its end).
+  const double prewarm = static_cast<double>(readLeadingFloat(getOption(options, "prewarm")));
+  s.prewarm = prewarm > 0 ? clampInt(roundHalfAway(prewarm * 10), 0, PrewarmSliderMax) : 0;
+  const int32_t fadeOut = readLeadingInt(getOption(options, "fadeOut"));
+  s.fadeOut = fadeOut > 0 ? clampInt(roundHalfAway(fadeOut / 100.0), 0, FadeOutSliderMax) : 0;
 }
 
 void backToPresetDefaults(AdvancedDialogState& s) {
-  s.intensity = EditorIntensityDefault;
+  s.intensity = DefaultIntensity;
   s.colorStart.clear();
   s.colorEnd.clear();
   s.area = 0;
@@ -206,12 +306,17 @@ void backToPresetDefaults(AdvancedDialogState& s) {
 
 static std::string directionText(const AdvancedDialogState& s) {
   if (s.direction <= 0) return std::string();
-  if (s.direction == DirectionPositionOmni) return "0,360";
+  if (s.direction == DirectionPositionOmni) return DirectionChoices[DirectionPositionOmni].word;
   if (s.direction == DirectionPositionCustom) return s.customDirection;
-  if (s.direction > 8) return std::string();
+  if (s.direction >= DirectionPositionOmni) return std::string();
   char angle[32];
   snprintf(angle, sizeof angle, "%.0f", static_cast<double>(DirectionChoiceAngle(s.direction)));
   return std::string(angle) + "," + std::to_string(s.spread);
+}
+
+// Tenths as the shortest decimal: 15 -> "1.5", 30 -> "3".
+static std::string trimmedTenths(int position) {
+  return position % 10 == 0 ? std::to_string(position / 10) : tenthsText(position);
 }
 
 std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
@@ -227,11 +332,13 @@ std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
     if (!s.fraction[i].presetChecked)
       o = appendOption(o, FractionRows[i].key, hundredthsText(s.fraction[i].position));
   if (!s.fraction[RowTaper].presetChecked && s.taperEdge >= 1 && s.taperEdge <= 3)
-    o = appendOption(o, "taperEdge", TaperEdgeOptionTexts[s.taperEdge]);
+    o = appendOption(o, "taperEdge", TaperEdgeChoices[s.taperEdge].word);
   o = appendOption(o, "shape", ShapeChoiceName(s.shape));
   o = appendOption(o, "sprite", trimSpaces(s.sprite));
   o = appendOption(o, "mode", s.mode == ModePositionCustom ? s.customMode : ModeChoiceText(s.mode));
-  if (withZOrder && s.zOrder == 1) o = appendOption(o, "zOrder", "Behind");
+  if (withZOrder && s.zOrder == 1) o = appendOption(o, "zOrder", ZOrderChoices[1].word);
   if (s.opacity < 100) o = appendOption(o, "opacity", hundredthsText(s.opacity));
+  if (s.prewarm > 0) o = appendOption(o, "prewarm", trimmedTenths(s.prewarm));
+  if (s.fadeOut > 0) o = appendOption(o, "fadeOut", std::to_string(s.fadeOut * 100));
   return o;
 }

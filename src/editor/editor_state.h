@@ -7,7 +7,8 @@
 
 #include <string>
 
-constexpr int EditorIntensityDefault = 50;  // percent, for an empty intensity slot
+#include "config/options.h"  // TaperEdgeCount
+
 constexpr int PlayColorDefault = 255;       // colour channel shown when there is no override
 
 // --- Play editor ---------------------------------------------------------------------------
@@ -34,13 +35,51 @@ std::string playColorText(int overrideOn, int red, int green, int blue);
 enum MultiplierRow { RowSpeed, RowSize, RowLife, RowDensity, RowTwinkle, MultiplierRowCount };
 enum FractionRow { RowFeather, RowTaper, FractionRowCount };
 
-// The fixed choices of the lists that can also hold one custom text (its entry is last).
-constexpr int AreaPositionCustom = 11;
-constexpr int DirectionPositionOmni = 9;
-constexpr int DirectionPositionCustom = 10;
-constexpr int ModePositionCustom = 7;
+// One entry of a PlayAdvanced list: the label the dialog shows and the word it stands for in an
+// options text (empty for "Use Preset": the option is not written). The dialog fills its lists
+// from these tables and the opening reading and composing read the same ones.
+struct ChoiceEntry {
+  const char* label;  // shown in the list
+  const char* word;   // option value; for a direction, its angle in degrees (Omnidirectional:
+                      // the whole direction text)
+};
+
+constexpr int AreaChoiceCount = 11;       // Use Preset, then ten areas
+constexpr int DirectionChoiceCount = 10;  // Use Preset, eight directions, Omnidirectional
+constexpr int ModeChoiceCount = 7;        // Use Preset, Continuous, five bursts
+constexpr int ShapeChoiceCount = 11;      // Use Preset, then ten shapes
+constexpr int ZOrderChoiceCount = 2;      // Front (default), Behind
+extern const ChoiceEntry AreaChoices[AreaChoiceCount];
+extern const ChoiceEntry DirectionChoices[DirectionChoiceCount];
+extern const ChoiceEntry TaperEdgeChoices[TaperEdgeCount];  // in edge order
+extern const ChoiceEntry ModeChoices[ModeChoiceCount];
+extern const ChoiceEntry ShapeChoices[ShapeChoiceCount];
+extern const ChoiceEntry ZOrderChoices[ZOrderChoiceCount];
+
+// The lists that can also hold one custom text have it after their fixed entries.
+constexpr int AreaPositionCustom = AreaChoiceCount;
+constexpr int DirectionPositionOmni = DirectionChoiceCount - 1;
+constexpr int DirectionPositionCustom = DirectionChoiceCount;
+constexpr int ModePositionCustom = ModeChoiceCount;
 constexpr int ShapePositionSprite = 9;
 constexpr int SpreadDefault = 60;  // degrees
+constexpr int PrewarmSliderMax = 50;  // tenths of a second: the slider reaches 5 s
+constexpr int FadeOutSliderMax = 30;  // steps of 100 ms: the slider reaches 3 s
+
+// The option word of an Emit Area / Mode list position, or the empty text (Use Preset, custom or
+// out of range).
+std::string AreaChoiceText(int position);
+std::string ModeChoiceText(int position);
+// List position of an option text: 0 when empty, the entry whose word it is exactly (Mode: in any
+// case, trimmed), else the custom position.
+int AreaChoiceFromText(const std::string& text);
+int ModeChoiceFromText(const std::string& text);
+// Degrees of a Direction list position 1-8; 0 for anything else.
+float DirectionChoiceAngle(int position);
+// Shape list: the name at position 1-10 ("" elsewhere), and the position of a shape name (trimmed,
+// any case, "rect" for Rectangle; 0 when no entry has that name).
+std::string ShapeChoiceName(int position);
+int ShapeChoiceFromName(const std::string& name);
 
 // A slider row with a "Preset" box: while the box is checked the option is not written.
 struct PresetSlider {
@@ -69,6 +108,8 @@ struct AdvancedDialogState {
   int shape;                    // Shape list position 0-10 (ShapeChoiceName)
   std::string sprite;           // sprite edit text
   int zOrder;                   // 0 "Front (default)", 1 "Behind"
+  int prewarm;                  // tenths of a second, 0 (off) .. PrewarmSliderMax
+  int fadeOut;                  // hundreds of milliseconds, 0 (off) .. FadeOutSliderMax
 };
 
 // One slider row with a "Preset" box: its option key and range.
@@ -87,6 +128,9 @@ std::string multiplierLabel(int position);
 // position / 10 with one decimal ("1.5"), position / 100 with two ("0.25").
 std::string tenthsText(int position);
 std::string hundredthsText(int position);
+// "off" at 0, else the seconds with one decimal ("1.5 s") / the milliseconds ("800 ms").
+std::string prewarmLabel(int position);
+std::string fadeOutLabel(int position);
 // position followed by "%", or by the degree sign.
 std::string percentLabel(int position);
 std::string degreesLabel(int position);
@@ -106,8 +150,8 @@ int isTwinklePreset(const std::string& presetName);
 
 // slots: the four parameter texts of a PlayAdvanced action, as read from the host.
 void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& state);
-// Every row back to the preset's own values; the rectangle, preset, Z-Order and custom texts
-// stay.
+// Every row back to the preset's own values; the rectangle, preset, Z-Order, Prewarm, Fade out
+// (none of them the preset's) and custom texts stay.
 void backToPresetDefaults(AdvancedDialogState& state);
 // The options text the controls stand for; withZOrder 0 leaves out the z-order (the preview).
 std::string composeOptions(const AdvancedDialogState& state, int withZOrder);

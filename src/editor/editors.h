@@ -1,15 +1,18 @@
 // The action editors that nbEditAction opens, and the ids of their controls (the integration
-// tests find the controls by these ids). Each editor reads its action's parameter slots, runs its
-// own event loop on the host's thread, writes every slot back on OK and returns 1; Cancel, the
-// close box or a window that cannot be opened return 0 and leave the array alone. An editor
-// that is already open answers 0 at once. Windows build only.
+// tests find the controls by these ids). Each editor opens from its action's parameter texts
+// (the slots), runs its own event loop on the host's thread, rewrites the slots on OK and returns
+// 1; Cancel, the close box or a window that cannot be opened return 0 and leave them alone. An
+// editor that is already open answers 0 at once. Windows build only.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-int32_t runPlayEditor(char** params);
-int32_t runStopEditor(char** params);
-int32_t runAdvancedEditor(char** params);
+constexpr int EditorSlotCount = 4;  // parameter texts of the largest action
+
+int32_t runPlayEditor(std::wstring slots[EditorSlotCount]);
+int32_t runStopEditor(std::wstring slots[EditorSlotCount]);
+int32_t runAdvancedEditor(std::wstring slots[EditorSlotCount]);
 
 // OK and Cancel carry the dialog ids so that Enter and Escape work as usual.
 constexpr int EditorOk = 1;      // IDOK
@@ -33,6 +36,7 @@ enum AdvancedControl {
   AdvTaperEdge, AdvMode, AdvShape, AdvSprite, AdvBrowse, AdvZOrder, AdvPane, AdvReset,
   AdvColorSwatch = 330, AdvColorPick = 332, AdvColorClear = 334, AdvColorLabel = 336,
   AdvBoxSlider = 340, AdvBoxValue = 350, AdvBox = 360,
+  AdvPrewarm = 370, AdvPrewarmValue, AdvFadeOut, AdvFadeOutValue,
 };
 constexpr int AdvBoxRowCount = 7;     // 0-4 the multiplier rows, 5-6 Feather and Taper
 constexpr int AdvFirstFractionRow = 5;

@@ -1,18 +1,17 @@
 // The Play action's editor: rectangle, preset, intensity and an optional override colour, with
-// the live preview on playPreviewEmitter. Owns the PlayEditor record (the open dialog, its
-// swatch and pane paint, the preview's frame clock and the host's array while open).
+// the live preview on playPreviewEmitter. Owns the PlayEditor record (the dialog, its swatch and
+// pane paint, and the preview's frame clock).
 #include <windows.h>
 
 #include <string>
 
 #include "common/text.h"
+#include "common/utf16_win32.h"
 #include "config/emitter_config.h"
 #include "editor/dialog_win32.h"
 #include "editor/editor_state.h"
 #include "editor/editors.h"
 #include "editor/preview.h"
-#include "plugin/host_api.h"
-#include "plugin/host_text.h"
 
 static const wchar_t PlayHelpText[] =
     L"Intensity 0-100 scales the spawn rate (50 = preset default, 100 = 2x). Override color "
@@ -51,8 +50,6 @@ struct PlayEditor {
   CanvasPaint swatch;     // override colour, repainted with every change of the fields
   CanvasPaint pane;       // black until the first preview frame
   uint32_t frameClockMs;  // GetTickCount of the last preview frame
-  char** params;          // the host's parameter array while the dialog is open
-  int open;               // 1 while the dialog runs (a second opening is refused)
 };
 
 static PlayEditor play = {};
@@ -87,30 +84,23 @@ static std::string typedColorText() {
          trimSpaces(fieldText(PlayBlue));
 }
 
-static void onClose(int) { play.dialog.done = 1; }
-
-static void onTimer(int) {
-  previewStep(playPreviewEmitter, control(play.dialog, PlayPane), play.frameClockMs);
+static void onTimer(EditorDialog&, int) {
   play.pane.frame = &playPreviewEmitter;
+  previewStep(playPreviewEmitter, control(play.dialog, PlayPane), play.frameClockMs);
 }
 
-static void onSelect(int) {
-  const std::wstring name = pickObject(controlText(play.dialog, PlayRectangle));
-  if (!name.empty()) setControlText(play.dialog, PlayRectangle, name);
-}
-
-static void onPreset(int) {
+static void onPreset(EditorDialog&, int) {
   restartPreview(playPreviewEmitter, selectedPresetName(), sliderPosition(play.dialog, PlayIntensity),
                  typedColorText());
 }
 
-static void onIntensity(int) {
+static void onIntensity(EditorDialog&, int) {
   showIntensity();
   refreshPreviewConfig(playPreviewEmitter, selectedPresetName(),
                        sliderPosition(play.dialog, PlayIntensity), typedColorText());
 }
 
-static void onColorField(int) {
+static void onColorField(EditorDialog&, int) {
   int r, g, b;
   readFieldColor(r, g, b);
   paintSwatch(r, g, b);
@@ -119,7 +109,7 @@ static void onColorField(int) {
                        playColorText(isChecked(play.dialog, PlayOverride), r, g, b));
 }
 
-static void onPick(int) {
+static void onPick(EditorDialog&, int) {
   int r, g, b;
   readFieldColor(r, g, b);
   if (!chooseColor(play.dialog.window, r, g, b)) return;
@@ -132,22 +122,20 @@ static void onPick(int) {
                        sliderPosition(play.dialog, PlayIntensity), playColorText(1, r, g, b));
 }
 
-static void onOk(int) {
+static void acceptPlay(EditorDialog& d) {
   int r, g, b;
   readFieldColor(r, g, b);
-  writeParam(play.params, 0, utf8ToWide(trimSpaces(fieldText(PlayRectangle))));
-  writeParam(play.params, 1, utf8ToWide(selectedPresetName()));
-  writeParam(play.params, 2, std::to_wstring(sliderPosition(play.dialog, PlayIntensity)));
-  writeParam(play.params, 3, utf8ToWide(playColorText(isChecked(play.dialog, PlayOverride), r, g, b)));
-  play.dialog.result = 1;
-  play.dialog.done = 1;
+  d.slots[0] = utf8ToWide(trimSpaces(fieldText(PlayRectangle)));
+  d.slots[1] = utf8ToWide(selectedPresetName());
+  d.slots[2] = std::to_wstring(sliderPosition(d, PlayIntensity));
+  d.slots[3] = utf8ToWide(playColorText(isChecked(d, PlayOverride), r, g, b));
 }
 
 static const EditorHandler PlayHandlers[] = {
-    {EventClose, onClose},     {EventTimer, onTimer},         {PlaySelect, onSelect},
-    {PlayPreset, onPreset},    {PlayIntensity, onIntensity},  {PlayOverride, onColorField},
-    {PlayRed, onColorField},   {PlayGreen, onColorField},     {PlayBlue, onColorField},
-    {PlayPick, onPick},        {EditorOk, onOk},              {EditorCancel, onClose},
+    {EventClose, editorCancel}, {EventTimer, onTimer},         {PlaySelect, editorSelectRectangle},
+    {PlayPreset, onPreset},     {PlayIntensity, onIntensity},  {PlayOverride, onColorField},
+    {PlayRed, onColorField},    {PlayGreen, onColorField},     {PlayBlue, onColorField},
+    {PlayPick, onPick},         {EditorOk, editorAccept},      {EditorCancel, editorCancel},
 };
 
 static void showOpeningState(const PlayDialogState& s) {
@@ -168,35 +156,26 @@ static void showOpeningState(const PlayDialogState& s) {
   setCanvasPaint(d, PlayPane, &play.pane);
 }
 
-int32_t runPlayEditor(char** params) {
-  if (play.open) return 0;
-  std::string slots[4];
-  for (int i = 0; i < 4; ++i) slots[i] = wideToUtf8(readParam(params, i));
+// The opening state from the slots, then the preview started from it.
+static void showPlay(EditorDialog& d) {
+  std::string slots[EditorSlotCount];
+  for (int i = 0; i < EditorSlotCount; ++i) slots[i] = wideToUtf8(d.slots[i]);
   PlayDialogState s = {};
   readPlayOpening(slots, s);
-
-  if (!openEditorWindow(play.dialog, L"Lumivex - Play", 720, 380, PlayLayout,
-                        sizeof PlayLayout / sizeof PlayLayout[0],
-                        PlayHandlers, sizeof PlayHandlers / sizeof PlayHandlers[0]))
-    return 0;
-  play.open = 1;
-  play.params = params;
-  // Setting the opening texts is not an event of the author's.
-  play.dialog.handling = 1;
   showOpeningState(s);
-  play.dialog.handling = 0;
-
   preparePreview(playPreviewEmitter);
   restartPreview(playPreviewEmitter, s.presetText, s.intensity, s.colorText);
   play.frameClockMs = GetTickCount();
-  SetTimer(play.dialog.window, PreviewTimerId, PreviewTimerMs, nullptr);
+}
 
-  const int32_t result = runEditorLoop(play.dialog, nullptr);
+static void finishPlay() { playPreviewEmitter.renderingEnabled = 0; }
 
-  if (play.dialog.window) KillTimer(play.dialog.window, PreviewTimerId);
-  playPreviewEmitter.renderingEnabled = 0;
-  closeEditorWindow(play.dialog);
-  play.params = nullptr;
-  play.open = 0;
-  return result;
+static const EditorSpec PlayEditorSpec = {
+    L"Lumivex - Play", 720, 380, PlayLayout, sizeof PlayLayout / sizeof PlayLayout[0],
+    PlayHandlers, sizeof PlayHandlers / sizeof PlayHandlers[0], PlayRectangle,
+    showPlay, acceptPlay, 1, nullptr, finishPlay,
+};
+
+int32_t runPlayEditor(std::wstring slots[EditorSlotCount]) {
+  return runEditor(play.dialog, PlayEditorSpec, slots);
 }

@@ -1,14 +1,12 @@
 // The live preview's emitters and their frame steps. Owns the two previewEmitter records.
 #include "editor/preview.h"
 
-#include "common/text.h"
 #include "config/emitter_config.h"
-#include "config/options.h"
-#include "config/sprite.h"
 #include "engine/engine.h"
+#include "render/overlay_win32.h"
 #include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/frame_step.h"
-#include "runtime/runtime_win32.h"
 
 Emitter playPreviewEmitter;
 Emitter advancedPreviewEmitter;
@@ -18,25 +16,23 @@ constexpr int32_t PreviewStillMs = 33;  // a tick difference of 0 or less counts
 int preparePreview(Emitter& e) { return ensureFrameBitmap(e, PreviewWidth, PreviewHeight); }
 
 void clearPreviewParticles(Emitter& e) {
-  for (Particle& p : e.particles) p.active = 0;
-  e.aliveCount = 0;
+  clearParticles(e);
   e.spawnAccumulator = 0;
   e.elapsed = 0;
   e.emissionDone = 0;
+  e.fading = 0;
+  e.fadeAmount = 0;
 }
 
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity,
                           const std::string& colorText) {
-  LoadPreset(preset, e.config);
-  ApplyPlaySettings(e.config, intensity, colorText);
+  buildEffect(e, EffectPlay, preset, intensity, colorText);
 }
 
 void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
                     const std::string& colorText) {
   clearPreviewParticles(e);
-  e.presetText = preset;
-  e.presetName = toLowerText(preset);
-  refreshPreviewConfig(e, preset, intensity, colorText);
+  buildEffect(e, EffectPlay, preset, intensity, colorText);
   if (e.config.burstCount > 0) {
     spawnBurst(e);
   } else {
@@ -46,17 +42,30 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
 
 void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t intensity,
                     const std::string& options) {
-  if (restart) {
-    clearPreviewParticles(e);
-    e.presetText = preset;
-    e.presetName = toLowerText(preset);
-  }
-  LoadPreset(preset, e.config);
-  ApplyIntensity(e.config, intensity);
-  // An options text without a sprite keeps no sprite: ApplyOptions only ever loads one.
-  if (getOption(options, "sprite").empty()) FreeSprite(e);
-  ApplyOptions(e, options);
+  if (restart) clearPreviewParticles(e);
+  buildEffect(e, EffectAdvanced, preset, intensity, options);
   if (e.aliveCount == 0 && e.config.burstCount > 0) spawnBurst(e);
+  // A restart shows the effect as Play would open it: prewarmed (bursts are never prewarmed).
+  if (restart) prewarmEmitter(e);
+}
+
+// A burst with a fade-out fades before it repeats: the fade starts once no live particle has
+// more life left than the fade lasts, and when it is over the burst starts again. fadeStartMs
+// counts the preview's own animation time.
+static void fadeBurstBeforeRepeat(Emitter& e) {
+  const uint32_t nowMs = static_cast<uint32_t>(e.elapsed * 1000.0f);
+  if (!e.fading) {
+    const float fadeSeconds = static_cast<float>(e.fadeOutMs) / 1000.0f;
+    for (const Particle& p : e.particles)
+      if (p.active && p.life > fadeSeconds) return;
+    e.fading = 1;
+    e.fadeStartMs = nowMs;
+  }
+  e.fadeAmount = static_cast<float>(nowMs - e.fadeStartMs) / static_cast<float>(e.fadeOutMs);
+  if (e.fadeAmount < 1) return;
+  clearParticles(e);
+  e.fading = 0;
+  e.fadeAmount = 0;
 }
 
 void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
@@ -66,20 +75,20 @@ void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   const float dt = static_cast<float>(ms) / 1000.0f;
   e.elapsed += dt;
   updateParticles(e, dt);
-  // A burst fires again as soon as its last particle has died, so the pane never stays empty.
-  if (e.config.burstCount > 0 && e.aliveCount == 0) spawnBurst(e);
+  if (e.config.burstCount > 0 && e.fadeOutMs > 0) fadeBurstBeforeRepeat(e);
+  // A burst fires again as soon as its last particle has died, so the pane never stays empty;
+  // the new one starts at full opacity.
+  if (e.config.burstCount > 0 && e.aliveCount == 0) {
+    e.fading = 0;
+    e.fadeAmount = 0;
+    spawnBurst(e);
+  }
   e.renderingEnabled = 1;
   if (!e.frameBitmap || !e.pixelBits) return;
   renderFrame(e);
+  // The pane paints itself from the frame bitmap (its WM_PAINT); painting now keeps every
+  // drawn frame on the screen even while the loop is busy.
   if (!pane) return;
-  HDC dc = GetDC(pane);
-  if (!dc) return;
-  HDC memory = CreateCompatibleDC(dc);
-  if (memory) {
-    HGDIOBJ old = SelectObject(memory, static_cast<HBITMAP>(e.frameBitmap));
-    BitBlt(dc, 0, 0, e.frameWidth, e.frameHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-  }
-  ReleaseDC(pane, dc);
+  InvalidateRect(pane, nullptr, FALSE);
+  UpdateWindow(pane);
 }

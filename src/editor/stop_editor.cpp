@@ -1,14 +1,13 @@
 // The Stop action's editor: the one rectangle whose effect is stopped, or none for every effect.
-// No preview. Owns the StopEditor record (the open dialog and the host's array while open).
+// No preview. Owns its EditorDialog record.
 #include <windows.h>
 
 #include <string>
 
 #include "common/text.h"
+#include "common/utf16_win32.h"
 #include "editor/dialog_win32.h"
 #include "editor/editors.h"
-#include "plugin/host_api.h"
-#include "plugin/host_text.h"
 
 static const ControlPlace StopLayout[] = {
     {NoControlId, CtlLabel, 10, 12, 90, 20, L"Rectangle:"},
@@ -19,48 +18,23 @@ static const ControlPlace StopLayout[] = {
     {EditorCancel, CtlButton, 280, 88, 85, 30, L"Cancel"},
 };
 
-struct StopEditor {
-  EditorDialog dialog;
-  char** params;  // the host's parameter array while the dialog is open
-  int open;       // 1 while the dialog runs (a second opening is refused)
-};
+static EditorDialog stop = {};
 
-static StopEditor stop = {};
+static void showStop(EditorDialog& d) { setControlText(d, StopRectangle, d.slots[0]); }
 
-static void onClose(int) { stop.dialog.done = 1; }
-
-static void onSelect(int) {
-  const std::wstring name = pickObject(controlText(stop.dialog, StopRectangle));
-  if (!name.empty()) setControlText(stop.dialog, StopRectangle, name);
-}
-
-static void onOk(int) {
-  const std::string name = trimSpaces(wideToUtf8(controlText(stop.dialog, StopRectangle)));
-  writeParam(stop.params, 0, utf8ToWide(name));
-  stop.dialog.result = 1;
-  stop.dialog.done = 1;
+static void acceptStop(EditorDialog& d) {
+  d.slots[0] = utf8ToWide(trimSpaces(wideToUtf8(controlText(d, StopRectangle))));
 }
 
 static const EditorHandler StopHandlers[] = {
-    {EventClose, onClose}, {StopSelect, onSelect}, {EditorOk, onOk}, {EditorCancel, onClose},
+    {EventClose, editorCancel}, {StopSelect, editorSelectRectangle}, {EditorOk, editorAccept},
+    {EditorCancel, editorCancel},
 };
 
-int32_t runStopEditor(char** params) {
-  if (stop.open) return 0;
-  const std::wstring rectangle = readParam(params, 0);
-  if (!openEditorWindow(stop.dialog, L"Lumivex - Stop", 380, 130, StopLayout,
-                        sizeof StopLayout / sizeof StopLayout[0],
-                        StopHandlers, sizeof StopHandlers / sizeof StopHandlers[0]))
-    return 0;
-  stop.open = 1;
-  stop.params = params;
-  stop.dialog.handling = 1;  // the opening text is not an event
-  setControlText(stop.dialog, StopRectangle, rectangle);
-  stop.dialog.handling = 0;
+static const EditorSpec StopEditor = {
+    L"Lumivex - Stop", 380, 130, StopLayout, sizeof StopLayout / sizeof StopLayout[0],
+    StopHandlers, sizeof StopHandlers / sizeof StopHandlers[0], StopRectangle,
+    showStop, acceptStop, 0, nullptr, nullptr,
+};
 
-  const int32_t result = runEditorLoop(stop.dialog, nullptr);
-  closeEditorWindow(stop.dialog);
-  stop.params = nullptr;
-  stop.open = 0;
-  return result;
-}
+int32_t runStopEditor(std::wstring slots[EditorSlotCount]) { return runEditor(stop, StopEditor, slots); }

@@ -12,6 +12,9 @@ void spawnParticle(Emitter& emitter);
 // Nothing when burstCount is 0 or less.
 void spawnBurst(Emitter& emitter);
 
+// Frees every slot of the pool: aliveCount 0, nothing else of the emitter changes.
+void clearParticles(Emitter& emitter);
+
 // Advances every live particle by dt seconds, then emits new ones for a continuous effect.
 // The caller adds dt to emitter.elapsed before calling.
 void updateParticles(Emitter& emitter, float dt);

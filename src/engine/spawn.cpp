@@ -1,6 +1,7 @@
-// spawnParticle: places one particle in the first free slot of an emitter's pool. The order of
-// the random draws is fixed (position, taper, direction, speed, life, sizes, palette, gravity,
-// phase, orientation, snow drift) so that a seeded run is repeatable.
+// spawnParticle: places one particle in the first free slot of an emitter's pool, and
+// clearParticles frees them all. The order of the random draws is fixed (position, taper,
+// direction, speed, life, sizes, palette, gravity, phase, orientation, snow drift) so that a
+// seeded run is repeatable.
 #include <cmath>
 
 #include "engine/engine.h"
@@ -12,6 +13,11 @@ static const int32_t kConfettiPalette[6][3] = {
 };
 
 static float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+
+void clearParticles(Emitter& emitter) {
+  for (Particle& p : emitter.particles) p.active = 0;
+  emitter.aliveCount = 0;
+}
 
 void spawnParticle(Emitter& emitter) {
   const float W = static_cast<float>(emitter.frameWidth);

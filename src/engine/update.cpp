@@ -131,7 +131,7 @@ void updateParticles(Emitter& emitter, float dt) {
   }
   emitter.aliveCount = alive;
 
-  if (c.burstCount == 0 && !emitter.emissionDone) {
+  if (c.burstCount == 0 && !emitter.emissionDone && !emitter.fading) {
     float acc = emitter.spawnAccumulator + c.spawnRate * dt;
     if (acc >= 1) {
       // One spawn per whole unit, subtracting the whole units at once: the same carry as

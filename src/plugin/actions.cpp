@@ -4,46 +4,22 @@
 #include "plugin/actions.h"
 
 #include "common/text.h"
-#include "config/emitter_config.h"
-#include "config/options.h"
 #include "plugin/host_text.h"
+#include "runtime/effect.h"
 #include "runtime/runtime_win32.h"
 
 volatile long playEnabled = 1;
 
-constexpr int32_t DefaultIntensity = 50;
-
-struct PlayParams {
-  std::wstring rect;       // as the host gave it
-  std::wstring preset;     // "Sparkle" when empty
-  int32_t intensity;       // 0..100
-  std::string fourth;      // colour (Play) or options text (PlayAdvanced), UTF-8
-};
-
-static PlayParams readPlayParams(char** params) {
-  PlayParams p;
-  p.rect = readParam(params, 0);
-  p.preset = readParam(params, 1);
-  if (p.preset.empty()) p.preset = L"Sparkle";
-  const std::wstring intensityText = readParam(params, 2);
-  p.intensity = DefaultIntensity;
-  if (!intensityText.empty()) p.intensity = clampInt(readLeadingInt(wideToUtf8(intensityText)), 0, 100);
-  p.fourth = wideToUtf8(readParam(params, 3));
-  return p;
-}
-
-static int32_t play(char** params, int advanced) {
+static int32_t play(char** params, EffectAction action) {
   if (!playEnabled) return 0;
-  const PlayParams p = readPlayParams(params);
+  const std::wstring rect = readParam(params, 0);
+  const std::string preset = wideToUtf8(readParam(params, 1));
+  const int32_t intensity = intensityFromText(wideToUtf8(readParam(params, 2)));
+  const std::string fourth = wideToUtf8(readParam(params, 3));  // colour or options text
   int32_t width = 0, height = 0;
-  Emitter* e = prepareEmitter(p.rect, p.preset, width, height);
+  Emitter* e = prepareEmitter(rect, width, height);
   if (!e) return 0;
-  if (advanced) {
-    ApplyIntensity(e->config, p.intensity);
-    ApplyOptions(*e, p.fourth);
-  } else {
-    ApplyPlaySettings(e->config, p.intensity, p.fourth);
-  }
+  buildEffect(*e, action, preset, intensity, fourth);
   return startEmitter(e, width, height);
 }
 
@@ -58,9 +34,9 @@ static int32_t stop(char** params) {
 
 int32_t runAction(int32_t action, char** params) {
   switch (action) {
-    case 1: return play(params, 0);
+    case 1: return play(params, EffectPlay);
     case 2: return stop(params);
-    case 3: return play(params, 1);
+    case 3: return play(params, EffectAdvanced);
     case 4: stopAllEmitters(); return 1;
     default: return 0;
   }

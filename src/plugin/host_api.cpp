@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "plugin/host_text.h"
+#include "runtime/host_link.h"
 
 HostApi hostApi = {};
 
@@ -49,4 +50,11 @@ void setLastError(const std::wstring& message) {
 
 void setLastErrorFromCore(const std::string& utf8Message) {
   setLastError(utf8ToWide(utf8Message));
+}
+
+static HWND storedHostWindow() { return hostApi.hostWindow; }
+
+void installHostLink() {
+  static const HostLink link = {setLastError, findObjectWindow, pickObject, storedHostWindow};
+  setHostLink(&link);
 }

@@ -40,5 +40,8 @@ HWND findObjectWindow(const std::wstring& objectName);
 std::wstring pickObject(const std::wstring& currentText);
 // Writes message into [Lumivex.LastError]; nothing when setVariable is not registered.
 void setLastError(const std::wstring& message);
-// The core's LastError sink (config/sprite.h): its UTF-8 text goes to setLastError.
+// The core's LastError sink (common/error_sink.h): its UTF-8 text goes to setLastError.
 void setLastErrorFromCore(const std::string& utf8Message);
+// Hands the layers below what they may ask of the host (runtime/host_link.h): these functions,
+// and the host window as the registration stored it. Called at load; tests call it too.
+void installHostLink();

@@ -31,26 +31,6 @@ std::string wideToAnsi(const std::wstring& text, int& ok) {
   return out;
 }
 
-std::wstring utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int len = static_cast<int>(text.size());
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), len, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), len, &out[0], n);
-  return out;
-}
-
-std::string wideToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int len = static_cast<int>(text.size());
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), len, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), len, &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 char* toHostText(const std::wstring& text) {
   int ok = 0;
   std::string bytes = wideToAnsi(text, ok);

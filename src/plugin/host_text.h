@@ -1,6 +1,6 @@
 // Text that crosses the boundary with the host: zero-terminated byte strings in the system ANSI
-// code page, handed over in GlobalAlloc blocks. Inside the plug-in text is UTF-16; the portable
-// core speaks UTF-8, so the conversions for both edges live here. Owns no state.
+// code page, handed over in GlobalAlloc blocks. Inside the plug-in text is UTF-16 (the core's
+// UTF-8 edge is common/utf16_win32.h). Owns no state.
 // Windows build only.
 #pragma once
 
@@ -9,14 +9,13 @@
 #include <cstdint>
 #include <string>
 
+#include "common/utf16_win32.h"  // the core's UTF-8 edge, used with host text throughout
+
 constexpr size_t MaxHostTextChars = 500;  // characters; longer host texts read as empty
 
 // ANSI <-> UTF-16 (code page 0). Empty on failure.
 std::wstring ansiToWide(const char* text, int bytes);
 std::string wideToAnsi(const std::wstring& text, int& ok);
-// UTF-8 <-> UTF-16 for the core's texts; invalid sequences become U+FFFD / '?'.
-std::wstring utf8ToWide(const std::string& text);
-std::string wideToUtf8(const std::wstring& text);
 
 // A new GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT) block holding text in the ANSI code page with its
 // terminating zero (length + 1 bytes), or null when the conversion or the allocation fails. Who

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
 #include "editor/editors.h"
+#include "editor/visual_style_win32.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
@@ -58,16 +60,25 @@ int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
 
 int32_t __stdcall nbExecAction(int32_t action, char** params) { return runAction(action, params); }
 
-// The editor of the action, run to its end on the host's thread; action 4 has no parameters
-// and no dialog. The shared timer is left alone: effects on the page keep playing meanwhile.
+// The editor of the action, run to its end on the host's thread, on the action's parameter
+// texts; on OK they go back into the host's array. Action 4 has no parameters and no dialog. The
+// shared timer is left alone: effects on the page keep playing meanwhile.
 int32_t __stdcall nbEditAction(int32_t action, char** params) {
+  int32_t (*run)(std::wstring*) = nullptr;
   switch (action) {
-    case 1: return runPlayEditor(params);
-    case 2: return runStopEditor(params);
-    case 3: return runAdvancedEditor(params);
+    case 1: run = runPlayEditor; break;
+    case 2: run = runStopEditor; break;
+    case 3: run = runAdvancedEditor; break;
     case 4: return 1;
     default: return 0;
   }
+  const int32_t count = ActionTable[action - 1].paramCount;
+  std::wstring slots[EditorSlotCount];
+  for (int32_t i = 0; i < count; ++i) slots[i] = readParam(params, i);
+  const int32_t result = run(slots);
+  if (result == 1)
+    for (int32_t i = 0; i < count; ++i) writeParam(params, i, slots[i]);
+  return result;
 }
 
 // Host notifications: play on/off, stop all, re-fit after a page resize, hide and show.
@@ -104,7 +115,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     playEnabled = 1;
     runtimeInit(instance);
-    // Both only store a pointer: safe under the loader lock. GDI+ itself starts lazily.
+    // These only store pointers: safe under the loader lock. GDI+ itself starts lazily.
+    installHostLink();
     setLastErrorSink(setLastErrorFromCore);
     setSpriteCodec(gdiplusSpriteCodec());
   } else if (reason == DLL_PROCESS_DETACH) {
@@ -113,6 +125,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     // ending (reserved non-null) the other threads are gone and nothing is waited for.
     runtimeShutdown(reserved != nullptr);
     forgetGdiplus();
+    releaseEditorStyle();
     setLastErrorSink(nullptr);
   }
   return TRUE;

@@ -7,7 +7,7 @@ const wchar_t* const PluginAuthor = L"Lumivex developers";
 const wchar_t* const PluginDescription =
     L"Real-time particle engine. 19 presets, full configuration, live preview.";
 
-const ActionInfo ActionTable[ActionCount] = {
+const ActionInfo ActionTable[] = {
     {1, L"Lumivex_Play",
      L"Play a particle effect on a Rectangle. Pick preset, intensity (0-100), and optional R,G,B "
      L"color.",
@@ -20,6 +20,7 @@ const ActionInfo ActionTable[ActionCount] = {
      L"message queue. Use in cleanup/exit handlers.",
      0},
 };
+static_assert(sizeof ActionTable / sizeof ActionTable[0] == ActionCount, "one row per action");
 
 std::wstring aboutText() {
   static const wchar_t* const lines[] = {

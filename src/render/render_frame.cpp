@@ -147,6 +147,14 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
 
 }  // namespace
 
+void attachFrameBuffer(Emitter& e, uint32_t* pixels, int32_t width, int32_t height) {
+  e.pixelBits = pixels;
+  e.frameBitmap = pixels;
+  e.frameWidth = width;
+  e.frameHeight = height;
+  e.drawnValid = 0;
+}
+
 void renderFrame(Emitter& e) {
   const int32_t W = e.frameWidth, H = e.frameHeight;
   if (!e.frameBitmap || !e.pixelBits || !e.renderingEnabled || W < 1 || H < 1) return;
@@ -177,6 +185,9 @@ void renderFrame(Emitter& e) {
     bandHi = Hf * std::min(1.0f, c.emitY + c.emitH / 2);
     if (bandHi - bandLo > 0) bandL = std::min(fy, 0.9f * (bandHi - bandLo));
   }
+  // A fading effect is drawn at what is left of its opacity.
+  const bool fade = e.fadeAmount > 0;
+  const float fadeLeft = fade ? 1 - std::min(e.fadeAmount, 1.0f) : 1;
   const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
   const float tick = twinkle ? static_cast<float>(currentTickMs() / 1000.0) : 0.0f;
 
@@ -230,6 +241,10 @@ void renderFrame(Emitter& e) {
     const int32_t R = clampInt(p.curR, 0, 255), G = clampInt(p.curG, 0, 255), B = clampInt(p.curB, 0, 255);
     if (twinkle) {
       A = rnd(A * (1 - c.twinkleAmount * 0.5f * (1 - std::sin(tick * c.twinkleSpeed * 6.283f + p.phase))));
+      if (A == 0) continue;
+    }
+    if (fade) {
+      A = rnd(A * fadeLeft);
       if (A == 0) continue;
     }
     if (sprite && !spriteUsable) continue;

@@ -9,6 +9,12 @@ struct Emitter;
 
 void renderFrame(Emitter& emitter);
 
+// Points the emitter's frame at a plain width x height buffer the caller owns (off-screen
+// drawing: tools, tests, benchmarks): pixelBits, frameBitmap (renderFrame only asks that there is
+// one), frameWidth and frameHeight, and the whole buffer counted as unknown so the next frame
+// clears all of it.
+void attachFrameBuffer(Emitter& emitter, uint32_t* pixels, int32_t width, int32_t height);
+
 // The wall clock that twinkle reads: milliseconds as a signed 32-bit tick count. By default
 // the system's tick count (GetTickCount on Windows, a monotonic clock elsewhere); tests and
 // tools install their own for repeatable frames. nullptr restores the default.

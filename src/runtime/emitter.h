@@ -35,10 +35,16 @@ struct Emitter {
   int32_t rectWidth;             // client width of the rectangle window last seen, pixels
   int32_t rectHeight;            // client height of the rectangle window last seen, pixels
   int32_t inFront;               // 1: overlay topmost; 0: at the bottom of the window order
+  float prewarmSeconds;          // seconds a continuous effect runs unseen before its first frame
+  int32_t fadeOutMs;             // milliseconds a Stop by name fades it over; 0: stops at once
+  int32_t fading;                // 1 from such a Stop until released: nothing more is emitted
+  uint32_t fadeStartMs;          // tick count (ms) when the fade began
+  float fadeAmount;              // 0-1, how far the fade has gone: drawn at (1 - it) opacity
   std::string spritePath;        // sprite path as given; empty when none
   SpriteImage* spriteImage;      // loaded sprite pixels, owned; null when none
   int32_t spriteWidth;           // pixels
   int32_t spriteHeight;          // pixels
+  int32_t spriteFailed;          // 1 when the last sprite load reported why it failed
   // The rectangle of pixels the last rendered frame may have drawn into, so that the next frame
   // clears only that (x1, y1 exclusive). drawnValid 0: unknown, clear the whole buffer. Whoever
   // writes the buffer other than renderFrame, or replaces it, sets drawnValid to 0.

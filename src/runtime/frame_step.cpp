@@ -1,6 +1,7 @@
 // One emitter's frame step on a millisecond clock. No state of its own.
 #include "runtime/frame_step.h"
 
+#include "common/text.h"
 #include "engine/engine.h"
 #include "render/render_frame.h"
 #include "runtime/emitter.h"
@@ -16,6 +17,11 @@ int advanceEmitter(Emitter& e, uint32_t nowMs) {
   if (!e.renderingEnabled) return 0;
   const float step = static_cast<float>(frameStepMs(nowMs, e.lastTickMs)) / 1000.0f;
   e.lastTickMs = nowMs;
+  return advanceEmitterBy(e, step);
+}
+
+int advanceEmitterBy(Emitter& e, float step) {
+  if (!e.renderingEnabled) return 0;
   e.elapsed += step;
   updateParticles(e, step);
   if (e.emissionDone == 1 && e.aliveCount == 0) {
@@ -25,4 +31,18 @@ int advanceEmitter(Emitter& e, uint32_t nowMs) {
   if (!e.frameBitmap || !e.pixelBits) return 0;
   renderFrame(e);
   return 1;
+}
+
+int32_t prewarmEmitter(Emitter& e) {
+  if (e.config.burstCount > 0 || !(e.prewarmSeconds > 0)) return 0;
+  const int32_t steps = roundHalfAway(static_cast<double>(e.prewarmSeconds) * PrewarmFps);
+  uint32_t tick = 0;
+  for (int32_t k = 0; k < steps; ++k) {
+    const uint32_t next = static_cast<uint32_t>((static_cast<int64_t>(k) + 1) * 1000 / PrewarmFps);
+    const float step = static_cast<float>(frameStepMs(next, tick)) / 1000.0f;
+    tick = next;
+    e.elapsed += step;
+    updateParticles(e, step);
+  }
+  return steps;
 }

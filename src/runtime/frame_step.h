@@ -14,7 +14,18 @@ constexpr int32_t FrameStepMaxMs = 100;     // and a longer one as at most this
 // count may wrap), stillMs (the timer's period) when it is 0 or less, at most 100.
 int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs, int32_t stillMs = FrameStepDefaultMs);
 
-// Advances a rendering emitter to nowMs: lastTickMs = nowMs, elapsed += step, updateParticles,
-// then either ends a finished burst (renderingEnabled = 0, nothing drawn) or draws the frame.
+// Advances a rendering emitter to nowMs: lastTickMs = nowMs, then advanceEmitterBy the step.
 // Returns 1 when a frame was drawn and is to be presented.
 int advanceEmitter(Emitter& emitter, uint32_t nowMs);
+// The step itself, for a clock of the caller's own: elapsed += stepSeconds, updateParticles, then
+// either ends a finished burst (renderingEnabled = 0, nothing drawn) or draws the frame. Returns 1
+// when a frame was drawn.
+int advanceEmitterBy(Emitter& emitter, float stepSeconds);
+
+constexpr int32_t PrewarmFps = 60;  // prewarming steps as the shared timer does at this rate
+
+// A continuous effect is advanced by its prewarmSeconds before it is first shown: updated, never
+// drawn, in the whole-millisecond steps a 60 fps tick clock gives (16, 17, 17, ...), so that its
+// first frame is the one it would have shown that much later. A burst (burstCount > 0) is left as
+// it is; so are lastTickMs and every handle. Returns the number of steps taken.
+int32_t prewarmEmitter(Emitter& emitter);

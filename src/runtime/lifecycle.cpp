@@ -1,37 +1,30 @@
 // The life cycle of the registry's emitters: preparing an entry for a rectangle (replacing a
 // running effect on the same key), starting it, stopping one and stopping all, and the host's
 // notifications that re-fit, hide and show every overlay. Owns no state beyond runtime_win32's.
-#include "common/text.h"
-#include "config/emitter_config.h"
+#include "common/utf16_win32.h"
 #include "config/sprite.h"
 #include "engine/engine.h"
-#include "plugin/host_api.h"
-#include "plugin/host_text.h"
+#include "render/overlay_win32.h"
+#include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
 
 constexpr int PumpAfterStop = 64;
 constexpr int PumpDuringStopAll = 128;
 
-static void freeParticles(Emitter& e) {
-  for (Particle& p : e.particles) p.active = 0;
-  e.aliveCount = 0;
-}
-
-Emitter* prepareEmitter(const std::wstring& rectName, const std::wstring& preset, int32_t& width,
-                        int32_t& height) {
+Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& height) {
   width = height = 0;
   const std::string name = wideToUtf8(rectName);
   const std::string key = rectKey(name);
   if (key.empty()) {
-    setLastError(L"Empty rectangle name.");
+    reportError(L"Empty rectangle name.");
     return nullptr;
   }
   lockEngine();
   if (registryFind(registry, key)) stopEmitter(key);  // a second Play replaces the first
-  HWND rect = findObjectWindow(rectName);
+  HWND rect = hostObjectWindow(rectName);
   if (!rect || !IsWindow(rect)) {
     unlockEngine();
-    setLastError(L"Rectangle '" + rectName + L"' not found.");
+    reportError(L"Rectangle '" + rectName + L"' not found.");
     return nullptr;
   }
   RECT r = {};
@@ -39,19 +32,16 @@ Emitter* prepareEmitter(const std::wstring& rectName, const std::wstring& preset
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) {
     unlockEngine();
-    setLastError(L"Rectangle has zero size.");
+    reportError(L"Rectangle has zero size.");
     return nullptr;
   }
   Emitter* e = registryInsert(registry, key);  // zero-filled: every count, handle and flag 0
-  freeParticles(*e);
+  clearParticles(*e);
   e->rectName = name;
   e->hostRectWindow = rect;
-  e->presetText = wideToUtf8(preset);
-  e->presetName = toLowerText(e->presetText);
   e->rectWidth = w;
   e->rectHeight = h;
   e->inFront = 1;
-  LoadPreset(e->presetText, e->config);
   unlockEngine();
   width = w;
   height = h;
@@ -68,12 +58,12 @@ static void removeEntry(Emitter* e) {
 
 int startEmitter(Emitter* e, int32_t width, int32_t height) {
   if (!ensureFrameBitmap(*e, width, height)) {
-    setLastError(L"Failed to create DIB for particles.");
+    reportError(L"Failed to create DIB for particles.");
     removeEntry(e);
     return 0;
   }
-  if (!createOverlay(*e)) {
-    setLastError(L"Failed to create overlay window.");
+  if (!createOverlay(*e, runtime.module)) {
+    reportError(L"Failed to create overlay window.");
     releaseFrameBitmap(*e);
     removeEntry(e);
     return 0;
@@ -85,7 +75,7 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
   const int started = timerStart();
   unlockEngine();
   if (!started) {
-    setLastError(L"Failed to start shared multimedia timer.");
+    reportError(L"Failed to start shared multimedia timer.");
     lockEngine();
     e->renderingEnabled = 0;
     unlockEngine();
@@ -96,7 +86,8 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     removeEntry(e);
     return 0;
   }
-  setLastError(L"");
+  // A sprite that could not be used leaves its message readable: the effect plays without it.
+  if (!e->spriteFailed) reportError(L"");
   return 1;
 }
 
@@ -128,7 +119,7 @@ static void teardown(Emitter& e) {
   e.elapsed = 0;
   e.emissionDone = 0;
   e.hostRectWindow = nullptr;
-  freeParticles(e);
+  clearParticles(e);
 }
 
 void stopEmitter(const std::string& key) {
@@ -136,7 +127,7 @@ void stopEmitter(const std::string& key) {
   Emitter* e = registryFind(registry, key);
   if (!e) {
     unlockEngine();
-    setLastError(L"Stop: no active emitter on rectangle '" + utf8ToWide(key) + L"'");
+    reportError(L"Stop: no active emitter on rectangle '" + utf8ToWide(key) + L"'");
     return;
   }
   e->renderingEnabled = 0;

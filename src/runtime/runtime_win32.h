@@ -1,7 +1,8 @@
 // The Windows side of the emitter runtime: the library-wide runtime state (the registry, the
-// engine lock, the shared multimedia timer and the hidden-overlay flags), the overlay window and
-// frame bitmap of each emitter, and the emitter life cycle. Windows build only; the portable
-// record and registry are runtime/emitter.h, the engine's frame step runtime/frame_step.h.
+// engine lock, the shared multimedia timer and the hidden-overlay flags), the shared timer with
+// its frame step, and the emitter life cycle. Windows build only; the portable record and
+// registry are runtime/emitter.h, the engine's frame step runtime/frame_step.h, the overlay
+// window and frame bitmap render/overlay_win32.h, what is asked of the host runtime/host_link.h.
 #pragma once
 
 #include <windows.h>
@@ -27,32 +28,29 @@ struct RuntimeState {
 extern RuntimeState runtime;
 extern EmitterRegistry registry;  // every running effect, guarded by the engine lock
 
-// --- timer.cpp: lock, waiting, pumping, the shared timer and the frame step -------------------
+// --- runtime_state.cpp: the state, the engine lock, waiting and pumping ------------------------
 // At process attach: state cleared, engine lock initialised (once; never deleted).
 void runtimeInit(HMODULE module);
+void lockEngine();    // polls, serving sent messages, so the host stays responsive
+void unlockEngine();
+int tryLockEngine();  // one attempt, for the timer's tick; 1 when taken
+void leaveEngineLock();  // releases what tryLockEngine took
+void waitForCallbacks();
+void pumpMessages(int maxCount);
+
+// --- timer.cpp: the shared timer, the frame step and the end at unload -----------------------
 // At process detach: kills the timer, lets a running callback leave (not when the process is
 // ending: its threads are already gone), clears the registry.
 void runtimeShutdown(int processEnding);
-void lockEngine();
-void unlockEngine();
-void waitForCallbacks();
-void pumpMessages(int maxCount);
 int timerStart();     // 1 when the timer runs afterwards
 void timerStopRule(); // stops the timer when the registry is empty
 void timerKill();     // stops the timer whatever the registry holds
 void frameStep();     // one tick's work; the caller holds the engine lock
 
-// --- overlay.cpp: the frame bitmap and the overlay window ------------------------------------
-int ensureFrameBitmap(Emitter& emitter, int32_t width, int32_t height);
-void releaseFrameBitmap(Emitter& emitter);
-HWND createOverlay(Emitter& emitter);
-void placeOverlay(Emitter& emitter);
-void presentFrame(Emitter& emitter);
-
 // --- lifecycle.cpp: preparing, starting and stopping emitters, host notifications ------------
-// The entry for rectName with its config loaded from preset, or null (message already set).
-Emitter* prepareEmitter(const std::wstring& rectName, const std::wstring& preset,
-                        int32_t& width, int32_t& height);
+// A fresh entry for rectName over its rectangle (replacing any effect on the same key), whose
+// effect the caller then builds (runtime/effect.h); or null with the message already reported.
+Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& height);
 int startEmitter(Emitter* emitter, int32_t width, int32_t height);
 void stopEmitter(const std::string& key);  // key already normalised by rectKey
 void stopAllEmitters();

@@ -1,84 +1,26 @@
-// The engine lock, waiting for timer callbacks, bounded message pumping, the shared 16 ms
-// multimedia timer and the frame step it drives (caption rule, host hiding, size following,
-// the engine's advanceEmitter, presentation). Owns the runtime state and the registry.
+// The shared 16 ms multimedia timer and the frame step it drives (caption rule, host hiding,
+// size following, the engine's advanceEmitter, presentation), and the runtime's end at unload.
+// Owns no state of its own: the timer's fields are in RuntimeState (runtime/runtime_state.cpp).
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "plugin/host_api.h"
+#include "render/overlay_win32.h"
+#include "runtime/host_link.h"
 #include "runtime/frame_step.h"
 #include "runtime/runtime_win32.h"
-
-RuntimeState runtime = {};
-EmitterRegistry registry;
-
-static CRITICAL_SECTION engineLock;
 
 constexpr UINT TimerPeriodMs = 16;
 constexpr UINT TimerResolutionMs = 1;
 constexpr int32_t CaptionMargin = 16;     // pixels the caption box widens by while hidden
-constexpr int WaitRounds = 50;            // waitForCallbacks gives up after about 0.5 s
 constexpr DWORD DetachWaitMs = 2000;      // how long unloading lets a running callback finish
-
-void runtimeInit(HMODULE module) {
-  runtime = RuntimeState{};
-  runtime.module = module;
-  registryClear(registry);
-  InitializeCriticalSection(&engineLock);
-}
-
-void lockEngine() {
-  if (runtime.shuttingDown) return;
-  if (TryEnterCriticalSection(&engineLock)) return;
-  // A frame step slower than the timer period would otherwise hold the lock almost all the
-  // time and starve this thread; ticks skip while someone waits here.
-  InterlockedIncrement(&runtime.lockWaiters);
-  for (;;) {
-    if (TryEnterCriticalSection(&engineLock)) {
-      InterlockedDecrement(&runtime.lockWaiters);
-      return;
-    }
-    // Serves messages sent by the timer thread (SetWindowPos, ShowWindow on our overlays),
-    // which may be what the lock holder is waiting for.
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    Sleep(1);
-  }
-}
-
-void unlockEngine() {
-  if (runtime.shuttingDown) return;
-  LeaveCriticalSection(&engineLock);
-}
-
-void waitForCallbacks() {
-  if (runtime.shuttingDown) return;
-  for (int i = 0; i < WaitRounds && runtime.callbacksRunning > 0; ++i) {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    Sleep(10);
-  }
-}
-
-void pumpMessages(int maxCount) {
-  if (runtime.shuttingDown) return;
-  MSG msg;
-  for (int n = 0; n < maxCount && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
   // Counted from the first instruction, so that unloading can wait for a callback that has not
   // reached the lock yet and none runs into the library after detach returns.
   InterlockedIncrement(&runtime.callbacksRunning);
-  if (!runtime.shuttingDown && runtime.lockWaiters == 0 && TryEnterCriticalSection(&engineLock)) {
+  if (!runtime.shuttingDown && runtime.lockWaiters == 0 && tryLockEngine()) {
     if (!runtime.shuttingDown) frameStep();
-    LeaveCriticalSection(&engineLock);
+    leaveEngineLock();
     InterlockedIncrement(&runtime.ticksStepped);
   } else {
     InterlockedIncrement(&runtime.ticksSkipped);
@@ -138,8 +80,9 @@ void runtimeShutdown(int processEnding) {
 // Whether the cursor is over the host's caption strip (widened while already hidden). Returns
 // -1 when the whole tick is to be skipped (minimised while hidden), else 0 or 1.
 static int captionRuleHides() {
-  HWND root = GetAncestor(hostApi.hostWindow, GA_ROOT);
-  if (!root) root = hostApi.hostWindow;
+  HWND host = hostMainWindow();
+  HWND root = GetAncestor(host, GA_ROOT);
+  if (!root) root = host;
   if (!root || !IsWindow(root)) return 0;
   if (IsIconic(root)) return runtime.overlaysHidden ? -1 : 0;
   POINT cursor = {};

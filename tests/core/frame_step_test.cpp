@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "engine/engine.h"
+#include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 #include "runtime/frame_step.h"
 
@@ -23,10 +26,7 @@ TEST(FrameStep, AdvancesDrawsAndEndsBursts) {
   seedRandom(4);
   std::unique_ptr<Emitter> e(new Emitter());
   std::vector<uint32_t> pixels(80 * 60, 0);
-  e->frameWidth = 80;
-  e->frameHeight = 60;
-  e->pixelBits = pixels.data();
-  e->frameBitmap = pixels.data();
+  attachFrameBuffer(*e, pixels.data(), 80, 60);
   e->presetName = "pulsewave";
   LoadPreset("PulseWave", e->config);  // one particle living one second
   spawnParticle(*e);
@@ -58,4 +58,69 @@ TEST(FrameStep, AdvancesDrawsAndEndsBursts) {
   EXPECT_EQ(pixels[0], 0xABABABABu);
   EXPECT_LT(now, 9000u);
   EXPECT_EQ(advanceEmitter(*e, now + 16), 0);  // ended: stays still
+}
+
+namespace {
+
+// An effect started as the plug-in starts one, over its own 120 x 90 frame, rendering.
+std::unique_ptr<Emitter> started(const char* preset, const std::string& options, std::vector<uint32_t>& pixels) {
+  std::unique_ptr<Emitter> e(new Emitter());
+  pixels.assign(120 * 90, 0);
+  attachFrameBuffer(*e, pixels.data(), 120, 90);
+  buildEffect(*e, EffectAdvanced, preset, 50, options);
+  spawnBurst(*e);
+  e->renderingEnabled = 1;
+  return e;
+}
+
+int samePool(const Emitter& a, const Emitter& b) {
+  return a.aliveCount == b.aliveCount && std::memcmp(a.particles, b.particles, sizeof a.particles) == 0;
+}
+
+}  // namespace
+
+// A prewarmed effect's first frame is the frame it would have shown that much later, particle for
+// particle and pixel for pixel, when both run on the same seed and the 60 fps tick clock. (The
+// random source is one per thread: each run finishes before the other is seeded.)
+TEST(FrameStep, PrewarmGivesTheLaterFrame) {
+  for (const char* preset : {"Snow", "Fire", "Rain", "Bubbles"}) {
+    SCOPED_TRACE(preset);
+    std::vector<uint32_t> warmPixels, plainPixels;
+    seedRandom(7);
+    std::unique_ptr<Emitter> warm = started(preset, "prewarm=1.5", warmPixels);
+    EXPECT_EQ(prewarmEmitter(*warm), 90);
+    EXPECT_EQ(warm->lastTickMs, 0u);  // the tick clock is the frame step's alone
+    ASSERT_GT(warm->aliveCount, 0);
+    const std::unique_ptr<Emitter> warmed(new Emitter(*warm));
+    EXPECT_EQ(advanceEmitter(*warm, 16), 1);  // its first frame
+
+    seedRandom(7);
+    std::unique_ptr<Emitter> plain = started(preset, "", plainPixels);
+    for (int f = 0; f < 90; ++f) advanceEmitter(*plain, static_cast<uint32_t>((f + 1) * 1000 / 60));
+    EXPECT_TRUE(samePool(*warmed, *plain));
+    EXPECT_FLOAT_EQ(warmed->elapsed, plain->elapsed);
+    EXPECT_EQ(advanceEmitter(*plain, 91 * 1000 / 60), 1);  // its 91st
+    EXPECT_TRUE(samePool(*warm, *plain));
+    EXPECT_EQ(warmPixels, plainPixels);
+  }
+}
+
+TEST(FrameStep, PrewarmLeavesBurstsAndZeroAlone) {
+  struct Case { const char* preset; const char* options; };
+  const Case cases[] = {
+      {"Explosion", "prewarm=3"},          // a burst preset
+      {"Snow", "mode=burst:50;prewarm=3"},  // a continuous preset made a burst
+      {"Snow", "prewarm=0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    std::vector<uint32_t> a, b;
+    seedRandom(3);
+    std::unique_ptr<Emitter> e = started(c.preset, c.options, a);
+    seedRandom(3);
+    std::unique_ptr<Emitter> untouched = started(c.preset, c.options, b);
+    EXPECT_EQ(prewarmEmitter(*e), 0);
+    EXPECT_TRUE(samePool(*e, *untouched));
+    EXPECT_EQ(e->elapsed, 0);
+  }
 }

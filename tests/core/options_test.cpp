@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "config/option_keys.h"
 #include "config/options.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 namespace {
@@ -17,12 +18,7 @@ namespace {
 // An emitter prepared as PlayAdvanced prepares one: preset, intensity, then the options.
 std::unique_ptr<Emitter> advanced(const char* preset, int intensity, const std::string& options) {
   std::unique_ptr<Emitter> e(new Emitter());
-  e->presetText = preset;
-  e->presetName = toLowerText(preset);
-  e->inFront = 1;
-  LoadPreset(preset, e->config);
-  ApplyIntensity(e->config, intensity);
-  ApplyOptions(*e, options);
+  buildEffect(*e, EffectAdvanced, preset, intensity, options);
   return e;
 }
 
@@ -192,46 +188,41 @@ TEST(Options, AppendOption) {
 }
 
 TEST(Options, ShapeNames) {
-  struct Case { const char* name; int id; int position; };
+  struct Case { const char* name; int id; };
   const Case cases[] = {
-      {"circle", 0, 1}, {"RAY", 1, 5}, {"beam", 2, 6}, {"glow", 3, 4}, {"star", 4, 3},
-      {"LightBurst", 5, 8}, {"laser", 6, 7}, {"rectangle", 7, 2}, {" rect ", 7, 2},
-      {"sprite", 8, 9}, {"ring", 9, 10}, {"hexagon", -1, 0}, {"", -1, 0}, {"circles", -1, 0},
+      {"circle", 0}, {"RAY", 1}, {"beam", 2}, {"glow", 3}, {"star", 4},
+      {"LightBurst", 5}, {"laser", 6}, {"rectangle", 7}, {" rect ", 7},
+      {"sprite", 8}, {"ring", 9}, {"hexagon", -1}, {"", -1}, {"circles", -1},
   };
-  for (const Case& k : cases) {
-    EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
-    EXPECT_EQ(ShapeChoiceFromName(k.name), k.position) << k.name;
-  }
-  const char* names[] = {"", "Circle", "Rectangle", "Star", "Glow", "Ray", "Beam", "Laser",
-                         "LightBurst", "Sprite", "Ring"};
-  for (int p = 0; p <= 10; ++p) EXPECT_EQ(ShapeChoiceName(p), names[p]);
-  EXPECT_EQ(ShapeChoiceName(11), "");
-  EXPECT_EQ(ShapeChoiceName(-1), "");
+  for (const Case& k : cases) EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;
 }
 
-TEST(Options, EditorChoices) {
-  EXPECT_EQ(AreaChoiceText(0), "");
-  EXPECT_EQ(AreaChoiceText(1), "0.5,0.5,1.0,1.0");
-  EXPECT_EQ(AreaChoiceText(7), "0.0,0.5,0.05,1.0");
-  EXPECT_EQ(AreaChoiceText(10), "0.75,0.5,0.5,1.0");
-  EXPECT_EQ(AreaChoiceText(11), "");
-  for (int i = 1; i <= 10; ++i) EXPECT_EQ(AreaChoiceFromText(AreaChoiceText(i)), i);
-  EXPECT_EQ(AreaChoiceFromText("0.5,0.5,1,1"), AreaChoiceCustom);
-  EXPECT_EQ(AreaChoiceFromText(" 0.5,0.5,1.0,1.0"), AreaChoiceCustom);
-  EXPECT_EQ(AreaChoiceFromText("   "), 0);
-
-  EXPECT_EQ(ModeChoiceText(0), "");
-  EXPECT_EQ(ModeChoiceText(1), "Continuous");
-  EXPECT_EQ(ModeChoiceText(6), "Burst:1000");
-  EXPECT_EQ(ModeChoiceText(7), "");
-  EXPECT_EQ(ModeChoiceFromText("burst:200"), 4);
-  EXPECT_EQ(ModeChoiceFromText(" CONTINUOUS "), 1);
-  EXPECT_EQ(ModeChoiceFromText("burst : 200"), ModeChoiceCustom);
-  EXPECT_EQ(ModeChoiceFromText(""), 0);
-
-  const float angles[] = {0, 270, 90, 180, 0, 225, 315, 135, 45, 0, 0};
-  for (int i = 0; i <= 10; ++i) EXPECT_EQ(DirectionChoiceAngle(i), angles[i]) << i;
-  EXPECT_EQ(DirectionChoiceAngle(-1), 0);
+// The keys of the effect's start and stop: read, clamped, first occurrence counts, and nothing of
+// the configuration changes with them.
+TEST(Options, PrewarmAndFadeOut) {
+  struct Case { const char* options; float prewarm; int32_t fadeOut; };
+  const Case cases[] = {
+      {"", 0, 0},
+      {"prewarm=1.5;fadeOut=800", 1.5f, 800},
+      {" PREWARM = 3 ; fadeout = 250 ", 3, 250},
+      {"prewarm=30;fadeOut=9000", 10, 5000},         // clamped to 10 s and 5 s
+      {"prewarm=-2;fadeOut=-1", 0, 0},
+      {"prewarm=abc;fadeOut=1e3", 0, 1},              // fadeOut is an integer: "1e3" reads 1
+      {"prewarm=2;prewarm=4;fadeOut=100;fadeOut=300", 2, 100},
+      {"fadeOut=$100", 0, 256},
+  };
+  const std::unique_ptr<Emitter> plain = advanced("Snow", 50, "");
+  for (const Case& c : cases) {
+    const std::unique_ptr<Emitter> e = advanced("Snow", 50, c.options);
+    EXPECT_FLOAT_EQ(e->prewarmSeconds, c.prewarm) << c.options;
+    EXPECT_EQ(e->fadeOutMs, c.fadeOut) << c.options;
+    EXPECT_EQ(std::memcmp(&e->config, &plain->config, sizeof(EmitterConfig)), 0) << c.options;
+  }
+  // Play has no options: a later build without them leaves neither behind.
+  std::unique_ptr<Emitter> e = advanced("Snow", 50, "prewarm=2;fadeOut=100");
+  buildEffect(*e, EffectPlay, "Snow", 50, "");
+  EXPECT_EQ(e->prewarmSeconds, 0);
+  EXPECT_EQ(e->fadeOutMs, 0);
 }
 
 // The table of keys that the author's guide prints (config/option_keys.h), held to ApplyOptions:
@@ -239,7 +230,7 @@ TEST(Options, EditorChoices) {
 // and keys that set the same thing stand in the order they are applied.
 TEST(OptionKeys, EveryRowIsAKeyTheOptionsTextReads) {
   setSpriteLoader(recordingLoader);
-  ASSERT_GE(OptionKeyCount, 19);
+  ASSERT_GE(OptionKeyCount, 21);
   for (int k = 0; k < OptionKeyCount; ++k) {
     const OptionKeyInfo& row = OptionKeys[k];
     EXPECT_EQ(optionKeyIndex(row.key), k) << row.key << " is in the table twice";
@@ -249,7 +240,8 @@ TEST(OptionKeys, EveryRowIsAKeyTheOptionsTextReads) {
       std::unique_ptr<Emitter> keyed =
           advanced(PresetDisplayName(id), 50, std::string(row.key) + "=" + row.example);
       changed = std::memcmp(&plain->config, &keyed->config, sizeof(EmitterConfig)) != 0 ||
-                plain->inFront != keyed->inFront || plain->spritePath != keyed->spritePath;
+                plain->inFront != keyed->inFront || plain->spritePath != keyed->spritePath ||
+                plain->prewarmSeconds != keyed->prewarmSeconds || plain->fadeOutMs != keyed->fadeOutMs;
     }
     EXPECT_TRUE(changed) << row.key << "=" << row.example << " changes no preset";
   }

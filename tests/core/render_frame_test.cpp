@@ -28,12 +28,8 @@ struct RenderFixture : ::testing::Test {
   // A W x H frame and a plain configuration: solid circles, no modulation, no brightening.
   void frame(int w, int h) {
     buf.assign(static_cast<size_t>(w) * h, 0);
-    e->frameWidth = w;
-    e->frameHeight = h;
-    e->pixelBits = buf.data();
-    e->frameBitmap = buf.data();
+    attachFrameBuffer(*e, buf.data(), w, h);
     e->renderingEnabled = 1;
-    e->drawnValid = 0;
     LoadPreset("Sparkle", e->config);
     e->config.additiveBlend = 0;
     e->config.glowSoftness = 0;

@@ -197,8 +197,11 @@ TEST(Sprite, LoadSpriteOutcomes) {
     gFake.reduceOk = c.fault != ReduceFails;
     gFake.finishOk = c.fault != NoPixelMemory;
     if (c.fault == NoCodec) setSpriteCodec(nullptr);
+    e->spriteFailed = 1;  // left over from an earlier load: every call decides afresh
 
     EXPECT_EQ(LoadSprite(*e, c.path), c.result);
+    // Set exactly when a failure was reported: the start that follows keeps that text.
+    EXPECT_EQ(e->spriteFailed, c.result == 0 && c.message ? 1 : 0);
     EXPECT_EQ(e->spriteWidth, c.w);
     EXPECT_EQ(e->spriteHeight, c.h);
     EXPECT_EQ(e->spritePath, c.heldPath);

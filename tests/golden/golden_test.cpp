@@ -12,14 +12,14 @@
 #include <vector>
 
 #define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
 
-#include "common/text.h"
 #include "engine/engine.h"
+#include "image_io.h"
 #include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
+#include "runtime/frame_step.h"
 
 namespace {
 
@@ -29,41 +29,25 @@ constexpr int kTolerance = 3;  // per channel, for rounding differences between 
 int32_t gTick = 0;
 int32_t goldenTick() { return gTick; }
 
-// Runs a preset as the frame step does, drawing every frame, and returns the last frame as
-// straight RGBA bytes.
+// Runs a preset as Play starts it and the frame step advances it, in steps of 1/60 s, and
+// returns the last frame as straight RGBA bytes.
 std::vector<unsigned char> renderPreset(int id) {
   seedRandom(1000 + id);
   gTick = 0;
   setTickSource(goldenTick);
   std::unique_ptr<Emitter> e(new Emitter());
   std::vector<uint32_t> pixels(kWidth * kHeight);
-  e->frameWidth = kWidth;
-  e->frameHeight = kHeight;
-  e->pixelBits = pixels.data();
-  e->frameBitmap = pixels.data();
-  e->renderingEnabled = 1;
-  e->presetText = PresetDisplayName(id);
-  e->presetName = toLowerText(e->presetText);
-  LoadPreset(e->presetText, e->config);
+  attachFrameBuffer(*e, pixels.data(), kWidth, kHeight);
+  buildEffect(*e, EffectPlay, PresetDisplayName(id), DefaultIntensity, "");
   spawnBurst(*e);
-  const float dt = 1 / 60.0f;
+  e->renderingEnabled = 1;
   for (int f = 0; f < kFrames; ++f) {
     gTick = f * 1000 / 60;
-    e->elapsed += dt;
-    updateParticles(*e, dt);
-    renderFrame(*e);
+    advanceEmitterBy(*e, 1 / 60.0f);
   }
   setTickSource(nullptr);
   std::vector<unsigned char> rgba(kWidth * kHeight * 4);
-  for (int i = 0; i < kWidth * kHeight; ++i) {
-    const uint32_t v = pixels[i], a = v >> 24;
-    unsigned char* o = &rgba[i * 4];
-    o[3] = static_cast<unsigned char>(a);
-    for (int k = 0; k < 3; ++k) {
-      const uint32_t c = (v >> (16 - 8 * k)) & 255;
-      o[k] = static_cast<unsigned char>(a ? std::min(255u, (c * 255 + a / 2) / a) : 0);
-    }
-  }
+  unpremultiplyToRgba(pixels.data(), kWidth * kHeight, rgba.data());
   return rgba;
 }
 
@@ -78,7 +62,8 @@ TEST_P(GoldenTest, MatchesCommittedImage) {
   const std::vector<unsigned char> actual = renderPreset(id);
   const std::string path = goldenPath(id);
   if (std::getenv("LUMIVEX_UPDATE_GOLDEN")) {
-    ASSERT_TRUE(stbi_write_png(path.c_str(), kWidth, kHeight, 4, actual.data(), kWidth * 4)) << path;
+    std::string error;
+    ASSERT_TRUE(writePng(path, kWidth, kHeight, 4, actual.data(), error)) << error;
     GTEST_SKIP() << "golden written: " << path;
   }
   int w = 0, h = 0, n = 0;
@@ -105,8 +90,9 @@ TEST_P(GoldenTest, MatchesCommittedImage) {
     mkdir(LUMIVEX_OUT_DIR, 0755);
     mkdir(out.c_str(), 0755);
     const std::string name = out + "/" + PresetDisplayName(id);
-    stbi_write_png((name + "_actual.png").c_str(), kWidth, kHeight, 4, actual.data(), kWidth * 4);
-    stbi_write_png((name + "_diff.png").c_str(), kWidth, kHeight, 4, diff.data(), kWidth * 4);
+    std::string error;
+    writePng(name + "_actual.png", kWidth, kHeight, 4, actual.data(), error);
+    writePng(name + "_diff.png", kWidth, kHeight, 4, diff.data(), error);
     ADD_FAILURE() << PresetDisplayName(id) << ": " << differing << " pixels differ by more than " << kTolerance
                   << " (worst " << worst << "); see " << name << "_actual.png and _diff.png. If the change "
                   << "is intended: LUMIVEX_UPDATE_GOLDEN=1 build/native/bin/golden_tests, then commit "

@@ -15,35 +15,15 @@
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
 #include "runtime/emitter.h"
+#include "shared/sprite_cases.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace {
 
-enum Format { Png, Bmp, Gif, Jpeg, Text, Missing };
+// Indexed by SpriteFormat, up to the last picture format.
 const WCHAR* const kMimeTypes[] = {L"image/png", L"image/bmp", L"image/gif", L"image/jpeg"};
-
-enum Pattern {
-  Quarters,  // left: half-transparent 0x80204060; right: opaque green; bottom half: clear
-  Halves,    // left half opaque blue, right half opaque yellow
-  RedBlue,   // left half opaque red, right half opaque blue
-  Veil,      // half-transparent orange 0x80FF8040 throughout
-  Grey,      // opaque 0xFF808080 throughout
-};
-
-uint32_t patternPixel(Pattern p, int32_t x, int32_t y, int32_t w, int32_t h) {
-  switch (p) {
-    case Quarters:
-      if (y >= h / 2) return 0x00000000u;
-      return x < w / 2 ? 0x80204060u : 0xFF00FF00u;
-    case Halves: return x < w / 2 ? 0xFF0000FFu : 0xFFFFFF00u;
-    case RedBlue: return x < w / 2 ? 0xFFFF0000u : 0xFF0000FFu;
-    case Veil: return 0x80FF8040u;
-    case Grey: return 0xFF808080u;
-  }
-  return 0;
-}
 
 // The class id of GDI+'s encoder for a MIME type; 0 when there is none.
 int encoderFor(const WCHAR* mime, CLSID& clsid) {
@@ -63,9 +43,9 @@ int encoderFor(const WCHAR* mime, CLSID& clsid) {
 // Writes a picture (or text, or nothing) at path; 1 on success, otherwise 0 (text), -1 (no
 // encoder), -2 (no bitmap), -3 (too many colours for a GIF) or -100 - the status of the save, so
 // that a failure says which.
-int writeFile(const std::wstring& path, Format format, Pattern pattern, int32_t w, int32_t h) {
-  if (format == Missing) return 1;
-  if (format == Text) {
+int writeFile(const std::wstring& path, SpriteFormat format, SpritePattern pattern, int32_t w, int32_t h) {
+  if (format == SpriteMissing) return 1;
+  if (format == SpriteText) {
     FILE* f = _wfopen(path.c_str(), L"wb");
     if (!f) return 0;
     std::fputs("sprite=clouds.png\r\nnot a picture\r\n", f);
@@ -75,7 +55,7 @@ int writeFile(const std::wstring& path, Format format, Pattern pattern, int32_t 
   if (!encoderFor(kMimeTypes[format], clsid)) return -1;
   std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
   for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * w + x] = patternPixel(pattern, x, y, w, h);
+    for (int32_t x = 0; x < w; ++x) pixels[static_cast<size_t>(y) * w + x] = spritePatternPixel(pattern, x, y, w, h);
   GpBitmap* bitmap = nullptr;
   // GIF goes through a palette bitmap of the pattern's own colours: GDI+ would otherwise choose
   // a palette itself (and Wine's GIF encoder writes no pixels from a 32-bit bitmap).
@@ -84,7 +64,7 @@ int writeFile(const std::wstring& path, Format format, Pattern pattern, int32_t 
     UINT Flags, Count;
     ARGB Entries[256];
   } palette = {0, 0, {}};
-  if (format == Gif) {
+  if (format == SpriteGif) {
     indices.resize(pixels.size());
     for (size_t i = 0; i < pixels.size(); ++i) {
       UINT k = 0;
@@ -149,14 +129,15 @@ std::wstring scratchDir() {
 std::vector<std::string> gMessages;
 void recordMessage(const std::string& message) { gMessages.push_back(message); }
 
-std::string withPath(const char* pattern, const std::string& path) {
-  std::string s = pattern;
-  const size_t at = s.find("{}");
-  if (at != std::string::npos) s.replace(at, 2, path);
-  return s;
-}
+std::string withPath(const char* pattern, const std::string& path) { return spriteTextWithPath(pattern, path); }
+int channelOf(uint32_t c, int shift) { return spriteChannel(c, shift); }
 
-int channelOf(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 255); }
+std::wstring wide(const std::string& utf8Text) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8Text.c_str(), static_cast<int>(utf8Text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8Text.c_str(), static_cast<int>(utf8Text.size()), &out[0], n);
+  return out;
+}
 
 class GdiplusSprite : public ::testing::Test {
  protected:
@@ -177,43 +158,9 @@ class GdiplusSprite : public ::testing::Test {
 }  // namespace
 
 TEST_F(GdiplusSprite, LoadsFiles) {
-  struct PixelCheck {
-    int32_t x, y;   // in the loaded sprite
-    uint32_t argb;  // expected, straight
-  };
-  struct Case {
-    const wchar_t* name;  // file name in the scratch directory
-    Format format;
-    Pattern pattern;
-    int32_t w, h;         // written size
-    int result;
-    int32_t sw, sh;       // sprite size afterwards (0 x 0 when none)
-    const char* message;  // "{}" stands for the path
-    int tolerance;        // per channel: lossy formats and filtered reductions
-    std::vector<PixelCheck> pixels;
-  };
-  const std::vector<Case> cases = {
-      {L"sun.png", Png, Quarters, 512, 300, 1, 512, 300, "Loaded sprite: {} (512x300)", 0,
-       {{0, 0, 0x80204060u}, {255, 149, 0x80204060u}, {256, 0, 0xFF00FF00u}, {511, 299, 0x00000000u}}},
-      {L"square.bmp", Bmp, Halves, 513, 512, 1, 512, 511,
-       "Loaded sprite: {} (resized 513x512 -> 512x511 for performance)", 1,
-       {{100, 100, 0xFF0000FFu}, {200, 300, 0xFF0000FFu}, {300, 300, 0xFFFFFF00u}, {400, 400, 0xFFFFFF00u}}},
-      {L"strip.gif", Gif, RedBlue, 4096, 10, 1, 512, 1,
-       "Loaded sprite: {} (resized 4096x10 -> 512x1 for performance)", 1,
-       {{100, 0, 0xFFFF0000u}, {200, 0, 0xFFFF0000u}, {300, 0, 0xFF0000FFu}, {400, 0, 0xFF0000FFu}}},
-      // Reduced through a premultiplied bitmap and read back straight.
-      {L"veil.png", Png, Veil, 1024, 20, 1, 512, 10,
-       "Loaded sprite: {} (resized 1024x20 -> 512x10 for performance)", 2,
-       {{100, 5, 0x80FF8040u}, {256, 4, 0x80FF8040u}, {400, 5, 0x80FF8040u}}},
-      {L"wolke-\u00fc\u263c.jpg", Jpeg, Grey, 64, 48, 1, 64, 48, "Loaded sprite: {} (64x48)", 3,
-       {{0, 0, 0xFF808080u}, {63, 47, 0xFF808080u}}},
-      {L"wide.png", Png, Grey, 4097, 100, 0, 0, 0,
-       "Sprite too large (4097x100). Maximum 4096x4096; please resize: '{}'", 0, {}},
-      {L"notes.txt", Text, Grey, 0, 0, 0, 0, 0, "Failed to load sprite: '{}'", 0, {}},
-      {L"missing.png", Missing, Grey, 0, 0, 0, 0, 0, "Failed to load sprite: '{}'", 0, {}},
-  };
-  for (const Case& c : cases) {
-    const std::wstring wide = scratchDir() + c.name;
+  for (const SpriteFileCase& c : spriteFileCases()) {
+    if (!(c.codecs & CodecGdiplus)) continue;
+    const std::wstring wide = scratchDir() + ::wide(c.name);
     const std::string path = utf8(wide);
     SCOPED_TRACE(path);
     ASSERT_EQ(writeFile(wide, c.format, c.pattern, c.w, c.h), 1);
@@ -228,10 +175,10 @@ TEST_F(GdiplusSprite, LoadsFiles) {
       ASSERT_NE(e->spriteImage, nullptr);
       ASSERT_EQ(e->spriteImage->width, c.sw);
       ASSERT_EQ(e->spriteImage->height, c.sh);
-      for (const PixelCheck& p : c.pixels) {
+      for (const SpritePixelCheck& p : c.pixels) {
         const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
         for (int shift = 0; shift < 32; shift += 8)
-          EXPECT_NEAR(channelOf(got, shift), channelOf(p.argb, shift), c.tolerance)
+          EXPECT_NEAR(channelOf(got, shift), channelOf(p.argb, shift), c.gdiplusTolerance)
               << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
       }
     } else {
@@ -239,7 +186,7 @@ TEST_F(GdiplusSprite, LoadsFiles) {
     }
     FreeSprite(*e);
     // The file is no longer held open once the sprite is loaded or refused.
-    if (c.format != Missing) {
+    if (c.format != SpriteMissing) {
       EXPECT_NE(DeleteFileW(wide.c_str()), 0);
     }
   }

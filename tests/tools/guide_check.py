@@ -9,8 +9,7 @@ guide is self-contained: nothing outside it). The code: a section with a Play li
 three pictures for every preset of src/config/presets.cpp; the option keys in exactly the order
 ApplyOptions reads them; pictures for the keys authors understand best by looking; every fixed
 part of every LastError text found verbatim in the sources, and every text the sources write
-found in the guide; the emit area names as the editor lists them; the action names as the plug-in
-registers them. --editors N: exactly N editor screenshots are shown. Prints each problem; exit 1
+found in the guide; the action names as the plug-in registers them. --editors N: exactly N editor screenshots are shown. Prints each problem; exit 1
 if there is any.
 """
 import html
@@ -22,7 +21,9 @@ import sys
 
 # The keys whose reference must show pictures, and how many at least.
 PICTURED_KEYS = {"shape": 10, "emitArea": 10, "direction": 2, "taper": 1, "feather": 1,
-                 "twinkle": 1, "opacity": 1}
+                 "twinkle": 1, "opacity": 1, "prewarm": 2, "fadeOut": 2}
+# Where the options text's keys are read, in the order they are applied: (file, function).
+KEY_READERS = [("src/config/options.cpp", "ApplyConfigOptions"), ("src/runtime/effect.cpp", "ApplyOptions")]
 MIN_PRESET_PICTURES = 3  # the preset as designed and two variations
 
 
@@ -39,10 +40,6 @@ class Page(html.parser.HTMLParser):
         self.code_parts = []  # of the open <code>: [kind, text], kind "fixed" or "var"
         self.lasterrors = []  # each a list of fixed text parts
         self.codes = {}       # section id -> text of its <code> elements
-        self.figcaps = []     # (figure id, caption)
-        self.figure = None
-        self.in_cap = False
-        self.cap = ""
 
     def handle_starttag(self, tag, attrs):
         a = dict(attrs)
@@ -61,10 +58,6 @@ class Page(html.parser.HTMLParser):
             self.code_parts = [["fixed", ""]]
         elif tag == "var" and self.code_class is not None:
             self.code_parts.append(["var", ""])
-        elif tag == "figure":
-            self.figure = a.get("id")
-        elif tag == "span" and a.get("class") == "cap":
-            self.in_cap, self.cap = True, ""
 
     def handle_endtag(self, tag):
         if tag == "section" and self.stack:
@@ -84,15 +77,10 @@ class Page(html.parser.HTMLParser):
             self.code_class = None
         elif tag == "var" and self.code_class is not None:
             self.code_parts.append(["fixed", ""])
-        elif tag == "span" and self.in_cap:
-            self.in_cap = False
-            self.figcaps.append((self.figure, self.cap))
 
     def handle_data(self, data):
         if self.code_class is not None:
             self.code_parts[-1][1] += data
-        if self.in_cap:
-            self.cap += data
 
 
 def image_size(path):
@@ -176,10 +164,16 @@ def main(argv):
             problems.append(f"preset {display}: no line {line}")
 
     # --- option keys: the guide's order is the order ApplyOptions reads them in ---
-    options_cpp = read(os.path.join(root, "src/config/options.cpp"))
-    body = options_cpp[options_cpp.index("void ApplyOptions("):]
-    body = body[:body.index("\n}\n")]
-    code_keys = re.findall(r'getOption\(options, "(\w+)"\)', body)
+    code_keys = []
+    for path, function in KEY_READERS:
+        text = read(os.path.join(root, path))
+        start = re.search(r"\n\w[^\n]*\b" + function + r"\(", text)
+        if not start:
+            problems.append(f"no function {function} in {path}")
+            continue
+        body = text[start.start():]
+        body = body[:body.index("\n}\n")]
+        code_keys += re.findall(r'getOption\(options, "(\w+)"\)', body)
     guide_keys = [s[4:] for s in page.sections if s and s.startswith("opt-")]
     if code_keys != guide_keys:
         problems.append(f"option keys: ApplyOptions reads {code_keys}, the guide lists {guide_keys}")
@@ -198,18 +192,14 @@ def main(argv):
         for part in fixed:
             if len(part) >= 2 and part not in everything:
                 problems.append(f"LastError text '{text}': '{part}' is nowhere in src/")
-    written = re.findall(r'(?:setLastError\(L|reportOutcome\()"([^"]+)"', everything)
+    written = re.findall(r'\b\w*(?:Error|Failure|Outcome)\((?:\w+, )?L?"([^"]+)"', everything)
     if not written:
         problems.append("found no LastError texts written in src/")
     for start in written:
         if not any(text.startswith(start) for text, _ in page.lasterrors):
             problems.append(f"the sources write the LastError text '{start}...', the guide does not list it")
 
-    # --- names the guide shares with the editor and the plug-in ---
-    editor = read(os.path.join(root, "src/editor/advanced_editor.cpp"))
-    for fig, cap in page.figcaps:
-        if fig and fig.startswith("fig-opt-emitarea-") and f'L"{cap}"' not in editor:
-            problems.append(f"emit area '{cap}' is not a choice of the PlayAdvanced editor")
+    # --- names the guide shares with the plug-in ---
     info = read(os.path.join(root, "src/plugin/plugin_info.cpp"))
     actions = set(re.findall(r"<code>(Lumivex_\w+)</code>", read(os.path.join(guide, "index.html"))))
     for name in sorted(actions):

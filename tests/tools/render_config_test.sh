@@ -44,6 +44,10 @@ expect_fields ' FIRE ' --color '255, 0 ,0' -- colorStartR=255 colorStartG=0 colo
 expect_fields Fire --color '255,0' -- colorStartR=255 colorStartG=230 colorOverride=0
 expect_fields Rain --options 'zOrder=behind;opacity=0.5' -- inFront=0 alphaStart=0.324999988
 expect_fields Nope -- spawnRate=40 shape=0 rayCount=12
+# The effect's start and stop keys follow the fields, only when set.
+out="$("$bin" config Snow --options 'prewarm=3;fadeOut=800')"
+checks=$((checks + 1))
+[ "$(tail -n3 <<<"$out" | tr '\n' ' ')" = "inFront=1 prewarm=3 fadeOut=800 " ] || fail "config Snow prewarm/fadeOut: $(tail -n3 <<<"$out" | tr '\n' ' ')"
 
 # The dump: 57 fields in record order plus inFront, floats that read back to the same float.
 out="$("$bin" config Fire)"

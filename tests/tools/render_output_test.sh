@@ -38,6 +38,13 @@ check
 for f in "$tmp"/s1/*; do
   cmp -s "$f" "$tmp/s2/$(basename "$f")" || fail "Stars $(basename "$f") differs between two runs with seed 5"
 done
+# A prewarmed effect opens on the frame it would have shown that much later: Snow with prewarm=3
+# at frame 0 is Snow without it at frame 180, byte for byte (Snow does not read the clock).
+"$bin" render Snow --seed 1 --options prewarm=3 --frames 1 --out "$tmp/pw" || fail "render Snow prewarm exited $?"
+"$bin" render Snow --seed 1 --frames 181 --out "$tmp/np" || fail "render Snow exited $?"
+check
+cmp -s "$tmp/pw/frame_0000.png" "$tmp/np/frame_0180.png" || fail "prewarm=3 frame 0 differs from frame 180"
+cmp -s "$tmp/pw/frame_0000.png" "$tmp/np/frame_0000.png" && fail "prewarm=3 changed nothing"
 # Particles were drawn, and the seed reached them: another seed gives other pixels.
 check
 cmp -s "$tmp/a/frame_0059.png" "$tmp/c/frame_0059.png" && fail "seed 1 and seed 2 give the same last frame"

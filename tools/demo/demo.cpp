@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "config/emitter_config.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 namespace {
 

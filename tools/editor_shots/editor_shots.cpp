@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 namespace {
 

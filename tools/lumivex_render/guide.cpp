@@ -17,8 +17,10 @@
 #include "config/option_keys.h"
 #include "config/options.h"
 #include "config/sprite.h"
+#include "editor/editor_state.h"
 #include "image_io.h"
 #include "render_run.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 namespace {
@@ -141,11 +143,15 @@ constexpr int PresetNoteCount = static_cast<int>(sizeof kPresetNotes / sizeof kP
 // ---- Pictures of the options -------------------------------------------------------------------
 
 struct OptionPicture {
-  const char* key;       // the option key it illustrates
+  const char* key;         // the option key it illustrates
   const char* caption;
   const char* preset;
-  const char* options;   // SpriteToken stands for the sprite picture's path
+  const char* options;     // SpriteToken stands for the sprite picture's path
+  bool fromStart = false;  // shown from Play on, not once the effect has filled in
+  int stopFrame = -1;      // picture frame at which Lumivex_Stop stops it; -1: never
 };
+
+constexpr int StopFrame = 20;  // 0.8 s into a picture
 
 // Shapes and emit areas have a picture each, generated from the code's lists below this table.
 const OptionPicture kOptionPictures[] = {
@@ -168,6 +174,10 @@ const OptionPicture kOptionPictures[] = {
     {"taperEdge", "Narrowing to the left", "MagicDust", "emitArea=0.5,0.5,1,1;taper=0.9;taperEdge=left"},
     {"taperEdge", "Narrowing to the bottom, with feather", "MagicDust",
      "emitArea=0.5,0.5,1,1;taper=0.9;taperEdge=bottom;feather=0.2"},
+    {"prewarm", "As Play opens Snow: empty at first", "Snow", "", true},
+    {"prewarm", "Already falling when it opens", "Snow", "prewarm=5", true},
+    {"fadeOut", "Lumivex_Stop after 0.8 s: gone at once", "Fire", "", false, StopFrame},
+    {"fadeOut", "Lumivex_Stop after 0.8 s: fades out over 0.8 s", "Fire", "fadeOut=800", false, StopFrame},
 };
 
 // The shape pictures: Sparkle spread over most of the area, larger than usual, in each shape.
@@ -175,13 +185,6 @@ const char* const ShapeBaseOptions = "emitArea=0.5,0.5,0.7,0.7;size=2;shape=";
 const char* const ShapePreset = "Sparkle";
 // The emit area pictures: MagicDust's slow specks show where they are born.
 const char* const AreaPreset = "MagicDust";
-constexpr int AreaChoiceCount = 10;
-// The editor's names of its Emit Area choices 1-10, as the PlayAdvanced dialog lists them.
-const char* const kAreaNames[AreaChoiceCount + 1] = {
-    "", "Full Area", "Center Point", "Top Edge", "Top Half", "Bottom Edge", "Bottom Half",
-    "Left Edge", "Right Edge", "Left Half", "Right Half",
-};
-constexpr int ShapeChoiceCount = 10;
 
 // ---- The worked example of key order ---------------------------------------------------------
 
@@ -356,7 +359,7 @@ std::string advancedLine(const char* preset, int intensity, const std::string& o
 // The configuration an action builds (without loading sprites).
 void buildConfig(const EffectArgs& effect, Emitter& e) {
   setSpriteLoader(nullptr);
-  buildEffect(effect, e);
+  buildArgsEffect(effect, e);
   setSpriteLoader(LoadSprite);
 }
 
@@ -374,7 +377,7 @@ EffectArgs effectOf(const char* preset, int intensity, const char* options) {
 // Renders the effect into img/<name>.gif and returns its <img> element; empty after a failure
 // (g.error says why).
 std::string picture(Guide& g, const std::string& name, const char* preset, int intensity, const char* options,
-                    int width, int height, const std::string& alt) {
+                    int width, int height, const std::string& alt, bool fromStart, int stopFrame) {
   EffectArgs effect = effectOf(preset, intensity, options);
   if (options) effect.optionsText = replaceAll(options, SpriteToken, g.spritePath);
 
@@ -383,7 +386,7 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
   std::unique_ptr<Emitter> probe(new Emitter());
   buildConfig(effect, *probe);
   double warmup = 0;
-  if (probe->config.burstCount <= 0) {
+  if (probe->config.burstCount <= 0 && !fromStart) {
     warmup = probe->config.lifeMax;
     if (!(warmup <= MaxWarmupSeconds)) warmup = MaxWarmupSeconds;
     if (warmup < 0) warmup = 0;
@@ -398,6 +401,7 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
   run.hasSeed = true;
   run.seed = PictureSeed;
   run.gifDeltaTolerance = PictureTolerance;
+  run.stopFrame = stopFrame;
   const std::string file = "img/" + name + ".gif";
   RunOutputs out{std::string(), g.outDir + "/" + file, std::string(), nullptr};
   if (!renderEffect(effect, run, out, g.error)) return std::string();
@@ -408,9 +412,9 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
 
 // A figure: the picture and, under it, a caption and the script line.
 int figure(Guide& g, const std::string& name, const char* preset, int intensity, const char* options, int width,
-           int height, const std::string& caption) {
+           int height, const std::string& caption, bool fromStart = false, int stopFrame = -1) {
   const std::string line = options ? advancedLine(preset, intensity, options) : playLine(preset, intensity);
-  const std::string img = picture(g, name, preset, intensity, options, width, height, caption);
+  const std::string img = picture(g, name, preset, intensity, options, width, height, caption, fromStart, stopFrame);
   if (img.empty()) return 0;
   g.html += "<figure id=\"fig-" + name + "\">" + img + "<figcaption>";
   if (!caption.empty()) g.html += "<span class=\"cap\">" + esc(caption) + "</span>";
@@ -464,7 +468,7 @@ int copyFile(const std::string& from, const std::string& to, std::string& error)
 
 // The name of a ShapeId as the options text spells it.
 std::string shapeName(int shape) {
-  for (int i = 1; i <= ShapeChoiceCount; ++i) {
+  for (int i = 1; i < ShapeChoiceCount; ++i) {
     const std::string name = toLowerText(ShapeChoiceName(i));
     if (ShapeIdFromName(name) == shape) return name;
   }
@@ -640,11 +644,11 @@ int writeKeyPictures(Guide& g, const std::string& key) {
   for (const OptionPicture& p : kOptionPictures) {
     if (key != p.key) continue;
     if (!figure(g, "opt-" + slug(key) + "-" + std::to_string(++count), p.preset, SampleIntensity, p.options,
-                SmallWidth, SmallHeight, p.caption))
+                SmallWidth, SmallHeight, p.caption, p.fromStart, p.stopFrame))
       return 0;
   }
   if (key == "shape") {
-    for (int i = 1; i <= ShapeChoiceCount; ++i) {
+    for (int i = 1; i < ShapeChoiceCount; ++i) {
       const std::string name = toLowerText(ShapeChoiceName(i));
       std::string options = ShapeBaseOptions + name;
       if (ShapeIdFromName(name) == ShapeSprite)
@@ -656,10 +660,10 @@ int writeKeyPictures(Guide& g, const std::string& key) {
     }
   }
   if (key == "emitArea") {
-    for (int i = 1; i <= AreaChoiceCount; ++i) {
+    for (int i = 1; i < AreaChoiceCount; ++i) {
       const std::string options = "emitArea=" + AreaChoiceText(i);
-      if (!figure(g, "opt-emitarea-" + slug(kAreaNames[i]), AreaPreset, SampleIntensity, options.c_str(),
-                  SmallWidth, SmallHeight, kAreaNames[i]))
+      if (!figure(g, "opt-emitarea-" + slug(AreaChoices[i].label), AreaPreset, SampleIntensity, options.c_str(),
+                  SmallWidth, SmallHeight, AreaChoices[i].label))
         return 0;
       ++count;
     }
@@ -817,8 +821,9 @@ std::string errorTextHtml(const std::string& text) {
 void writeErrors(Guide& g) {
   g.html += "<h2 id=\"errors\">Lumivex.LastError</h2>\n<p>Play and PlayAdvanced return 1 when the "
             "effect starts and 0 when it cannot; the reason is then in the script variable "
-            "<code>[Lumivex.LastError]</code>, which every successful start empties. These are all "
-            "the texts it can hold; the <var>marked</var> parts are filled in at the time.</p>\n"
+            "<code>[Lumivex.LastError]</code>, which a successful start empties (unless the sprite "
+            "failed to load: that text stays). These are all the texts it can hold; the "
+            "<var>marked</var> parts are filled in at the time.</p>\n"
             "<table class=\"stack\"><thead><tr><th>text</th><th>when</th><th>what to do</th></tr></thead><tbody>\n";
   for (int i = 0; i < ErrorTextCount; ++i) {
     const ErrorTextInfo& e = ErrorTexts[i];

@@ -205,6 +205,9 @@ void printConfig(const Emitter& emitter) {
       std::printf("%s=%d\n", ConfigFields[i].name, static_cast<int>(v));
   }
   std::printf("inFront=%d\n", emitter.inFront);
+  // Printed only when set, so that a text without them dumps exactly the fields it always did.
+  if (emitter.prewarmSeconds > 0) std::printf("prewarm=%.9g\n", emitter.prewarmSeconds);
+  if (emitter.fadeOutMs > 0) std::printf("fadeOut=%d\n", emitter.fadeOutMs);
 }
 
 int finishStdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1; }
@@ -215,7 +218,7 @@ int runConfig(const std::vector<std::string>& args) {
   std::string problem = parseArgs(CmdConfig, args, effect, run);
   if (!problem.empty()) return usageError(problem);
   std::unique_ptr<Emitter> emitter(new Emitter());
-  buildEffect(effect, *emitter);
+  buildArgsEffect(effect, *emitter);
   printConfig(*emitter);
   FreeSprite(*emitter);
   return finishStdout();

@@ -6,28 +6,20 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/text.h"
-#include "config/emitter_config.h"
-#include "config/options.h"
+#include <cstring>
+
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/render_frame.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 #include "runtime/frame_step.h"
 
-void buildEffect(const EffectArgs& args, Emitter& emitter) {
-  int32_t intensity = 50;
-  if (!args.intensityText.empty()) intensity = clampInt(readLeadingInt(args.intensityText), 0, 100);
-  emitter.presetText = args.preset;
-  emitter.presetName = toLowerText(args.preset);
-  emitter.inFront = 1;
-  LoadPreset(args.preset, emitter.config);
-  if (args.hasOptions) {
-    ApplyIntensity(emitter.config, intensity);
-    ApplyOptions(emitter, args.optionsText);
-  } else {
-    ApplyPlaySettings(emitter.config, intensity, args.colorText);
-  }
+void buildArgsEffect(const EffectArgs& args, Emitter& emitter) {
+  if (args.hasOptions)
+    buildEffect(emitter, EffectAdvanced, args.preset, intensityFromText(args.intensityText), args.optionsText);
+  else
+    buildEffect(emitter, EffectPlay, args.preset, intensityFromText(args.intensityText), args.colorText);
 }
 
 // The simulated clock that twinkle reads, so that frames do not depend on the wall clock.
@@ -45,15 +37,13 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   if (run.hasSeed) seedRandom(run.seed);
   gSimulatedTickMs = 0;
   setTickSource(simulatedTick);
-  buildEffect(effect, e);
+  buildArgsEffect(effect, e);
   pixels.assign(static_cast<size_t>(run.width) * run.height, 0u);
-  e.frameWidth = run.width;
-  e.frameHeight = run.height;
+  attachFrameBuffer(e, pixels.data(), run.width, run.height);
   e.rectWidth = run.width;
   e.rectHeight = run.height;
-  e.pixelBits = pixels.data();
-  e.frameBitmap = pixels.data();  // renderFrame only asks that there is one
   spawnBurst(e);
+  prewarmEmitter(e);
   e.renderingEnabled = 1;
 }
 
@@ -63,6 +53,23 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
 void stepEffect(Emitter& e, const RunArgs& run, int i) {
   gSimulatedTickMs = static_cast<int32_t>(frameStartMs(i, run.fps));
   advanceEmitter(e, frameTickMs(i, run.fps));
+}
+
+// Stop by name at the start of step `step`: with a fade-out the emission stops and the fade
+// begins (0 returned), else the effect is released at once (1 returned).
+static int stopEffect(Emitter& e, const RunArgs& run, int step) {
+  if (e.fadeOutMs <= 0) return 1;
+  e.fading = 1;
+  e.fadeStartMs = static_cast<uint32_t>(frameStartMs(step, run.fps));
+  return 0;
+}
+
+// How far a fading effect has faded by the end of step `step`; 1 once the fade is complete and
+// the effect released.
+static int fadeEffect(Emitter& e, const RunArgs& run, int step) {
+  if (!e.fading) return 0;
+  e.fadeAmount = static_cast<float>(frameTickMs(step, run.fps) - e.fadeStartMs) / static_cast<float>(e.fadeOutMs);
+  return e.fadeAmount >= 1;
 }
 
 // Frame index shown in sheet tile k of m for n frames: evenly spaced, ending with the last.
@@ -98,11 +105,17 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
   uint64_t bestOpacity = 0;
   int nextTile = 0;
   bool ok = true;
+  int released = 0;  // 1 once a Stop has released the effect
   const bool needRgb = run.hasBackground || wantGif || sheetFile || out.fullest;
   char name[32];
   // Written frames are numbered (and timed) from 0, after the warm-up.
   for (int i = 0; i < n && ok; ++i) {
-    stepEffect(*e, run, warm + i);
+    if (i == run.stopFrame) released = stopEffect(*e, run, warm + i);
+    if (!released) released = fadeEffect(*e, run, warm + i);
+    if (released)  // its window is gone: nothing of the effect shows
+      std::memset(pixels.data(), 0, pixelCount * sizeof(uint32_t));
+    else
+      stepEffect(*e, run, warm + i);
     if (needRgb) composeOverBackground(pixels.data(), W, H, run.background, rgb.data());
     if (!out.framesDir.empty()) {
       std::snprintf(name, sizeof name, "/frame_%04d.png", i);

@@ -28,6 +28,7 @@ struct RunArgs {
   int height = 240;
   int frames = 60;            // frames written (and simulated after the warm-up)
   int warmupFrames = 0;       // frames simulated before the first written one
+  int stopFrame = -1;         // written frame at whose start Lumivex_Stop arrives; -1: never
   double fps = 60;            // frames per second of the simulated clock
   bool hasSeed = false;
   uint64_t seed = 0;          // for seedRandom
@@ -53,16 +54,19 @@ constexpr int GridGap = 4;             // pixels between and around tiles
 constexpr uint8_t GridGapGrey = 0x80;  // stands apart from black and the checker alike
 constexpr uint32_t LabelColor = 0xFFFFFF;
 
-// Builds the emitter's configuration the way Play (colour) or PlayAdvanced (options) does.
-void buildEffect(const EffectArgs& args, Emitter& emitter);
+// Builds the emitter's effect the way Play (--color) or PlayAdvanced (--options) does.
+void buildArgsEffect(const EffectArgs& args, Emitter& emitter);
 
-// Sets the emitter up as the plug-in's start does, with pixels as its frame buffer: seeds the
-// random generator when run has a seed, and puts the simulated clock at 0.
+// Sets the emitter up as the plug-in's start does (prewarmed by its `prewarm`), with pixels as
+// its frame buffer: seeds the random generator when run has a seed, and puts the simulated clock
+// at 0.
 void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::vector<uint32_t>& pixels);
 
 // One tick for frame i, as the shared timer runs it.
 void stepEffect(Emitter& e, const RunArgs& run, int i);
 
 // Runs the effect for run.warmupFrames + run.frames frames and writes the outputs of the last
-// run.frames. 1, or 0 with the message.
+// run.frames. A Stop (run.stopFrame) ends the effect at once, or with its `fadeOut` stops the
+// emission and fades the whole effect out over that time, as Stop by name does; once ended the
+// frames are empty. 1, or 0 with the message.
 int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs& out, std::string& error);

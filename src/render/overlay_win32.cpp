@@ -2,7 +2,7 @@
 // window (a layered, non-activating, click-through popup over the host rectangle's client area)
 // of one emitter, and the presentation of each frame with UpdateLayeredWindow. Owns no state of
 // its own: the handles live in the Emitter.
-#include "runtime/runtime_win32.h"
+#include "render/overlay_win32.h"
 
 static HWND hwndOf(void* p) { return static_cast<HWND>(p); }
 
@@ -40,13 +40,13 @@ int ensureFrameBitmap(Emitter& e, int32_t width, int32_t height) {
   return 1;
 }
 
-HWND createOverlay(Emitter& e) {
+HWND createOverlay(Emitter& e, HINSTANCE instance) {
   if (e.overlay && IsWindow(hwndOf(e.overlay))) return hwndOf(e.overlay);
   HWND rect = hwndOf(e.hostRectWindow);
   HWND owner = GetParent(rect);
   if (!owner) owner = rect;
   HWND w = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT,
-                           L"Static", L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, runtime.module,
+                           L"Static", L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, instance,
                            nullptr);
   e.overlay = w;
   return w;
@@ -80,8 +80,6 @@ void presentFrame(Emitter& e) {
   HWND overlay = hwndOf(e.overlay);
   HWND rect = hwndOf(e.hostRectWindow);
   if (!e.renderingEnabled || !overlay || !e.frameBitmap || !IsWindow(rect)) return;
-  // While the host or the caption rule hides the overlays, a frame must not show them again.
-  if (runtime.hostHidden || runtime.overlaysHidden) return;
   int32_t x, y, w, h;
   rectGeometry(rect, x, y, w, h);
   if (w <= 0 || h <= 0) return;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/emitter_config.h"
+#include "config/options.h"
 #include "editor/editor_state.h"
 
 namespace {
@@ -66,6 +67,52 @@ TEST(PlayOpening, ColorFieldsAndTheColorTextWritten) {
 
 // --- Slider encodings ----------------------------------------------------------------------
 
+// --- List vocabulary -----------------------------------------------------------------------
+
+TEST(ListVocabulary, ShapeNames) {
+  struct Case { const char* name; int id; int position; };
+  const Case cases[] = {
+      {"circle", 0, 1}, {"RAY", 1, 5}, {"beam", 2, 6}, {"glow", 3, 4}, {"star", 4, 3},
+      {"LightBurst", 5, 8}, {"laser", 6, 7}, {"rectangle", 7, 2}, {" rect ", 7, 2},
+      {"sprite", 8, 9}, {"ring", 9, 10}, {"hexagon", -1, 0}, {"", -1, 0}, {"circles", -1, 0},
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(ShapeIdFromName(k.name), k.id) << k.name;  // both lists know the same shapes
+    EXPECT_EQ(ShapeChoiceFromName(k.name), k.position) << k.name;
+  }
+  const char* names[] = {"", "Circle", "Rectangle", "Star", "Glow", "Ray", "Beam", "Laser",
+                         "LightBurst", "Sprite", "Ring"};
+  for (int p = 0; p <= 10; ++p) EXPECT_EQ(ShapeChoiceName(p), names[p]);
+  EXPECT_EQ(ShapeChoiceName(11), "");
+  EXPECT_EQ(ShapeChoiceName(-1), "");
+}
+
+
+TEST(ListVocabulary, AreasModesAndDirections) {
+  EXPECT_EQ(AreaChoiceText(0), "");
+  EXPECT_EQ(AreaChoiceText(1), "0.5,0.5,1.0,1.0");
+  EXPECT_EQ(AreaChoiceText(7), "0.0,0.5,0.05,1.0");
+  EXPECT_EQ(AreaChoiceText(10), "0.75,0.5,0.5,1.0");
+  EXPECT_EQ(AreaChoiceText(11), "");
+  for (int i = 1; i <= 10; ++i) EXPECT_EQ(AreaChoiceFromText(AreaChoiceText(i)), i);
+  EXPECT_EQ(AreaChoiceFromText("0.5,0.5,1,1"), AreaPositionCustom);
+  EXPECT_EQ(AreaChoiceFromText(" 0.5,0.5,1.0,1.0"), AreaPositionCustom);
+  EXPECT_EQ(AreaChoiceFromText("   "), 0);
+
+  EXPECT_EQ(ModeChoiceText(0), "");
+  EXPECT_EQ(ModeChoiceText(1), "Continuous");
+  EXPECT_EQ(ModeChoiceText(6), "Burst:1000");
+  EXPECT_EQ(ModeChoiceText(7), "");
+  EXPECT_EQ(ModeChoiceFromText("burst:200"), 4);
+  EXPECT_EQ(ModeChoiceFromText(" CONTINUOUS "), 1);
+  EXPECT_EQ(ModeChoiceFromText("burst : 200"), ModePositionCustom);
+  EXPECT_EQ(ModeChoiceFromText(""), 0);
+
+  const float angles[] = {0, 270, 90, 180, 0, 225, 315, 135, 45, 0, 0};
+  for (int i = 0; i <= 10; ++i) EXPECT_EQ(DirectionChoiceAngle(i), angles[i]) << i;
+  EXPECT_EQ(DirectionChoiceAngle(-1), 0);
+}
+
 TEST(SliderTexts, MultiplierReadingAndTexts) {
   struct Row {
     const char* text;
@@ -94,6 +141,16 @@ TEST(SliderTexts, MultiplierReadingAndTexts) {
   EXPECT_EQ(multiplierRowLabel({0, 0}), "off");
   EXPECT_EQ(fractionRowLabel({25, 0}), "0.25");
   EXPECT_EQ(fractionRowLabel({25, 1}), "preset");
+}
+
+TEST(SliderTexts, PrewarmAndFadeOutLabels) {
+  struct Row { int position; const char* prewarm; const char* fadeOut; };
+  const Row rows[] = {{0, "off", "off"}, {1, "0.1 s", "100 ms"}, {15, "1.5 s", "1500 ms"},
+                      {30, "3.0 s", "3000 ms"}, {50, "5.0 s", "5000 ms"}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(prewarmLabel(r.position), r.prewarm) << r.position;
+    EXPECT_EQ(fadeOutLabel(r.position), r.fadeOut) << r.position;
+  }
 }
 
 TEST(SliderTexts, DirectionChoiceAndSpread) {
@@ -179,6 +236,14 @@ TEST(AdvancedOptions, OpeningThenOkWritesTheComposedText) {
        "colorStart=255,80,0;emitArea=0.5,1.0,1.0,0.05;direction=270,60;mode=Burst:200;zOrder=Behind"},
       {"opacity=0.8;zOrder=Behind;mode=Burst:200;speed=1.5;direction=270,60",
        "direction=270,60;speed=1.5;mode=Burst:200;zOrder=Behind;opacity=0.80"},
+      // The effect's start and stop come last, only when not off, in the sliders' steps.
+      {"prewarm=1.5;fadeOut=800", "prewarm=1.5;fadeOut=800"},
+      {"fadeOut=800;opacity=0.5;prewarm=3", "opacity=0.50;prewarm=3;fadeOut=800"},
+      {"prewarm=0;fadeOut=0", ""},
+      {"prewarm=-1;fadeOut=-100", ""},
+      {"prewarm=9;fadeOut=9000", "prewarm=5;fadeOut=3000"},
+      {"prewarm=1.56;fadeOut=849", "prewarm=1.6;fadeOut=800"},
+      {"prewarm=0.04;fadeOut=49", ""},
   };
   for (const Row& row : rows) {
     const AdvancedDialogState s = openAdvanced(row.options);

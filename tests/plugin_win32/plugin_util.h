@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 inline std::wstring besideThisProgram(const wchar_t* file) { return hostBesideProgram(file); }
 inline void pump() { hostPump(); }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "config/emitter_config.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin_util.h"
 #include "plugin/host_api.h"
 #include "plugin/host_text.h"
@@ -216,7 +216,7 @@ TEST(PluginEditAction, StopAllAnswersOneOthersZeroAndTheArrayIsUntouched) {
     int32_t action;
     int32_t result;
   };
-  // Actions 1-3 open their editors (tests/editors drives them); here only the answers that
+  // Actions 1-3 open their editors (tests/editor_win32 drives them); here only the answers that
   // open nothing.
   const Row rows[] = {{4, 1}, {0, 0}, {5, 0}, {9, 0}, {-1, 0}};
   char a[] = "Rect1", b[] = "Fire", c[] = "75", d[] = "255,0,0";
@@ -567,6 +567,36 @@ TEST_F(PluginEffects, FailedPlaysReportTheirMessageAndLeaveNoOverlay) {
   // Unknown action numbers answer 0 and change nothing.
   for (int32_t action : {0, 5, -1}) EXPECT_EQ(exec(action, {"Big"}), 0) << action;
   EXPECT_TRUE(overlays().empty());
+}
+
+// PlayAdvanced with a sprite: the effect starts either way, and a picture that could not be
+// used leaves its message readable after the start, where a successful load's is cleared.
+TEST_F(PluginEffects, ASpriteThatFailsKeepsItsMessageWhileTheEffectStarts) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  const std::string sprite = writeTestSprite(L"lumivex_test_sprite.bmp");
+  ASSERT_FALSE(sprite.empty());
+  const std::string missing = "Z:\\nowhere\\missing.png";
+  struct Row {
+    int32_t action;
+    std::string fourth;    // options (PlayAdvanced) or colour (Play)
+    std::string message;   // LastError afterwards
+  };
+  const Row rows[] = {
+      {3, "shape=sprite;sprite=" + missing, "Failed to load sprite: '" + missing + "'"},
+      {3, "sprite=" + missing + ";shape=sprite;size=2", "Failed to load sprite: '" + missing + "'"},
+      {3, "shape=sprite;sprite=" + sprite, ""},                   // loaded: the start clears it
+      {3, "shape=sprite;sprite=" + missing, "Failed to load sprite: '" + missing + "'"},
+      {1, "", ""},                                                 // the next good start clears
+      {3, "shape=sprite;sprite=" + missing, "Failed to load sprite: '" + missing + "'"},
+      {3, "size=2", ""},                                           // no sprite: cleared as ever
+  };
+  for (const Row& row : rows) {
+    h.variables[LastError] = "old";
+    EXPECT_EQ(exec(row.action, {"Big", "Snow", "80", row.fourth}), 1) << row.fourth;
+    EXPECT_EQ(h.variables[LastError], row.message) << row.action << " '" << row.fourth << "'";
+    EXPECT_EQ(overlays().size(), 1u) << row.fourth;
+  }
 }
 
 TEST_F(PluginEffects, PlayOnARectangleThatIsNotFoundStopsItsRunningEffect) {

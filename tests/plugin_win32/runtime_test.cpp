@@ -13,10 +13,11 @@
 
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 #include "plugin/actions.h"
 #include "plugin/host_api.h"
 #include "plugin_util.h"
+#include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
 
 namespace {
@@ -36,6 +37,7 @@ class Runtime : public ::testing::Test {
       ShowWindow(h->page, SW_HIDE);
       runtimeInit(GetModuleHandleW(nullptr));
       setSpriteCodec(gdiplusSpriteCodec());
+      installHostLink();
       setLastErrorSink(setLastErrorFromCore);
     }
     return *h;
@@ -173,4 +175,32 @@ TEST_F(Runtime, StoppingReleasesEveryWindowAndBitmap) {
     for (HGDIOBJ bitmap : bitmaps) EXPECT_EQ(GetObjectType(bitmap), 0u) << "a frame bitmap is left";
     EXPECT_EQ(runtime.timerRunning, 0);
   }
+}
+
+// The runtime knows the host only through the HostLink table: a test installs its own, and the
+// life cycle asks it for windows and reports through it, with no host variable touched.
+namespace {
+std::vector<std::wstring> gReported;
+HWND gStubWindow = nullptr;
+void recordReport(const std::wstring& message) { gReported.push_back(message); }
+HWND stubObjectWindow(const std::wstring& name) { return name == L"Stub" ? gStubWindow : nullptr; }
+}  // namespace
+
+TEST_F(Runtime, TheRuntimeAsksWhateverHostLinkIsInstalled) {
+  HostStandIn& h = page();
+  // Any child of the page will do as the stub's rectangle: take A's window.
+  gStubWindow = hostFindObject(h, "A");
+  ASSERT_NE(gStubWindow, nullptr);
+  const HostLink stub = {recordReport, stubObjectWindow, nullptr, nullptr};
+  setHostLink(&stub);
+  gReported.clear();
+  h.variables[LastError] = "untouched";
+  EXPECT_EQ(act(1, {"Stub", "Fire", "", ""}), 1);
+  EXPECT_EQ(registered("stub"), 1);
+  EXPECT_EQ(snapshotOf("stub").hostRectWindow, gStubWindow);
+  EXPECT_EQ(act(1, {"A", "Fire", "", ""}), 0);  // the stub knows no "A"
+  EXPECT_EQ(gReported, (std::vector<std::wstring>{L"", L"Rectangle 'A' not found."}));
+  EXPECT_EQ(h.variables[LastError], "untouched");
+  EXPECT_EQ(act(2, {"Stub"}), 1);
+  installHostLink();  // the plug-in's own again
 }

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "editor/editors.h"
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 namespace {
 
@@ -738,6 +738,45 @@ TEST(AdvancedEditor, ControlsComposeTheOptionsText) {
   EXPECT_EQ(slotText(s, 3), "direction=270,60;speed=1.5;twinkle=0.0;mode=Burst:200;zOrder=Behind;opacity=0.80");
 }
 
+// Prewarm and Fade out: under the help text, opened from the options, written after the other
+// keys only when not off.
+TEST(AdvancedEditor, PrewarmAndFadeOutRows) {
+  struct Row {
+    const char* options;
+    int prewarm, fadeOut;                // slider positions shown
+    const wchar_t *prewarmText, *fadeOutText;
+    int newPrewarm, newFadeOut;          // positions set before OK
+    const char* written;
+  };
+  const Row rows[] = {
+      {"prewarm=1.5;fadeOut=800", 15, 8, L"1.5 s", L"800 ms", 15, 8, "prewarm=1.5;fadeOut=800"},
+      {"fadeOut=800;prewarm=1.5", 15, 8, L"1.5 s", L"800 ms", 30, 0, "prewarm=3"},
+      {"", 0, 0, L"off", L"off", 0, 25, "fadeOut=2500"},
+      {"prewarm=20;fadeOut=9000;mode=burst:200", 50, 30, L"5.0 s", L"3000 ms", 50, 30,
+       "mode=Burst:200;prewarm=5;fadeOut=3000"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s({"Big", "Snow", "50", row.options});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([&row](HWND d) {
+          expectPlace(d, AdvPrewarm, 495, 370, 150, 24);
+          expectPlace(d, AdvFadeOut, 495, 402, 150, 24);
+          EXPECT_EQ(sliderMax(d, AdvPrewarm), 50);
+          EXPECT_EQ(sliderMax(d, AdvFadeOut), 30);
+          EXPECT_EQ(sliderPos(d, AdvPrewarm), row.prewarm);
+          EXPECT_EQ(sliderPos(d, AdvFadeOut), row.fadeOut);
+          EXPECT_EQ(text(d, AdvPrewarmValue), row.prewarmText);
+          EXPECT_EQ(text(d, AdvFadeOutValue), row.fadeOutText);
+          slide(d, AdvPrewarm, row.newPrewarm);
+          slide(d, AdvFadeOut, row.newFadeOut);
+        }),
+        waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
 TEST(AdvancedEditor, ResetAndCancelAndTheCloseBox) {
   Slots s({"Rect1", "Glow", "80", "speed=2;colorStart=1,2,3;zOrder=behind;mode=burst:7"});
   int32_t result = edit(3, s.slot, AdvancedTitle, {
@@ -825,4 +864,65 @@ TEST(AdvancedEditor, ACancelledColorDialogKeepsTheRow) {
       pressOk()}, &seen);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(slotText(s, 3), "colorEnd=9,8,7");
+}
+
+// --- Visual style --------------------------------------------------------------------------
+
+// Whether the button answers BCM_GETIDEALSIZE, which only version 6 of the common controls
+// implements (user32's own buttons leave it unanswered).
+int isVersionSixButton(HWND button) {
+  SIZE ideal = {0, 0};
+  return SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) && ideal.cx > 0;
+}
+
+int runningUnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The editors' controls are version 6 common controls (they draw with the system's visual
+// style), while the host's thread runs under its own activation context before and after, and a
+// button the host makes itself stays the one its own manifest gives it.
+TEST(EditorStyle, EditorControlsAreVersionSixAndTheHostsContextIsLeftAlone) {
+  auto hostButtonIsVersionSix = [] {
+    HWND button = CreateWindowExW(0, L"Button", L"OK", WS_CHILD, 0, 0, 50, 20, host().page,
+                                  nullptr, nullptr, nullptr);
+    const int six = button ? isVersionSixButton(button) : -1;
+    if (button) DestroyWindow(button);
+    return six;
+  };
+  EXPECT_EQ(hostButtonIsVersionSix(), 0) << "the test program itself asks for version 6";
+  HANDLE before = nullptr;
+  ASSERT_TRUE(GetCurrentActCtx(&before));
+  struct Row {
+    int32_t action;
+    const wchar_t* title;
+    int slider;
+  };
+  const Row rows[] = {{1, PlayTitle, PlayIntensity}, {3, AdvancedTitle, AdvBoxSlider + 2}};
+  for (const Row& row : rows) {
+    Slots s({"Rect1", "Fire", "75", ""});
+    int okIsSix = -1;
+    LRESULT sliderVersion = -1;
+    HANDLE during = nullptr;
+    edit(row.action, s.slot, row.title, {
+        act([&](HWND d) {
+          okIsSix = isVersionSixButton(item(d, EditorOk));
+          sliderVersion = SendMessageW(item(d, row.slider), CCM_GETVERSION, 0, 0);
+          GetCurrentActCtx(&during);
+        }),
+        pressCancel()});
+    EXPECT_EQ(okIsSix, 1) << row.action;
+    // Windows' version 6 controls answer 6; Wine's slider leaves the message to DefWindowProc.
+    if (!runningUnderWine()) {
+      EXPECT_EQ(sliderVersion, 6) << row.action;
+    }
+    EXPECT_NE(during, before) << "the editor's loop ran under the host's context";
+    if (during) ReleaseActCtx(during);
+    HANDLE after = nullptr;
+    ASSERT_TRUE(GetCurrentActCtx(&after));
+    EXPECT_EQ(after, before) << "the editor left its context active on the host's thread";
+    if (after) ReleaseActCtx(after);
+  }
+  if (before) ReleaseActCtx(before);
+  EXPECT_EQ(hostButtonIsVersionSix(), 0) << "the host's own buttons changed version";
 }

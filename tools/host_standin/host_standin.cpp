@@ -2,7 +2,7 @@
 // window. Owns the current stand-in pointer and the window classes it registers. Question blocks
 // that the plug-in hands to interfaceAccess become the host's when it answers: it frees them and
 // hands back a GlobalAlloc answer block, which the plug-in then frees.
-#include "host/host.h"
+#include "host_standin/host_standin.h"
 
 #include <cstring>
 

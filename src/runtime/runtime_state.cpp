@@ -1,0 +1,69 @@
+// The library-wide runtime state: RuntimeState, the registry of running effects, the engine lock
+// that guards both, waiting for timer callbacks and bounded message pumping. Owns all of these.
+#include <windows.h>
+
+#include "runtime/runtime_win32.h"
+
+RuntimeState runtime = {};
+EmitterRegistry registry;
+
+static CRITICAL_SECTION engineLock;
+
+constexpr int WaitRounds = 50;  // waitForCallbacks gives up after about 0.5 s
+
+void runtimeInit(HMODULE module) {
+  runtime = RuntimeState{};
+  runtime.module = module;
+  registryClear(registry);
+  InitializeCriticalSection(&engineLock);
+}
+
+void lockEngine() {
+  if (runtime.shuttingDown) return;
+  if (TryEnterCriticalSection(&engineLock)) return;
+  // A frame step slower than the timer period would otherwise hold the lock almost all the
+  // time and starve this thread; ticks skip while someone waits here.
+  InterlockedIncrement(&runtime.lockWaiters);
+  for (;;) {
+    if (TryEnterCriticalSection(&engineLock)) {
+      InterlockedDecrement(&runtime.lockWaiters);
+      return;
+    }
+    // Serves messages sent by the timer thread (SetWindowPos, ShowWindow on our overlays),
+    // which may be what the lock holder is waiting for.
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    Sleep(1);
+  }
+}
+
+void unlockEngine() {
+  if (runtime.shuttingDown) return;
+  LeaveCriticalSection(&engineLock);
+}
+
+void waitForCallbacks() {
+  if (runtime.shuttingDown) return;
+  for (int i = 0; i < WaitRounds && runtime.callbacksRunning > 0; ++i) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    Sleep(10);
+  }
+}
+
+void pumpMessages(int maxCount) {
+  if (runtime.shuttingDown) return;
+  MSG msg;
+  for (int n = 0; n < maxCount && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+int tryLockEngine() { return TryEnterCriticalSection(&engineLock); }
+
+void leaveEngineLock() { LeaveCriticalSection(&engineLock); }
