@@ -431,3 +431,20 @@ TEST_F(ImageIoTest, GifDeltaFramesShowEveryFrameWithinTheTolerance) {
     }
   }
 }
+
+TEST_F(ImageIoTest, GifDeltaFramesLeaveNoGhostOnBlack) {
+  // Two pixels at tolerance 8: a faint spark that goes out, and a grey that drifts by 3. The
+  // spark's return to black is written although it is only 6 levels; the drift is not.
+  const uint8_t frames[3][6] = {{6, 6, 6, 50, 50, 50}, {0, 0, 0, 53, 53, 53}, {3, 3, 3, 53, 53, 53}};
+  const uint8_t expected[3][6] = {{6, 6, 6, 50, 50, 50}, {0, 0, 0, 50, 50, 50}, {0, 0, 0, 50, 50, 50}};
+  const std::string path = dir + "/ghost.gif";
+  GifWriter w;
+  std::string error;
+  ASSERT_EQ(gifOpen(w, path, 2, 1, error, 8), 1) << error;
+  for (int f = 0; f < 3; ++f) ASSERT_EQ(gifAddFrame(w, frames[f], f * 40.0, error), 1) << error;
+  ASSERT_EQ(gifClose(w, 120, error), 1) << error;
+  const std::vector<std::vector<uint8_t>> shown = composeGif(path, nullptr);
+  ASSERT_EQ(shown.size(), 3u);
+  for (int f = 0; f < 3; ++f)
+    EXPECT_EQ(shown[f], std::vector<uint8_t>(expected[f], expected[f] + 6)) << "frame " << f;
+}

@@ -325,11 +325,13 @@ static int quantize(const uint8_t* rgb, size_t count, QuantScratch q, uint8_t* i
   return static_cast<int>(boxes.size());
 }
 
-// Whether pixel i of the pending frame differs from what is shown by more than the tolerance.
+// Whether pixel i of the pending frame differs from what is shown by more than the tolerance,
+// or has gone back to black from anything else: a faded particle leaves no faint ghost on a
+// black background.
 static bool pixelChanged(const GifWriter& w, size_t i) {
   const uint8_t* a = &w.pending[i * 3];
   const uint8_t* b = &w.shown[i * 3];
-  const int t = w.deltaTolerance;
+  const int t = (a[0] | a[1] | a[2]) == 0 ? 0 : w.deltaTolerance;
   return std::abs(a[0] - b[0]) > t || std::abs(a[1] - b[1]) > t || std::abs(a[2] - b[2]) > t;
 }
 

@@ -80,7 +80,8 @@ int writePng(const std::string& path, int width, int height, int channels, const
 // pixels that changed against what a viewer shows at that point, and pixels within it that did
 // not change are transparent (255 colours for the rest): much smaller files where most of the
 // picture holds still. A pixel counts as changed when a channel differs from what is shown by
-// more than the tolerance, so what is shown never differs from a frame by more than that.
+// more than the tolerance, so what is shown never differs from a frame by more than that, and a
+// pixel that goes back to black is always written.
 constexpr int GifWholeFrames = -1;  // delta tolerance: every frame written whole
 struct GifWriter {
   void* gif;                      // giflib's GifFileType; null once closed
