@@ -418,7 +418,10 @@ int figure(Guide& g, const std::string& name, const char* preset, int intensity,
   if (img.empty()) return 0;
   g.html += "<figure id=\"fig-" + name + "\">" + img + "<figcaption>";
   if (!caption.empty()) g.html += "<span class=\"cap\">" + esc(caption) + "</span>";
-  g.html += "<code class=\"line\">" + lineHtml(line) + "</code></figcaption></figure>\n";
+  g.html += "<code class=\"line\">" + lineHtml(line) + "</code>";
+  if (stopFrame >= 0)
+    g.html += "<code class=\"line\">" + lineHtml(std::string("Lumivex_Stop \"") + SampleRect + "\"") + "</code>";
+  g.html += "</figcaption></figure>\n";
   return 1;
 }
 
@@ -521,6 +524,7 @@ figure img { display: block; width: 100%; }
 figcaption { padding: 8px 10px 10px; font-size: 0.92em; }
 figcaption .cap { display: block; margin-bottom: 6px; }
 code.line { display: block; padding: 6px 8px; background: var(--code); }
+code.line + code.line { margin-top: 4px; }
 .facts { color: var(--muted); }
 .shot { margin: 12px 0 20px; }
 .shot img { border: 1px solid var(--line); border-radius: 4px; }
