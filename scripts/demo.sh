@@ -54,7 +54,7 @@ build/native/bin/lumivex-render gallery --out out/gallery
 echo "== the author's guide"
 rm -rf out/guide
 build/native/bin/lumivex-render guide --out out/guide --editors out/editors
-bash scripts/guide-check.sh out/guide
+bash scripts/guide-check.sh out/guide -- --editors 3
 
 echo
 echo "screenshots of the tour: $root/out/demo/*.png"
