@@ -580,11 +580,11 @@ void writeStart(Guide& g) {
   g.html += SampleRect;
   g.html += "</code>.</p>\n<p><b>Play.</b> One line starts an effect, another stops it:</p>\n<pre>";
   g.html += esc(playLine("Fire", 80)) + "\n";
-  g.html += esc(advancedLine("Snow", 60, "zOrder=behind;speed=0.5;size=1.5")) + "\n";
+  g.html += esc(advancedLine("Snow", 60, "zOrder=behind;speed=0.5;size=1.5;prewarm=3")) + "\n";
   g.html += "Lumivex_Stop \"" + std::string(SampleRect) + "\"\nLumivex_StopAll</pre>\n";
   g.html += "<p>The pictures play two seconds of each effect on black, once it has filled its "
-            "rectangle (a burst from its start); on the page the effect's background is the page "
-            "itself.</p>\n";
+            "rectangle (a burst, and the pictures of <code>prewarm</code>, from the start); on the "
+            "page the effect's background is the page itself.</p>\n";
 }
 
 int writePresets(Guide& g) {
