@@ -27,13 +27,18 @@ touch "$tmp/file"
 
 # --- one guide, two editor screenshots ---------------------------------------------------------
 mkdir -p "$tmp/editors"
-convert -size 320x240 xc:'#335577' "$tmp/editors/play.png"
+# A dialog of 100 x 80 on an even screen, and a screen of nothing but background.
+convert -size 320x240 xc:'#808080' -fill '#335577' -draw 'rectangle 100,50 199,129' "$tmp/editors/play.png"
 convert -size 300x400 xc:'#557733' "$tmp/editors/advanced.png"
 start=$(date +%s)
 "$bin" guide --out "$tmp/guide" --editors "$tmp/editors" || fail "guide exited $?"
 echo "guide written in $(( $(date +%s) - start )) s"
 page="$tmp/guide/index.html"
-cmp -s "$tmp/editors/play.png" "$tmp/guide/img/editor-play.png" || fail "play.png not copied as it is"
+# Cropped to the dialog with a margin of 12; a screen of background alone is kept whole.
+[ "$(identify -format '%wx%h' "$tmp/guide/img/editor-play.png")" = "124x104" ] \
+  || fail "play.png cropped to $(identify -format '%wx%h' "$tmp/guide/img/editor-play.png"), not 124x104"
+[ "$(identify -format '%wx%h' "$tmp/guide/img/editor-advanced.png")" = "300x400" ] \
+  || fail "advanced.png not kept whole"
 grep -q 'editor-stop' "$page" || fail "no section for the Stop editor"
 grep -q 'src="img/editor-stop' "$page" && fail "a picture of the Stop editor, which was not given"
 grep -qi '<script' "$page" && fail "the guide has a script"

@@ -7,6 +7,9 @@
 // State: none between runs; one Guide record while the guide is written.
 #include "guide.h"
 
+#include <stb/stb_image.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -280,8 +283,8 @@ const EditorNote kEditors[] = {
      "Every options key as a control: colours, emit area, direction and spread, sliders for "
      "speed, size, life, density, twinkle, opacity, feather and taper (each with a <b>Preset</b> "
      "box that leaves the key out), taper edge, mode, shape, the sprite file with "
-     "<b>Browse...</b>, z-order, and <b>Reset</b> back to the preset. OK writes the options text "
-     "into the action."},
+     "<b>Browse...</b>, z-order, <b>Prewarm</b> and <b>Fade out</b>, and <b>Reset</b> back to the "
+     "preset. OK writes the options text into the action."},
 };
 
 // ---- Writing ------------------------------------------------------------------------------------
@@ -448,25 +451,33 @@ int writeSpritePicture(Guide& g) {
   return writePng(g.imgDir + "/" + SpriteFile, SpriteSide, SpriteSide, 4, rgba.data(), g.error);
 }
 
-// Copies a file; 0 when it cannot be read or written (error says why when writing failed).
-int copyFile(const std::string& from, const std::string& to, std::string& error) {
-  FILE* in = std::fopen(from.c_str(), "rb");
-  if (!in) return 0;
-  std::vector<char> bytes;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  const bool readOk = !std::ferror(in);
-  std::fclose(in);
-  if (!readOk || bytes.empty()) return 0;
-  FILE* out = openOutput(to, error);
-  if (!out) return 0;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-  if (std::fclose(out) != 0 || !ok) {
-    error = "cannot write '" + to + "'";
-    return 0;
-  }
-  return 1;
+// An editor screenshot shows the whole screen: the dialog and the page behind it over an even
+// background. Copies it cropped to what differs from the background (the top-left pixel), with
+// a margin; 0 when it cannot be read (nothing written) or written (error says why then).
+constexpr int ShotMargin = 12;  // pixels kept around the content
+int copyScreenshot(const std::string& from, const std::string& to, std::string& error) {
+  int w = 0, h = 0, channels = 0;
+  unsigned char* rgb = stbi_load(from.c_str(), &w, &h, &channels, 3);
+  if (!rgb) return 0;
+  int x0 = w, y0 = h, x1 = 0, y1 = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (std::memcmp(rgb + (static_cast<size_t>(y) * w + x) * 3, rgb, 3) != 0) {
+        if (x < x0) x0 = x;
+        if (x >= x1) x1 = x + 1;
+        if (y < y0) y0 = y;
+        y1 = y + 1;
+      }
+  if (x1 <= x0) x0 = 0, y0 = 0, x1 = w, y1 = h;  // all background: keep it whole
+  x0 = std::max(0, x0 - ShotMargin), y0 = std::max(0, y0 - ShotMargin);
+  x1 = std::min(w, x1 + ShotMargin), y1 = std::min(h, y1 + ShotMargin);
+  const int cw = x1 - x0, ch = y1 - y0;
+  std::vector<uint8_t> crop(static_cast<size_t>(cw) * ch * 3);
+  for (int y = 0; y < ch; ++y)
+    std::memcpy(&crop[static_cast<size_t>(y) * cw * 3], rgb + (static_cast<size_t>(y0 + y) * w + x0) * 3,
+                static_cast<size_t>(cw) * 3);
+  stbi_image_free(rgb);
+  return writePng(to, cw, ch, 3, crop.data(), error);
 }
 
 // The name of a ShapeId as the options text spells it.
@@ -793,8 +804,10 @@ int writeEditors(Guide& g) {
     if (g.editorsDir.empty()) continue;
     const std::string file = "img/editor-" + std::string(ed.file);
     std::string error;
-    if (copyFile(g.editorsDir + "/" + ed.file, g.outDir + "/" + file, error)) {
-      g.html += "<div class=\"shot\"><img src=\"" + file + "\" alt=\"" + esc(ed.title) + " dialog\"></div>\n";
+    if (copyScreenshot(g.editorsDir + "/" + ed.file, g.outDir + "/" + file, error)) {
+      // A link to the picture itself: on a phone the dialog is small, so a tap shows it whole.
+      g.html += "<div class=\"shot\"><a href=\"" + file + "\"><img src=\"" + file + "\" alt=\"" + esc(ed.title) +
+                " dialog\"></a></div>\n";
     } else if (!error.empty()) {
       g.error = error;
       return 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 // args: --out DIR [--editors DIR] (a folder holding the editors' screenshots play.png, stop.png
-// and advanced.png; those present are copied in). Exit status: 0, 1 when a file cannot be read or
+// and advanced.png; those present are copied in, cropped to what differs from the screen's
+// background). Exit status: 0, 1 when a file cannot be read or
 // written, 2 for bad arguments.
 int runGuide(const std::vector<std::string>& args);
