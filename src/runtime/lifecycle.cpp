@@ -1,6 +1,8 @@
 // The life cycle of the registry's emitters: preparing an entry for a rectangle (replacing a
 // running effect on the same key), starting it, stopping one and stopping all, and the host's
 // notifications that re-fit, hide and show every overlay. Owns no state beyond runtime_win32's.
+#include <new>
+
 #include "common/utf16_win32.h"
 #include "config/sprite.h"
 #include "engine/engine.h"
@@ -9,6 +11,7 @@
 #include "runtime/runtime_win32.h"
 
 constexpr int PumpAfterStop = 64;
+constexpr size_t EntryOverheadBytes = 64;  // a map node's links beside its key and Emitter
 constexpr int PumpDuringStopAll = 128;
 
 Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& height) {
@@ -36,8 +39,17 @@ Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& h
     reportError(L"Rectangle has zero size.");
     return nullptr;
   }
-  // Zero-filled: every count, handle and flag 0. The particle pool makes this the one large
-  // allocation of an action; should it fail, nothing is held yet.
+  // The particle pool makes the entry the one large allocation of an action. Its room is asked
+  // for first without an exception, so that memory running short is answered plainly; should the
+  // allocation itself fail after all, the exports catch it, and nothing is held yet either way.
+  void* room = ::operator new(sizeof(std::pair<const std::string, Emitter>) + EntryOverheadBytes,
+                              std::nothrow);
+  if (!room) {
+    reportError(L"Out of memory.");
+    return nullptr;
+  }
+  ::operator delete(room);
+  // Zero-filled: every count, handle and flag 0.
   Emitter* e = &startingEmitters.emplace(std::piecewise_construct, std::forward_as_tuple(key),
                                          std::forward_as_tuple())->second;
   clearParticles(*e);

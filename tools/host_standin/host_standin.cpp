@@ -55,7 +55,11 @@ int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* de
 int32_t __stdcall hostSetVariable(const char* name, const char* value) {
   if (!current || !name) return 0;
   current->setVariableCalls++;
-  current->variables[name] = value ? value : "";
+  auto found = current->variables.find(name);
+  if (found != current->variables.end())
+    found->second = value ? value : "";
+  else
+    current->variables[name] = value ? value : "";
   return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,7 +60,10 @@ struct HostStandIn {
   HMODULE module;                     // the loaded plug-in, or null
   HostExports exports;                // all non-null after a successful hostLoad
   std::vector<HostAction> actions;    // every addAction call, in order
-  std::map<std::string, std::string> variables;  // script variables by exact name
+  // Script variables by exact name. Looked up without making a key, so that writing a variable
+  // that exists (with room for the text) allocates nothing: tests write LastError while memory is
+  // exhausted.
+  std::map<std::string, std::string, std::less<>> variables;
   int setVariableCalls;               // how many times setVariable was called
   HWND page;                          // the page window (top level), or null
   std::vector<HostPageObject> objects;  // named rectangles on the page
