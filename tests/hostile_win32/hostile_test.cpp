@@ -566,7 +566,7 @@ DWORD WINAPI unloadWhileSlow(void* p) {
   run->played = copyExec(1, {"A", "Sparkle", "100", ""}) + copyExec(1, {"B", "Fire", "100", ""}) +
                 copyExec(1, {"C", "Snow", "100", ""});
   pumpUntil([] { return visibleOverlays() == 3; });
-  setFrameStepDelayForTests(700);
+  setFrameStepDelayForTests(1500);
   pumpUntil([] { return runtime.callbacksRunning > 0; });
   Sleep(200);  // inside the slow tick, not serving this thread's messages
   const DWORD start = GetTickCount();
