@@ -26,7 +26,6 @@ struct RuntimeState {
   volatile LONG ticksSkipped;       // timer ticks that found the lock taken or wanted
   int32_t lockDepth;                // lockEngine holds of the user-interface thread not yet released
   int32_t drawStart;                // registry position the next tick starts drawing at
-  int32_t timerEverStarted;         // 1 once a timer event has existed since load
   DWORD stepDelayMsForTests;        // milliseconds each emitter's step is slowed by; 0 (always 0
                                     // in the plug-in: only a test linking the runtime sets it)
 };

@@ -49,7 +49,6 @@ int timerStart() {
   runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0, TIME_PERIODIC);
   if (runtime.timerId) {
     runtime.timerRunning = 1;
-    runtime.timerEverStarted = 1;
     return 1;
   }
   timeEndPeriod(TimerResolutionMs);
@@ -120,7 +119,6 @@ void runtimeShutdown(int processEnding) {
     waitServingSent(nullptr, start, DetachWaitMs);
     if (fired) CloseHandle(fired);
   }
-  timerKill();
   stopAllEmitters();
 }
 
