@@ -119,11 +119,16 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
     }
   }
 
+  // A picture whose pixels cannot be copied out (no memory for them, or the decoder cannot give
+  // them) is as unusable as one that does not decode, and the author is told the same.
   SpriteImage* pixels = codec->finish(picture, w, h);
-  if (!pixels) return 0;  // no memory for the copy: nothing to report that would help
   // The rasterizer reads spriteWidth and spriteHeight as the size of these pixels.
-  if (pixels->width != w || pixels->height != h) {
+  if (pixels && (pixels->width != w || pixels->height != h)) {
     deleteSpriteImage(pixels);
+    pixels = nullptr;
+  }
+  if (!pixels) {
+    reportLastError("Failed to load sprite: '" + path + "'");
     return 0;
   }
 

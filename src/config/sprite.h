@@ -62,10 +62,11 @@ void setSpriteCodec(const SpriteCodec* codec);
 // Loads path into the emitter (releasing any previous sprite first, unless the same path is
 // already held); 1 when the emitter holds a sprite for path afterwards. Reports the outcome
 // through the LastError sink: "Loaded sprite: ...", "Failed to load sprite: '...'" or
-// "Sprite too large (...)"; spriteFailed is 1 afterwards exactly when one of the last two was
-// reported (the plug-in's start then leaves that text in LastError). An empty path, a codec
-// that cannot start, no memory for the path copy or for the pixels fail without a message. It
-// is the options text's default loader for the `sprite` key.
+// "Sprite too large (...)"; a picture that decodes but whose pixels cannot be copied out reports
+// "Failed to load sprite: '...'" too. spriteFailed is 1 afterwards exactly when a failure was
+// reported (the plug-in's start then leaves that text in LastError). An empty path, a codec that
+// cannot start or no memory for the path copy fail without a message. It is the options text's
+// default loader for the `sprite` key.
 int LoadSprite(Emitter& emitter, const std::string& path);
 // Releases the emitter's sprite and clears spritePath, spriteWidth and spriteHeight.
 void FreeSprite(Emitter& emitter);

@@ -52,7 +52,7 @@ static void copyFrame(HDC dc, const Emitter& e) {
   DeleteDC(memory);
 }
 
-static LRESULT CALLBACK canvasProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT canvasMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_ERASEBKGND) return 1;  // WM_PAINT covers every pixel
   if (msg != WM_PAINT) return DefWindowProcW(w, msg, wp, lp);
   PAINTSTRUCT ps;
@@ -74,7 +74,29 @@ static LRESULT CALLBACK canvasProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   return 0;
 }
 
+// No C++ exception may unwind through the system's code that calls a window procedure; nothing
+// here allocates much, so one that does fail paints nothing.
+static LRESULT CALLBACK canvasProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  try {
+    return canvasMessage(w, msg, wp, lp);
+  } catch (...) {
+    return DefWindowProcW(w, msg, wp, lp);
+  }
+}
+
 // --- Events --------------------------------------------------------------------------------
+
+// The loop sleeps in GetMessage until something is posted: whatever ends the editor posts a
+// message too, so that it ends even when the ending came in a message sent from another thread
+// (a click by UI automation, a screen reader or a test tool), which GetMessage handles without
+// returning.
+static void endEditorLoop(EditorDialog& d) {
+  d.done = 1;
+  if (d.window && IsWindow(d.window))
+    PostMessageW(d.window, WM_NULL, 0, 0);
+  else
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
 
 static void dispatchEvent(EditorDialog& d, int id) {
   if (d.handling || d.done) return;
@@ -83,6 +105,7 @@ static void dispatchEvent(EditorDialog& d, int id) {
     d.handling = 1;
     d.handlers[i].handle(d, id);
     d.handling = 0;
+    if (d.done) endEditorLoop(d);
     return;
   }
 }
@@ -101,7 +124,7 @@ static int isChangeNotification(HWND from, int code) {
   return 0;
 }
 
-static LRESULT CALLBACK editorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT editorMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     const CREATESTRUCTW* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
     SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
@@ -124,10 +147,26 @@ static LRESULT CALLBACK editorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       // Gone from under the editor (its owner was destroyed): the loop ends as for the close box.
       d->window = nullptr;
-      d->done = 1;
+      endEditorLoop(*d);
       return 0;
     default:
       return DefWindowProcW(w, msg, wp, lp);
+  }
+}
+
+// A handler cut short by a failed allocation ends the editor as cancelled: the host's parameters
+// stay as they were, and no exception unwinds through the system's code.
+static LRESULT CALLBACK editorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  try {
+    return editorMessage(w, msg, wp, lp);
+  } catch (...) {
+    EditorDialog* d = reinterpret_cast<EditorDialog*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (d) {
+      d->handling = 0;
+      d->result = 0;
+      endEditorLoop(*d);
+    }
+    return 0;
   }
 }
 
@@ -276,12 +315,19 @@ int32_t runEditor(EditorDialog& d, const EditorSpec& spec, std::wstring* slots) 
   d.open = 1;
   d.spec = &spec;
   d.slots = slots;
-  d.handling = 1;  // setting the opening state is not an event of the author's
-  spec.show(d);
-  d.handling = 0;
-  if (spec.previewTimer) SetTimer(d.window, PreviewTimerId, PreviewTimerMs, nullptr);
-
-  const int32_t result = runEditorLoop(d, spec.afterPass);
+  int32_t result = 0;
+  // Whatever fails for want of memory ends the editor as cancelled, with its window closed and
+  // its preview released below; no exception leaves the editor.
+  try {
+    d.handling = 1;  // setting the opening state is not an event of the author's
+    spec.show(d);
+    d.handling = 0;
+    if (spec.previewTimer) SetTimer(d.window, PreviewTimerId, PreviewTimerMs, nullptr);
+    result = runEditorLoop(d, spec.afterPass);
+  } catch (...) {
+    d.handling = 0;
+    result = 0;
+  }
 
   if (spec.previewTimer && d.window) KillTimer(d.window, PreviewTimerId);
   if (spec.finish) spec.finish();
@@ -292,7 +338,7 @@ int32_t runEditor(EditorDialog& d, const EditorSpec& spec, std::wstring* slots) 
   return result;
 }
 
-void editorCancel(EditorDialog& d, int) { d.done = 1; }
+void editorCancel(EditorDialog& d, int) { d.done = 1; }  // dispatchEvent wakes the loop
 
 void editorSelectRectangle(EditorDialog& d, int) {
   if (!d.spec) return;

@@ -3,6 +3,9 @@
 // plug-in's to free (the host must make it with GlobalAlloc).
 #include "plugin/host_api.h"
 
+#include <cstring>
+#include <cwchar>
+
 #include "common/text.h"
 #include "plugin/host_text.h"
 #include "runtime/host_link.h"
@@ -39,14 +42,32 @@ std::wstring pickObject(const std::wstring& currentText) {
   return answer;
 }
 
-void setLastError(const std::wstring& message) {
+// A GlobalAlloc block holding the ANSI form of n UTF-16 units, converted through a buffer on the
+// stack: no C++ allocation, so that the exports can still report "Out of memory." when the C
+// runtime's heap is exhausted. Texts too long for the buffer take toHostText's way.
+static char* hostBlockOf(const wchar_t* text, int n) {
+  char bytes[LastErrorStackBytes];
+  int length = 0;
+  if (n > 0) {
+    length = WideCharToMultiByte(CP_ACP, 0, text, n, bytes, sizeof bytes, nullptr, nullptr);
+    if (length <= 0) return toHostText(std::wstring(text, static_cast<size_t>(n)));
+  }
+  char* block = static_cast<char*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<size_t>(length) + 1));
+  if (block && length > 0) memcpy(block, bytes, static_cast<size_t>(length));
+  return block;  // the terminating zero comes from GMEM_ZEROINIT
+}
+
+void setLastErrorText(const wchar_t* message) {
   if (!hostApi.setVariable) return;
-  char* name = toHostText(L"[Lumivex.LastError]");
-  char* value = toHostText(message);
-  if (name && value) hostApi.setVariable(name, value);
-  if (name) GlobalFree(name);
+  static const wchar_t name[] = L"[Lumivex.LastError]";
+  char* nameBlock = hostBlockOf(name, static_cast<int>(wcslen(name)));
+  char* value = hostBlockOf(message, static_cast<int>(wcslen(message)));
+  if (nameBlock && value) hostApi.setVariable(nameBlock, value);
+  if (nameBlock) GlobalFree(nameBlock);
   if (value) GlobalFree(value);
 }
+
+void setLastError(const std::wstring& message) { setLastErrorText(message.c_str()); }
 
 void setLastErrorFromCore(const std::string& utf8Message) {
   setLastError(utf8ToWide(utf8Message));

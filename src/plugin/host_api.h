@@ -38,8 +38,11 @@ extern HostApi hostApi;
 HWND findObjectWindow(const std::wstring& objectName);
 // The name of the page object the author picked, or the empty text.
 std::wstring pickObject(const std::wstring& currentText);
-// Writes message into [Lumivex.LastError]; nothing when setVariable is not registered.
+// Writes message into [Lumivex.LastError]; nothing when setVariable is not registered. Texts of
+// up to LastErrorStackBytes bytes are converted without C++ allocation.
+constexpr int LastErrorStackBytes = 2048;
 void setLastError(const std::wstring& message);
+void setLastErrorText(const wchar_t* message);
 // The core's LastError sink (common/error_sink.h): its UTF-8 text goes to setLastError.
 void setLastErrorFromCore(const std::string& utf8Message);
 // Hands the layers below what they may ask of the host (runtime/host_link.h): these functions,

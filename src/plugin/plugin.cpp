@@ -1,7 +1,7 @@
 // The exported entry points of Lumivex.dll and the start and end of the library. Owns the
-// library-wide state of its own: the reused parameter-type array (the registry, timer and lock
-// are runtime_win32's, playEnabled is the actions'). The exports are stdcall; Lumivex.def gives them the host's
-// underscored names without the @N decoration.
+// library-wide state of its own: the reused parameter-type array and the count of exports under
+// way (the registry, timer and lock are runtime_win32's, playEnabled is the actions'). The exports
+// are stdcall; Lumivex.def gives them the host's underscored names without the @N decoration.
 #include <windows.h>
 
 #include <cstdint>
@@ -22,16 +22,39 @@ namespace {
 
 struct PluginState {
   uint8_t paramTypes[ParamTypeBytes];  // reused for every addAction call
+  int32_t exportDepth;                 // exports under way: more than 1 while host script runs
+                                       // from our own message pumping
 };
 
 PluginState plugin = {};
 
-}  // namespace
+// Every export runs its body through here, so that no C++ exception ever reaches the host (it
+// would end the host's process). Our code throws only when an allocation fails: the export then
+// answers failed, reports "Out of memory." without allocating, and releases the engine lock
+// holds that the unwinding skipped. Effects an action was still starting are torn down once the
+// outermost export ends, when no action can be half-way any more. No allocation happens while an
+// effect is in the registry half-started or while a window or bitmap is held outside the
+// runtime's records, so nothing is left half-registered or without an owner.
+template <typename Body>
+int32_t guarded(int32_t failed, Body body) {
+  const int32_t lockDepth = engineLockDepth();
+  ++plugin.exportDepth;
+  int32_t result = failed;
+  try {
+    result = body();
+  } catch (...) {
+    releaseEngineLockTo(lockDepth);
+    setLastErrorText(L"Out of memory.");
+    result = failed;
+  }
+  if (--plugin.exportDepth == 0) discardStartingEmitters();
+  return result;
+}
 
-extern "C" {
+// --- The bodies of the exports ----------------------------------------------------------------
 
-int32_t __stdcall nbRegisterPlugIn(AddActionFn addAction, uint32_t second, uint32_t third,
-                                   SetVariableFn setVariable) {
+int32_t registerPlugIn(AddActionFn addAction, uint32_t second, uint32_t third,
+                       SetVariableFn setVariable) {
   hostApi.addAction = addAction;
   hostApi.secondCallback = second;
   hostApi.thirdCallback = third;
@@ -48,8 +71,7 @@ int32_t __stdcall nbRegisterPlugIn(AddActionFn addAction, uint32_t second, uint3
   return 0;
 }
 
-int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
-                               char** description) {
+int32_t initPlugIn(HWND hostWindow, char** title, char** author, char** description) {
   hostApi.hostWindow = hostWindow;
   // The host keeps these blocks; they are never freed.
   if (title) *title = toHostText(PluginTitle);
@@ -58,12 +80,10 @@ int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
   return 0;
 }
 
-int32_t __stdcall nbExecAction(int32_t action, char** params) { return runAction(action, params); }
-
 // The editor of the action, run to its end on the host's thread, on the action's parameter
 // texts; on OK they go back into the host's array. Action 4 has no parameters and no dialog. The
 // shared timer is left alone: effects on the page keep playing meanwhile.
-int32_t __stdcall nbEditAction(int32_t action, char** params) {
+int32_t editAction(int32_t action, char** params) {
   int32_t (*run)(std::wstring*) = nullptr;
   switch (action) {
     case 1: run = runPlayEditor; break;
@@ -82,8 +102,7 @@ int32_t __stdcall nbEditAction(int32_t action, char** params) {
 }
 
 // Host notifications: play on/off, stop all, re-fit after a page resize, hide and show.
-int32_t __stdcall nbMessage(int32_t code, int32_t unused) {
-  (void)unused;
+int32_t hostMessage(int32_t code) {
   switch (code) {
     case 1: playEnabled = 1; break;
     case 2: playEnabled = 0; stopAllEmitters(); break;
@@ -96,11 +115,42 @@ int32_t __stdcall nbMessage(int32_t code, int32_t unused) {
   return 0;
 }
 
-int32_t __stdcall nbAbout() {
+int32_t about() {
   MessageBoxW(GetActiveWindow(), aboutText().c_str(), L"About Lumivex", MB_ICONINFORMATION);
   return 0;
 }
 
+}  // namespace
+
+extern "C" {
+
+int32_t __stdcall nbRegisterPlugIn(AddActionFn addAction, uint32_t second, uint32_t third,
+                                   SetVariableFn setVariable) {
+  return guarded(0, [&] { return registerPlugIn(addAction, second, third, setVariable); });
+}
+
+int32_t __stdcall nbInitPlugIn(HWND hostWindow, char** title, char** author,
+                               char** description) {
+  return guarded(0, [&] { return initPlugIn(hostWindow, title, author, description); });
+}
+
+// Every action answers 0 when memory runs out, Stop and StopAll too.
+int32_t __stdcall nbExecAction(int32_t action, char** params) {
+  return guarded(0, [&] { return runAction(action, params); });
+}
+
+int32_t __stdcall nbEditAction(int32_t action, char** params) {
+  return guarded(0, [&] { return editAction(action, params); });
+}
+
+int32_t __stdcall nbMessage(int32_t code, int32_t unused) {
+  (void)unused;
+  return guarded(0, [&] { return hostMessage(code); });
+}
+
+int32_t __stdcall nbAbout() { return guarded(0, [] { return about(); }); }
+
+// These two only store a value: nothing in them can throw.
 int32_t __stdcall nbRegisterInterfaceAccess(InterfaceAccessFn interfaceAccess) {
   hostApi.interfaceAccess = interfaceAccess;
   return 0;

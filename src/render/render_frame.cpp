@@ -27,6 +27,12 @@ int32_t currentTickMs() {
 
 namespace {
 
+// How often a budgeted frame reads its clock: once the bounding boxes drawn since the last reading
+// add up to this many pixels, each particle counting BudgetParticleCost pixels more for its own
+// set-up.
+constexpr float BudgetClockPixels = 16384;
+constexpr float BudgetParticleCost = 64;
+
 // Opacity byte of a fraction (rounded half away from zero, clamped to 0-255).
 inline int32_t rnd(float v) { return toByte(v); }
 
@@ -155,7 +161,7 @@ void attachFrameBuffer(Emitter& e, uint32_t* pixels, int32_t width, int32_t heig
   e.drawnValid = 0;
 }
 
-void renderFrame(Emitter& e) {
+void renderFrame(Emitter& e, DrawBudget* budget) {
   const int32_t W = e.frameWidth, H = e.frameHeight;
   if (!e.frameBitmap || !e.pixelBits || !e.renderingEnabled || W < 1 || H < 1) return;
 
@@ -191,8 +197,13 @@ void renderFrame(Emitter& e) {
   const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
   const float tick = twinkle ? static_cast<float>(currentTickMs() / 1000.0) : 0.0f;
 
+  // Slot order from drawResumeSlot, once round: without a budget (and in every frame that one
+  // never cut short) that is plain slot order from 0, the order the look depends on.
+  int32_t i = budget && e.drawResumeSlot > 0 && e.drawResumeSlot < MaxParticles ? e.drawResumeSlot : 0;
+  e.drawResumeSlot = 0;
   int32_t visited = 0;
-  for (int i = 0; i < MaxParticles && visited < e.aliveCount; ++i) {
+  float unclocked = 0;  // pixels of bounding boxes drawn since the budget's clock was last read
+  for (int32_t n = 0; n < MaxParticles && visited < e.aliveCount; ++n, i = i + 1 == MaxParticles ? 0 : i + 1) {
     const Particle& p = e.particles[i];
     if (!p.active) continue;
     ++visited;
@@ -249,6 +260,17 @@ void renderFrame(Emitter& e) {
     }
     if (sprite && !spriteUsable) continue;
     drawParticle(cv, e, p, softGlow, w, h, A, R, G, B);
+    if (!budget) continue;
+    // The clock is read once the particles drawn since the last reading may have covered a
+    // small frame's worth of pixels: every particle when they are huge, rarely when they are
+    // small, so that reading it costs next to nothing in an ordinary frame.
+    unclocked += std::min(2 * mx, Wf) * std::min(2 * my, Hf) + BudgetParticleCost;
+    if (unclocked < BudgetClockPixels) continue;
+    unclocked = 0;
+    if (budget->nowUs() <= budget->deadlineUs && !(budget->stop && *budget->stop)) continue;
+    budget->exhausted = 1;
+    if (visited < e.aliveCount) e.drawResumeSlot = i + 1 == MaxParticles ? 0 : i + 1;
+    break;
   }
 
   // Additive brightening: alpha + alpha / 4, capped, on every drawn pixel (untouched ones are 0).

@@ -50,6 +50,9 @@ struct Emitter {
   // writes the buffer other than renderFrame, or replaces it, sets drawnValid to 0.
   int32_t drawnValid;
   int32_t drawnX0, drawnY0, drawnX1, drawnY1;  // pixels
+  // Particle slot the next frame starts drawing at: 0, or the slot after the last one drawn in a
+  // frame that the tick's drawing budget cut short (render/render_frame.h).
+  int32_t drawResumeSlot;
 };
 
 // The registry key of a rectangle name: spaces (code 32) trimmed, then lower-cased.

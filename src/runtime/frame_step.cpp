@@ -13,14 +13,14 @@ int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs, int32_t stillMs) {
   return d;
 }
 
-int advanceEmitter(Emitter& e, uint32_t nowMs) {
+int advanceEmitter(Emitter& e, uint32_t nowMs, DrawBudget* budget) {
   if (!e.renderingEnabled) return 0;
   const float step = static_cast<float>(frameStepMs(nowMs, e.lastTickMs)) / 1000.0f;
   e.lastTickMs = nowMs;
-  return advanceEmitterBy(e, step);
+  return advanceEmitterBy(e, step, budget);
 }
 
-int advanceEmitterBy(Emitter& e, float step) {
+int advanceEmitterBy(Emitter& e, float step, DrawBudget* budget) {
   if (!e.renderingEnabled) return 0;
   e.elapsed += step;
   updateParticles(e, step);
@@ -29,7 +29,8 @@ int advanceEmitterBy(Emitter& e, float step) {
     return 0;
   }
   if (!e.frameBitmap || !e.pixelBits) return 0;
-  renderFrame(e);
+  if (budget && budget->exhausted) return 0;
+  renderFrame(e, budget);
   return 1;
 }
 

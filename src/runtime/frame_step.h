@@ -6,6 +6,7 @@
 #include <cstdint>
 
 struct Emitter;
+struct DrawBudget;
 
 constexpr int32_t FrameStepDefaultMs = 16;  // a tick difference of 0 or less counts as this
 constexpr int32_t FrameStepMaxMs = 100;     // and a longer one as at most this
@@ -16,11 +17,12 @@ int32_t frameStepMs(uint32_t nowMs, uint32_t lastTickMs, int32_t stillMs = Frame
 
 // Advances a rendering emitter to nowMs: lastTickMs = nowMs, then advanceEmitterBy the step.
 // Returns 1 when a frame was drawn and is to be presented.
-int advanceEmitter(Emitter& emitter, uint32_t nowMs);
+int advanceEmitter(Emitter& emitter, uint32_t nowMs, DrawBudget* budget = nullptr);
 // The step itself, for a clock of the caller's own: elapsed += stepSeconds, updateParticles, then
 // either ends a finished burst (renderingEnabled = 0, nothing drawn) or draws the frame. Returns 1
-// when a frame was drawn.
-int advanceEmitterBy(Emitter& emitter, float stepSeconds);
+// when a frame was drawn. With a budget (render/render_frame.h) that is already exhausted the
+// particles still move but nothing is drawn (0): the overlay keeps its last frame.
+int advanceEmitterBy(Emitter& emitter, float stepSeconds, DrawBudget* budget = nullptr);
 
 constexpr int32_t PrewarmFps = 60;  // prewarming steps as the shared timer does at this rate
 

@@ -1,6 +1,8 @@
 // The life cycle of the registry's emitters: preparing an entry for a rectangle (replacing a
 // running effect on the same key), starting it, stopping one and stopping all, and the host's
 // notifications that re-fit, hide and show every overlay. Owns no state beyond runtime_win32's.
+#include <new>
+
 #include "common/utf16_win32.h"
 #include "config/sprite.h"
 #include "engine/engine.h"
@@ -9,6 +11,7 @@
 #include "runtime/runtime_win32.h"
 
 constexpr int PumpAfterStop = 64;
+constexpr size_t EntryOverheadBytes = 64;  // a map node's links beside its key and Emitter
 constexpr int PumpDuringStopAll = 128;
 
 Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& height) {
@@ -19,11 +22,13 @@ Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& h
     reportError(L"Empty rectangle name.");
     return nullptr;
   }
+  // A second Play replaces the first. Host script run while stopping may have played on the
+  // same rectangle again; that effect is replaced too.
   lockEngine();
-  if (registryFind(registry, key)) stopEmitter(key);  // a second Play replaces the first
+  while (registryFind(registry, key)) stopEmitter(key);
+  unlockEngine();
   HWND rect = hostObjectWindow(rectName);
   if (!rect || !IsWindow(rect)) {
-    unlockEngine();
     reportError(L"Rectangle '" + rectName + L"' not found.");
     return nullptr;
   }
@@ -31,69 +36,38 @@ Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& h
   GetClientRect(rect, &r);
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) {
-    unlockEngine();
     reportError(L"Rectangle has zero size.");
     return nullptr;
   }
-  Emitter* e = registryInsert(registry, key);  // zero-filled: every count, handle and flag 0
+  // The particle pool makes the entry the one large allocation of an action. Its room is asked
+  // for first without an exception, so that memory running short is answered plainly; should the
+  // allocation itself fail after all, the exports catch it, and nothing is held yet either way.
+  void* room = ::operator new(sizeof(std::pair<const std::string, Emitter>) + EntryOverheadBytes,
+                              std::nothrow);
+  if (!room) {
+    reportError(L"Out of memory.");
+    return nullptr;
+  }
+  ::operator delete(room);
+  // Zero-filled: every count, handle and flag 0.
+  Emitter* e = &startingEmitters.emplace(std::piecewise_construct, std::forward_as_tuple(key),
+                                         std::forward_as_tuple())->second;
   clearParticles(*e);
-  e->rectName = name;
   e->hostRectWindow = rect;
   e->rectWidth = w;
   e->rectHeight = h;
   e->inFront = 1;
-  unlockEngine();
+  e->rectName = name;
   width = w;
   height = h;
   return e;
 }
 
-static void removeEntry(Emitter* e) {
-  FreeSprite(*e);
-  const std::string key = rectKey(e->rectName);
-  lockEngine();
-  registryRemove(registry, key);
-  unlockEngine();
-}
-
-int startEmitter(Emitter* e, int32_t width, int32_t height) {
-  if (!ensureFrameBitmap(*e, width, height)) {
-    reportError(L"Failed to create DIB for particles.");
-    removeEntry(e);
-    return 0;
-  }
-  if (!createOverlay(*e, runtime.module)) {
-    reportError(L"Failed to create overlay window.");
-    releaseFrameBitmap(*e);
-    removeEntry(e);
-    return 0;
-  }
-  spawnBurst(*e);
-  e->lastTickMs = GetTickCount();
-  e->renderingEnabled = 1;
-  lockEngine();
-  const int started = timerStart();
-  unlockEngine();
-  if (!started) {
-    reportError(L"Failed to start shared multimedia timer.");
-    lockEngine();
-    e->renderingEnabled = 0;
-    unlockEngine();
-    HWND overlay = static_cast<HWND>(e->overlay);
-    if (overlay && IsWindow(overlay)) DestroyWindow(overlay);
-    e->overlay = nullptr;
-    releaseFrameBitmap(*e);
-    removeEntry(e);
-    return 0;
-  }
-  // A sprite that could not be used leaves its message readable: the effect plays without it.
-  if (!e->spriteFailed) reportError(L"");
-  return 1;
-}
-
-// Releases an entry's window, bitmap, sprite and particles; the caller holds the lock and has
-// switched rendering off and waited for callbacks.
+// Releases an entry's window, bitmap, sprite and particles. The entry is out of the registry (or
+// rendering is off and the caller holds the lock), so no frame step is drawing it. Allocates
+// nothing and runs no host code.
 static void teardown(Emitter& e) {
+  e.renderingEnabled = 0;
   HWND overlay = static_cast<HWND>(e.overlay);
   e.overlay = nullptr;
   if (overlay && IsWindow(overlay)) {
@@ -122,40 +96,109 @@ static void teardown(Emitter& e) {
   clearParticles(e);
 }
 
+// The starting entry at e, taken out of startingEmitters (an empty node when it is not there).
+static std::multimap<std::string, Emitter>::node_type takeStarting(Emitter* e) {
+  for (auto it = startingEmitters.begin(); it != startingEmitters.end(); ++it)
+    if (&it->second == e) return startingEmitters.extract(it);
+  return {};
+}
+
+static int failStart(Emitter* e, const wchar_t* message) {
+  auto node = takeStarting(e);
+  if (node) teardown(node.mapped());
+  reportError(message);
+  return 0;
+}
+
+int startEmitter(Emitter* e, int32_t width, int32_t height) {
+  if (!ensureFrameBitmap(*e, width, height)) return failStart(e, L"Failed to create DIB for particles.");
+  if (!createOverlay(*e, runtime.module)) return failStart(e, L"Failed to create overlay window.");
+  spawnBurst(*e);
+  lockEngine();
+  // Host script run while this action waited for the lock may have played on the same
+  // rectangle; the later call of the two is this one, so its effect is the one that stays.
+  const std::string* key = nullptr;
+  for (auto& entry : startingEmitters)
+    if (&entry.second == e) key = &entry.first;
+  while (key && registryFind(registry, *key)) stopEmitter(*key);
+  // From here to the end nothing allocates and no host code runs: an effect that is in the
+  // registry has fully started.
+  auto node = takeStarting(e);
+  if (!node) {  // not this action's to start; cannot happen, as only this action holds it
+    unlockEngine();
+    return 0;
+  }
+  auto placed = registry.entries.insert(std::move(node)).position;
+  placed->second.lastTickMs = GetTickCount();
+  placed->second.renderingEnabled = 1;
+  if (!timerStart()) {
+    auto back = registry.entries.extract(placed);
+    teardown(back.mapped());
+    timerStopRule();
+    unlockEngine();
+    reportError(L"Failed to start shared multimedia timer.");
+    return 0;
+  }
+  // A sprite that could not be used leaves its message readable: the effect plays without it.
+  const int keepMessage = placed->second.spriteFailed;
+  unlockEngine();
+  if (!keepMessage) reportError(L"");
+  return 1;
+}
+
+void discardStartingEmitters() {
+  while (!startingEmitters.empty()) {
+    auto node = startingEmitters.extract(startingEmitters.begin());
+    teardown(node.mapped());
+  }
+}
+
 void stopEmitter(const std::string& key) {
   lockEngine();
-  Emitter* e = registryFind(registry, key);
-  if (!e) {
+  if (!registryFind(registry, key)) {
     unlockEngine();
     reportError(L"Stop: no active emitter on rectangle '" + utf8ToWide(key) + L"'");
     return;
   }
-  e->renderingEnabled = 0;
+  // Out of the registry before anything else: the frame step no longer sees it (none is inside
+  // one while we hold the lock), and host script run from the pumping below finds the registry
+  // as it will be once this stop is done.
+  auto node = registry.entries.extract(key);
+  node.mapped().renderingEnabled = 0;
   waitForCallbacks();
-  const int hadOverlay = e->overlay != nullptr;
-  teardown(*e);
-  if (hadOverlay) pumpMessages(PumpAfterStop);
-  registryRemove(registry, key);
+  const int hadOverlay = node.mapped().overlay != nullptr;
+  teardown(node.mapped());
   timerStopRule();
+  if (hadOverlay) pumpMessages(PumpAfterStop);
   unlockEngine();
 }
 
 void stopAllEmitters() {
   if (registryIsEmpty(registry)) {
+    // Nothing runs; nor may the timer, nor the host's hiding.
+    lockEngine();
+    timerKill();
+    runtime.overlaysHidden = 0;
+    runtime.hostHidden = 0;
+    unlockEngine();
     pumpMessages(PumpAfterStop);
     return;
   }
   // The lock first: waiting for it serves what a running frame step sends to this thread, and
-  // while it is held no callback can be inside a frame step, so the synchronous kill of the
-  // timer cannot wait on one that waits on us.
+  // while it is held no callback is inside a frame step.
   lockEngine();
   timerKill();
   runtime.overlaysHidden = 0;
-  registryWalk(registry, [](Emitter& e) { e.renderingEnabled = 0; });
+  runtime.hostHidden = 0;  // no effect remains: the host's hiding is over
+  // Every entry leaves the registry at once (the nodes stay where they are); host script run from
+  // the pumping below plays into an empty registry, and what it starts stays running.
+  std::map<std::string, Emitter> stopping;
+  stopping.swap(registry.entries);
+  for (auto& entry : stopping) entry.second.renderingEnabled = 0;
   waitForCallbacks();
-  registryWalk(registry, [](Emitter& e) { teardown(e); });
+  for (auto& entry : stopping) teardown(entry.second);
   pumpMessages(PumpDuringStopAll);
-  registryClear(registry);
+  stopping.clear();
   unlockEngine();
   pumpMessages(PumpAfterStop);
 }
@@ -180,7 +223,10 @@ void refitOverlays() {
 
 void hideOverlaysForHost() {
   lockEngine();
-  runtime.hostHidden = 1;  // lasts until showOverlaysForHost: the frame step stays away
+  // Lasts until showOverlaysForHost for the effects there are, and for any started meanwhile;
+  // once none remains it is over (timerStopRule, stopAllEmitters), so with none there now there
+  // is nothing to hide.
+  runtime.hostHidden = registryIsEmpty(registry) ? 0 : 1;
   registryWalk(registry, [](Emitter& e) {
     if (e.overlay) ShowWindow(static_cast<HWND>(e.overlay), SW_HIDE);
   });

@@ -6,8 +6,10 @@
 
 RuntimeState runtime = {};
 EmitterRegistry registry;
+std::multimap<std::string, Emitter> startingEmitters;
 
 static CRITICAL_SECTION engineLock;
+static int engineLockMade = 0;  // the critical section is initialised once and never deleted
 
 constexpr int WaitRounds = 50;  // waitForCallbacks gives up after about 0.5 s
 
@@ -15,18 +17,24 @@ void runtimeInit(HMODULE module) {
   runtime = RuntimeState{};
   runtime.module = module;
   registryClear(registry);
-  InitializeCriticalSection(&engineLock);
+  startingEmitters.clear();
+  if (!engineLockMade) InitializeCriticalSection(&engineLock);
+  engineLockMade = 1;
 }
 
 void lockEngine() {
   if (runtime.shuttingDown) return;
-  if (TryEnterCriticalSection(&engineLock)) return;
+  if (TryEnterCriticalSection(&engineLock)) {
+    ++runtime.lockDepth;
+    return;
+  }
   // A frame step slower than the timer period would otherwise hold the lock almost all the
   // time and starve this thread; ticks skip while someone waits here.
   InterlockedIncrement(&runtime.lockWaiters);
   for (;;) {
     if (TryEnterCriticalSection(&engineLock)) {
       InterlockedDecrement(&runtime.lockWaiters);
+      ++runtime.lockDepth;
       return;
     }
     // Serves messages sent by the timer thread (SetWindowPos, ShowWindow on our overlays),
@@ -39,7 +47,14 @@ void lockEngine() {
 
 void unlockEngine() {
   if (runtime.shuttingDown) return;
+  --runtime.lockDepth;
   LeaveCriticalSection(&engineLock);
+}
+
+int32_t engineLockDepth() { return runtime.lockDepth; }
+
+void releaseEngineLockTo(int32_t depth) {
+  while (!runtime.shuttingDown && runtime.lockDepth > depth) unlockEngine();
 }
 
 void waitForCallbacks() {

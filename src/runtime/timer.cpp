@@ -1,10 +1,14 @@
 // The shared 16 ms multimedia timer and the frame step it drives (caption rule, host hiding,
-// size following, the engine's advanceEmitter, presentation), and the runtime's end at unload.
-// Owns no state of its own: the timer's fields are in RuntimeState (runtime/runtime_state.cpp).
+// size following, the engine's advanceEmitter within the tick's drawing budget, presentation),
+// and the runtime's end at unload. The timer's fields are in RuntimeState
+// (runtime/runtime_state.cpp); owns only the clock tests may give the drawing budget.
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <iterator>
+
 #include "render/overlay_win32.h"
+#include "render/render_frame.h"
 #include "runtime/host_link.h"
 #include "runtime/frame_step.h"
 #include "runtime/runtime_win32.h"
@@ -12,14 +16,21 @@
 constexpr UINT TimerPeriodMs = 16;
 constexpr UINT TimerResolutionMs = 1;
 constexpr int32_t CaptionMargin = 16;     // pixels the caption box widens by while hidden
-constexpr DWORD DetachWaitMs = 2000;      // how long unloading lets a running callback finish
+constexpr DWORD DetachWaitMs = 2000;      // longest wait of unloading for the timer's callbacks
+
+static int64_t (*gDrawClock)() = nullptr;  // tests' clock for the drawing budget; null: ours
 
 static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
   // Counted from the first instruction, so that unloading can wait for a callback that has not
-  // reached the lock yet and none runs into the library after detach returns.
+  // reached the lock yet; from the moment unloading begins a callback leaves at once.
   InterlockedIncrement(&runtime.callbacksRunning);
   if (!runtime.shuttingDown && runtime.lockWaiters == 0 && tryLockEngine()) {
-    if (!runtime.shuttingDown) frameStep();
+    // Nothing may unwind into the timer's thread; the frame step allocates nothing, so this
+    // only keeps the promise should that ever change.
+    try {
+      if (!runtime.shuttingDown) frameStep();
+    } catch (...) {
+    }
     leaveEngineLock();
     InterlockedIncrement(&runtime.ticksStepped);
   } else {
@@ -31,10 +42,11 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
 int timerStart() {
   if (runtime.timerRunning) return 1;
   timeBeginPeriod(TimerResolutionMs);
-  // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no callback is on its way into this
-  // library, even one the timer thread had already picked up; unloading depends on that.
-  runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0,
-                                 TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
+  // Not TIME_KILL_SYNCHRONOUS: that kill waits without limit for a callback in flight, and at
+  // unload (under the loader lock) a callback may be waiting on the unloading thread. Outside
+  // unloading a late callback is harmless (it finds the lock or an empty registry); unloading
+  // waits for the timer's thread itself (runtimeShutdown).
+  runtime.timerId = timeSetEvent(TimerPeriodMs, TimerResolutionMs, timerCallback, 0, TIME_PERIODIC);
   if (runtime.timerId) {
     runtime.timerRunning = 1;
     return 1;
@@ -52,28 +64,61 @@ void timerKill() {
 }
 
 void timerStopRule() {
-  if (!runtime.timerRunning || !registryIsEmpty(registry)) return;
+  if (!registryIsEmpty(registry)) return;
+  runtime.hostHidden = 0;  // no effect remains: the host's hiding is over
+  if (!runtime.timerRunning) return;
   timerKill();
   runtime.overlaysHidden = 0;
 }
 
-void runtimeShutdown(int processEnding) {
-  runtime.shuttingDown = 1;
-  // From here a callback that comes in leaves at once without touching anything. One already
-  // inside a frame step may be sending a message to this thread (SetWindowPos on an overlay):
-  // messages sent to us are served while waiting, so it can finish and leave. Only then is the
-  // timer killed: the synchronous kill waits for a callback in flight, which can no longer
-  // block on this thread.
-  const DWORD start = GetTickCount();
-  while (!processEnding && runtime.callbacksRunning > 0 && GetTickCount() - start < DetachWaitMs) {
+void setFrameStepDelayForTests(DWORD ms) { runtime.stepDelayMsForTests = ms; }
+
+void setDrawClockForTests(int64_t (*nowUs)()) { gDrawClock = nowUs; }
+
+// Waits, at most until limitMs after start, for handle (null: for no callback to be inside),
+// serving messages sent to this thread meanwhile: a frame step may be sending to one of our
+// overlays. 1 when what was waited for came.
+static int waitServingSent(HANDLE handle, DWORD start, DWORD limitMs) {
+  for (;;) {
+    if (!handle && runtime.callbacksRunning == 0) return 1;
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= limitMs) return 0;
+    const DWORD r = MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE,
+                                              handle ? limitMs - spent : 1, QS_SENDMESSAGE);
+    if (handle && r == WAIT_OBJECT_0) return 1;
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    Sleep(1);
   }
+}
+
+void runtimeShutdown(int processEnding) {
+  runtime.shuttingDown = 1;
+  // From here a callback that comes in leaves at once, and one inside a frame step stops
+  // drawing at its next particle and leaves before the next emitter.
   if (processEnding) {
-    runtime.timerRunning = 0;  // the timer thread is gone already; nothing to kill or wait for
+    runtime.timerRunning = 0;  // the timer's thread is gone already; nothing to kill or wait for
+  } else {
+    const DWORD start = GetTickCount();
+    HANDLE fired = nullptr;
+    UINT barrier = 0;
+    if (runtime.timerRunning) {
+      // The timer's thread calls one callback after another. A one-shot event timer set while
+      // ours still runs (so the thread stays) fires only after any callback of ours the thread
+      // had already picked up when ours was killed: once it has fired none is on its way in.
+      fired = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      if (fired)
+        barrier = timeSetEvent(1, TimerResolutionMs, reinterpret_cast<LPTIMECALLBACK>(fired), 0,
+                               TIME_ONESHOT | TIME_CALLBACK_EVENT_SET);
+    }
+    timerKill();  // returns at once: see timerStart
+    // Both waits are bounded. Past the bound a callback is blocked on something outside this
+    // library; it is left to leave on its own: the one case in which unloading cannot know that
+    // no code of ours still runs. (So is a callback the thread picked up just before an earlier
+    // stop killed the timer and that has not yet reached its first instruction.)
+    if (barrier) waitServingSent(fired, start, DetachWaitMs);
+    waitServingSent(nullptr, start, DetachWaitMs);
+    if (fired) CloseHandle(fired);
   }
-  timerKill();
   stopAllEmitters();
 }
 
@@ -95,6 +140,15 @@ static int captionRuleHides() {
   const int32_t m = runtime.overlaysHidden ? CaptionMargin : 0;
   return cursor.x >= window.left - m && cursor.x <= window.right + m && cursor.y >= window.top - m &&
          cursor.y < client.y + m;
+}
+
+static int64_t performanceClockUs() {
+  static LARGE_INTEGER frequency = {};
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<int64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
+                              now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
 
 void frameStep() {
@@ -121,23 +175,43 @@ void frameStep() {
       }
     });
   }
-  registryWalk(registry, [](Emitter& e) {
+  // One drawing budget for the whole tick, so the user-interface thread never waits on the lock
+  // much longer than that. Once it is spent the remaining emitters still move but keep their
+  // last frame; the next tick starts with the first of them, and the one that spent it goes on
+  // from its next particle when its turn comes round again, so none starves. Unloading stops
+  // the walk at the next emitter and the drawing at the next particle.
+  int64_t (*clock)() = gDrawClock ? gDrawClock : performanceClockUs;
+  DrawBudget budget = {clock, clock() + FrameDrawBudgetUs, &runtime.shuttingDown, 0};
+  const int32_t count = static_cast<int32_t>(registry.entries.size());
+  const int32_t first = runtime.drawStart >= 0 && runtime.drawStart < count ? runtime.drawStart : 0;
+  int32_t spentAt = -1;  // position of the emitter that spent the budget
+  auto it = registry.entries.begin();
+  std::advance(it, first);
+  for (int32_t n = 0; n < count && !runtime.shuttingDown; ++n) {
+    const int32_t position = (first + n) % count;
+    Emitter& e = it->second;
+    if (++it == registry.entries.end()) it = registry.entries.begin();
     if (!e.renderingEnabled || !e.frameBitmap || !e.pixelBits || !e.overlay || e.frameWidth <= 0 ||
         e.frameHeight <= 0)
-      return;
+      continue;
     HWND rect = static_cast<HWND>(e.hostRectWindow);
     if (IsWindow(rect)) {
       RECT r = {};
       GetClientRect(rect, &r);
       const int32_t w = r.right - r.left, h = r.bottom - r.top;
       if (w >= 1 && h >= 1 && (w != e.frameWidth || h != e.frameHeight)) {
-        if (!ensureFrameBitmap(e, w, h)) return;
+        if (!ensureFrameBitmap(e, w, h)) continue;
         e.rectWidth = w;
         e.rectHeight = h;
       }
     }
-    if (!e.frameBitmap || !e.pixelBits || e.frameWidth <= 0 || e.frameHeight <= 0) return;
-    if (!advanceEmitter(e, GetTickCount())) return;
+    if (!e.frameBitmap || !e.pixelBits || e.frameWidth <= 0 || e.frameHeight <= 0) continue;
+    if (runtime.stepDelayMsForTests) Sleep(runtime.stepDelayMsForTests);
+    const int spentBefore = budget.exhausted;
+    const int drawn = advanceEmitter(e, GetTickCount(), &budget);
+    if (!spentBefore && budget.exhausted) spentAt = position;
+    if (!drawn) continue;
     if (e.renderingEnabled && IsWindow(static_cast<HWND>(e.overlay))) presentFrame(e);
-  });
+  }
+  runtime.drawStart = spentAt < 0 ? 0 : (spentAt + 1) % count;
 }

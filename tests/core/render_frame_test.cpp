@@ -313,3 +313,82 @@ TEST_F(RenderFixture, LightburstMinimums) {
     for (int a : k.darkAngles) EXPECT_FALSE(lit(a)) << k.rays << " rays, angle " << a;
   }
 }
+
+// --- The drawing budget ---------------------------------------------------------------------
+
+namespace {
+
+// A clock that moves on by ClockStepUs at every reading, so a budget runs out after a known
+// number of readings.
+constexpr int64_t ClockStepUs = 4;
+int64_t fakeNowUs = 0;
+int clockReadings = 0;
+int64_t steppingClock() {
+  ++clockReadings;
+  return fakeNowUs += ClockStepUs;
+}
+
+DrawBudget budgetOf(int64_t allowanceUs, const volatile long* stop = nullptr) {
+  fakeNowUs = 0;
+  clockReadings = 0;
+  return DrawBudget{steppingClock, allowanceUs, stop, 0};
+}
+
+}  // namespace
+
+TEST_F(RenderFixture, BudgetCutsHugeParticlesShortAndLaterFramesResumeWhereItStopped) {
+  // Ten opaque particles each far larger than the frame, told apart by their red: the pixel
+  // shows the last one drawn. Every one covers the frame, so the clock is read after each, and
+  // an allowance of 10 us runs out at the third reading.
+  for (int slot = 0; slot < 10; ++slot) add(100, 50, 1e6f, 1, 10 + 20 * slot, 0, 0);
+  auto lastRed = [&] { return static_cast<int>((at(100, 50) >> 16) & 255); };
+  struct Frame {
+    int firstSlot, lastSlot, resumeSlot;
+  };
+  const Frame frames[] = {{0, 2, 3}, {3, 5, 6}, {6, 8, 9}, {9, 1, 2}};  // the last one wraps round
+  for (const Frame& f : frames) {
+    SCOPED_TRACE(f.firstSlot);
+    DrawBudget budget = budgetOf(10);
+    renderFrame(*e, &budget);
+    EXPECT_EQ(budget.exhausted, 1);
+    EXPECT_EQ(clockReadings, 3);
+    EXPECT_EQ(lastRed(), 10 + 20 * f.lastSlot);
+    EXPECT_EQ(e->drawResumeSlot, f.resumeSlot);
+    EXPECT_EQ(alphaAt(0, 0), 255u);    // a particle a million pixels wide still covers the
+    EXPECT_EQ(alphaAt(199, 99), 255u);  // frame exactly, clipped to it
+  }
+  // An allowance that lasts: the frame goes round once from where the last one stopped and
+  // is then whole, so the next starts at slot 0 again.
+  DrawBudget ample = budgetOf(1000);
+  renderFrame(*e, &ample);
+  EXPECT_EQ(ample.exhausted, 0);
+  EXPECT_EQ(lastRed(), 10 + 20 * 1);
+  EXPECT_EQ(e->drawResumeSlot, 0);
+  // Without a budget: slot order from 0, whatever was left before.
+  e->drawResumeSlot = 7;
+  renderFrame(*e);
+  EXPECT_EQ(lastRed(), 10 + 20 * 9);
+  EXPECT_EQ(e->drawResumeSlot, 0);
+}
+
+TEST_F(RenderFixture, BudgetStopFlagEndsTheFrameAfterOneParticle) {
+  for (int slot = 0; slot < 4; ++slot) add(100, 50, 1e6f, 1, 10 + 20 * slot, 0, 0);
+  volatile long stop = 1;
+  DrawBudget budget = budgetOf(1000000, &stop);
+  renderFrame(*e, &budget);
+  EXPECT_EQ(budget.exhausted, 1);
+  EXPECT_EQ((at(100, 50) >> 16) & 255, 10u);
+  EXPECT_EQ(e->drawResumeSlot, 1);
+}
+
+TEST_F(RenderFixture, BudgetReadsNoClockForAFrameOfSmallParticles) {
+  // Small particles cost little each: a frame of them never reads the clock, even past the
+  // deadline, and is drawn whole.
+  for (int slot = 0; slot < 50; ++slot) add(4.0f * slot, 50, 1, 1);
+  DrawBudget budget = budgetOf(-1);
+  renderFrame(*e, &budget);
+  EXPECT_EQ(clockReadings, 0);
+  EXPECT_EQ(budget.exhausted, 0);
+  EXPECT_EQ(e->drawResumeSlot, 0);
+  EXPECT_EQ(alphaAt(196, 50), 255u);
+}

@@ -180,7 +180,8 @@ TEST(Sprite, LoadSpriteOutcomes) {
       {"no memory for the path", "a.png", "sun.png", NoPathMemory, 0, 0, 0, "", 0, 0, nullptr},
       {"reduction fails", "", "big.png", ReduceFails, 1, 1000, 600, "big.png", DecodedPixel, 1,
        "Loaded sprite: big.png (1000x600)"},
-      {"no memory for the pixels", "a.png", "big.png", NoPixelMemory, 0, 0, 0, "", 0, 1, nullptr},
+      {"no memory for the pixels", "a.png", "big.png", NoPixelMemory, 0, 0, 0, "", 0, 1,
+       "Failed to load sprite: 'big.png'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -16,6 +16,8 @@ static HostStandIn* current = nullptr;
 
 static const wchar_t* const PageClass = L"LumivexHostPage";
 static const wchar_t* const RectClass = L"LumivexHostRect";
+static const wchar_t* const ScriptClass = L"LumivexHostScript";
+constexpr UINT ScriptMessage = WM_APP + 1;  // wParam: the script's function, lParam: its context
 
 void hostMakeCurrent(HostStandIn& host) { current = &host; }
 
@@ -53,7 +55,11 @@ int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* de
 int32_t __stdcall hostSetVariable(const char* name, const char* value) {
   if (!current || !name) return 0;
   current->setVariableCalls++;
-  current->variables[name] = value ? value : "";
+  auto found = current->variables.find(name);
+  if (found != current->variables.end())
+    found->second = value ? value : "";
+  else
+    current->variables[name] = value ? value : "";
   return 1;
 }
 
@@ -143,6 +149,14 @@ static LRESULT CALLBACK rectProc(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+static LRESULT CALLBACK scriptProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == ScriptMessage && wParam) {
+    reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
 static int registerClasses() {
   static int done = 0;
   if (done) return 1;
@@ -157,7 +171,11 @@ static int registerClasses() {
   rect.lpfnWndProc = rectProc;
   rect.hInstance = instance;
   rect.lpszClassName = RectClass;
-  if (!RegisterClassW(&page) || !RegisterClassW(&rect)) return 0;
+  WNDCLASSW script = {};
+  script.lpfnWndProc = scriptProc;
+  script.hInstance = instance;
+  script.lpszClassName = ScriptClass;
+  if (!RegisterClassW(&page) || !RegisterClassW(&rect) || !RegisterClassW(&script)) return 0;
   done = 1;
   return 1;
 }
@@ -182,6 +200,16 @@ HWND hostAddObject(HostStandIn& host, const std::string& name, int32_t x, int32_
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
   if (window) host.objects.push_back(HostPageObject{name, window});
   return window;
+}
+
+int hostPostScript(HostStandIn& host, void (*run)(void* context), void* context) {
+  if (!registerClasses()) return 0;
+  if (!host.scriptWindow || !IsWindow(host.scriptWindow))
+    host.scriptWindow = CreateWindowExW(0, ScriptClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+  if (!host.scriptWindow) return 0;
+  return PostMessageW(host.scriptWindow, ScriptMessage, reinterpret_cast<WPARAM>(run),
+                      reinterpret_cast<LPARAM>(context)) ? 1 : 0;
 }
 
 void hostDestroyPage(HostStandIn& host) {

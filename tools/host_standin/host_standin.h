@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,7 +60,10 @@ struct HostStandIn {
   HMODULE module;                     // the loaded plug-in, or null
   HostExports exports;                // all non-null after a successful hostLoad
   std::vector<HostAction> actions;    // every addAction call, in order
-  std::map<std::string, std::string> variables;  // script variables by exact name
+  // Script variables by exact name. Looked up without making a key, so that writing a variable
+  // that exists (with room for the text) allocates nothing: tests write LastError while memory is
+  // exhausted.
+  std::map<std::string, std::string, std::less<>> variables;
   int setVariableCalls;               // how many times setVariable was called
   HWND page;                          // the page window (top level), or null
   std::vector<HostPageObject> objects;  // named rectangles on the page
@@ -74,6 +78,7 @@ struct HostStandIn {
   std::string pickAnswer;             // the name the "author" picks
   std::string lastQuestion;           // the question text of the latest request
   int32_t lastRequest;                // the code of the latest request
+  HWND scriptWindow;                  // hidden window whose messages run host script; or null
 };
 
 // Loads the DLL and looks up all eight exports; 1 when every lookup succeeded (the module stays
@@ -93,6 +98,12 @@ void hostDestroyPage(HostStandIn& host);
 // The window of the page object named name (matched without regard to case, as the host does),
 // or null.
 HWND hostFindObject(const HostStandIn& host, const std::string& name);
+
+// Host script run from the host's own message queue, as a timer event or a click runs it in the
+// authoring application: posts a message to a hidden window of the stand-in, whose handler calls
+// run(context) when the message is dispatched, by whoever pumps this thread's queue (the plug-in
+// included). 1 when posted.
+int hostPostScript(HostStandIn& host, void (*run)(void* context), void* context);
 
 // The screen's pixels under r as 0x00RRGGBB words, top row first (what the user sees, overlays
 // included); 1 when the screen could be read.
