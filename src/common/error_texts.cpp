@@ -28,6 +28,10 @@ const ErrorTextInfo ErrorTexts[] = {
     {"timer-failed", "Failed to start shared multimedia timer.",
      "Windows gave no multimedia timer (other programs may hold them all).",
      "Try again later or close other programs; no effect can run without the timer."},
+    {"out-of-memory", "Out of memory.",
+     "Memory ran out during the action; it answered 0 and left nothing half-made.",
+     "Stop effects that are no longer needed and try again: the same call works once memory is "
+     "free."},
     {"stop-unknown", "Stop: no active emitter on rectangle '{KEY}'",
      "Lumivex_Stop named a rectangle on which no effect is playing. Stop still returns 1.",
      "Nothing is wrong if the effect had already been stopped or replaced; otherwise check the "

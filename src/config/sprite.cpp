@@ -128,7 +128,7 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
     pixels = nullptr;
   }
   if (!pixels) {
-    reportLastError("Failed to load sprite: '" + path + "'");
+    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
     return 0;
   }
 
