@@ -286,17 +286,18 @@ namespace {
 
 // The process's memory, taken and given back: first every free range of the address space is
 // reserved (so no heap can grow), then the C runtime's heap is taken block by block until it
-// cannot give HeapFloorBytes more. The reserved ranges are listed in a fixed table, the heap
-// blocks in a chain through themselves: taking memory allocates none. (With not even a few
-// hundred bytes left, the C++ runtime cannot throw or unwind an exception at all, ours or any
-// other library's; the floor leaves it that much.)
+// cannot give floorBytes more. The reserved ranges are listed in a fixed table, the heap blocks
+// in a chain through themselves: taking memory allocates none. (With not even a few hundred
+// bytes left, the C++ runtime cannot throw or unwind an exception at all, ours or any other
+// library's; the floors below leave it that much.)
 constexpr int MaxReservations = 40000;
-constexpr size_t HeapFloorBytes = 4096;
+constexpr size_t HeapFloorBytes = 4096;   // nothing as large as an effect's particle pool is left
+constexpr size_t SmallFloorBytes = 512;   // nor room for a text of a few hundred characters
 void* reservations[MaxReservations];
 int reservationCount = 0;
 void* heapChain = nullptr;
 
-void exhaustMemory() {
+void exhaustMemory(size_t floorBytes) {
   reservationCount = 0;
   for (SIZE_T size = 256u << 20; size >= (64u << 10); size /= 2)
     while (reservationCount < MaxReservations) {
@@ -305,7 +306,7 @@ void exhaustMemory() {
       reservations[reservationCount++] = p;
     }
   heapChain = nullptr;
-  for (size_t size = 1u << 20; size >= HeapFloorBytes; size /= 2)
+  for (size_t size = 1u << 20; size >= floorBytes; size /= 2)
     for (;;) {
       void** block = static_cast<void**>(malloc(size));
       if (!block) break;
@@ -347,7 +348,7 @@ TEST(HostileMemory, PlayWithMemoryExhaustedAnswersZeroAndPlaysOnceMemoryIsBack) 
     SCOPED_TRACE(row.what);
     std::vector<char*> slots = slotsOf(row.params);
     const int32_t settersBefore = h.setVariableCalls;
-    exhaustMemory();
+    exhaustMemory(HeapFloorBytes);
     const int32_t answer = h.exports.execAction(row.action, slots.data());
     const int32_t stopAnswer = h.exports.execAction(4, nullptr);
     releaseMemory();
@@ -364,6 +365,30 @@ TEST(HostileMemory, PlayWithMemoryExhaustedAnswersZeroAndPlaysOnceMemoryIsBack) 
     stopEverything(Dll);
     EXPECT_TRUE(pumpUntil([] { return overlays().empty(); }));
   }
+}
+
+// An allocation that fails in the middle of an action, here the texts of a Stop on a long name,
+// is an exception inside the plug-in: it must end at the export, as an answer of 0 and
+// "Out of memory.", with the engine lock released.
+TEST(HostileMemory, AnAllocationFailingInsideAnActionEndsAtTheExport) {
+  HostStandIn& h = host();
+  stopEverything(Dll);
+  ASSERT_EQ(dllExec(1, {"Big", "Sparkle", "50", ""}), 1);
+  h.variables[LastError].reserve(256);
+  h.variables[LastError] = "unset";
+  std::vector<std::string> params = {std::string(500, 'n')};
+  std::vector<char*> slots = slotsOf(params);
+  exhaustMemory(SmallFloorBytes);
+  const int32_t answer = h.exports.execAction(2, slots.data());
+  releaseMemory();
+  EXPECT_EQ(answer, 0);
+  EXPECT_EQ(h.variables[LastError], "Out of memory.");
+  // The lock was released and the effect still plays; the same Stop works once memory is back.
+  EXPECT_EQ(h.exports.execAction(2, slots.data()), 1);
+  EXPECT_EQ(h.variables[LastError], "Stop: no active emitter on rectangle '" + params[0] + "'");
+  EXPECT_EQ(overlays().size(), 1u);
+  EXPECT_EQ(dllExec(2, {"Big"}), 1);
+  EXPECT_TRUE(pumpUntil([] { return overlays().empty(); }));
 }
 
 // --- Expensive frames -----------------------------------------------------------------------
