@@ -766,6 +766,84 @@ TEST_F(PluginEffects, CaptionRuleHidesTheOverlaysWhileTheCursorIsOverTheHostCapt
   stopEverything();
 }
 
+// The host's user-interface thread owns the overlays but may be busy for a long time (a long
+// script, a modal loop of its own): the effects must keep animating meanwhile. Another thread
+// reads the screen over the effect while this thread, the host's, does not pump at all; the
+// same watch with this thread pumping is the yardstick.
+TEST_F(PluginEffects, EffectsKeepAnimatingWhileTheHostsUserInterfaceThreadIsBusy) {
+  effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  const RECT target = clientOnScreen(object("Big"));
+  RECT placed = {};
+  ASSERT_TRUE(pumpUntil([&] {
+    GetWindowRect(overlay, &placed);
+    return IsWindowVisible(overlay) && EqualRect(&placed, &target) &&
+           screenPixelsDiffering(target, 0x283C5A) > 0;
+  })) << "the effect never showed over its rectangle";
+  const DWORD WatchMs = 1500, ReadEveryMs = 16;
+  HostScreenWatch watch = {};
+  ASSERT_TRUE(hostStartScreenWatch(watch, target, WatchMs, ReadEveryMs));
+  pumpFor(WatchMs + 100);
+  hostFinishScreenWatch(watch);
+  const int free = watch.changes;
+  ASSERT_GE(free, 3) << "the effect hardly animates even with the host idle (" << watch.reads
+                     << " readings)";
+  ASSERT_TRUE(hostStartScreenWatch(watch, target, WatchMs, ReadEveryMs));
+  Sleep(WatchMs + 100);  // busy: no message of this thread is served
+  hostFinishScreenWatch(watch);
+  const int busy = watch.changes;
+  EXPECT_GE(busy, 3) << "frozen while the host was busy";
+  EXPECT_GE(busy * 3, free) << busy << " distinct frames while busy against " << free
+                            << " while idle";
+  stopEverything();
+}
+
+namespace {
+
+// 1 when a comes before b in the window order (a nearer the top).
+bool above(HWND a, HWND b) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_F(PluginEffects, AnInFrontOverlayComesBackOverAWindowRaisedAboveIt) {
+  effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  const RECT target = clientOnScreen(object("Big"));
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  struct Row {
+    const char* what;
+    int createdTopmost;  // 0: an ordinary window raised to topmost afterwards
+  };
+  const Row rows[] = {{"a new topmost window", 1}, {"a window made topmost", 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    pump();
+    HWND cover = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | (row.createdTopmost ? WS_EX_TOPMOST : 0),
+                                 L"Static", L"", WS_POPUP, target.left - 10, target.top - 10,
+                                 target.right - target.left + 20, target.bottom - target.top + 20,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(cover, nullptr);
+    SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    EXPECT_TRUE(above(cover, overlay)) << "the window was not raised over the overlay";
+    EXPECT_TRUE(pumpUntil([&] { return above(overlay, cover); }))
+        << "the overlay stayed under the raised window";
+    EXPECT_TRUE(GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    DestroyWindow(cover);
+  }
+  stopEverything();
+}
+
 // --- Soak and unloading ------------------------------------------------------------------------
 
 namespace {
