@@ -696,6 +696,23 @@ TEST_F(PluginEffects, HostHidingLastsUntilTheHostShowsTheOverlaysAgain) {
   stopEverything();
 }
 
+// The timer's thread asks this thread to show a new overlay and returns; the host may hide the
+// overlays (message 7) before this thread has read that request. The request must not outlast
+// the hiding.
+TEST_F(PluginEffects, AShowAskedForBeforeTheHostHidTheOverlaysDoesNotOutlastTheHiding) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  Sleep(300);  // frames run and ask for the overlay to be shown; nothing is served here yet
+  EXPECT_EQ(h.exports.message(7, 0), 0);
+  pumpFor(1000);
+  EXPECT_FALSE(IsWindowVisible(overlay)) << "shown while the host hides the overlays";
+  EXPECT_EQ(h.exports.message(8, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  stopEverything();
+}
+
 TEST_F(PluginEffects, OverlaysFollowTheirRectangleAndMessageFiveRefitsAtOnce) {
   HostStandIn& h = effectsHost();
   stopEverything();
@@ -811,35 +828,71 @@ bool above(HWND a, HWND b) {
   return false;
 }
 
+// A window another program could have raised over the overlay: made on a thread of its own
+// that then waits without reading its queue, so nothing of this thread's own message handling
+// reorders it.
+struct Cover {
+  RECT area;           // screen pixels it covers
+  int createdTopmost;  // 0: an ordinary window raised to topmost after creation
+  HWND window;         // set once it shows
+  HANDLE shown;        // signalled once it shows
+  HANDLE done;         // signalled by the test when the window is to go
+};
+
+DWORD WINAPI raiseCover(void* param) {
+  Cover& c = *static_cast<Cover*>(param);
+  c.window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE |
+                                 (c.createdTopmost ? WS_EX_TOPMOST : 0),
+                             L"Static", L"", WS_POPUP, c.area.left, c.area.top,
+                             c.area.right - c.area.left, c.area.bottom - c.area.top, nullptr,
+                             nullptr, nullptr, nullptr);
+  if (c.window)
+    SetWindowPos(c.window, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  SetEvent(c.shown);
+  WaitForSingleObject(c.done, INFINITE);
+  if (c.window) DestroyWindow(c.window);
+  return 0;
+}
+
 }  // namespace
 
 TEST_F(PluginEffects, AnInFrontOverlayComesBackOverAWindowRaisedAboveIt) {
   effectsHost();
   stopEverything();
-  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  // Particles that stay in the rectangle's upper left, and the raised window over its lower
+  // right corner: Wine raises a window over those around it where the X server reports its
+  // pixels exposed (particles appearing, under Xvfb), so only the plug-in can bring the overlay
+  // back over a window that covers none of its particles.
+  ASSERT_EQ(exec(3, {"Big", "Sparkle", "100", "emitArea=0.2,0.2,0.1,0.1;speed=0"}), 1);
   HWND overlay = overlays().at(0);
   const RECT target = clientOnScreen(object("Big"));
+  const RECT corner = {(target.left + 2 * target.right) / 3, (target.top + 2 * target.bottom) / 3,
+                       target.right + 10, target.bottom + 10};
   ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  pumpFor(300);
   struct Row {
     const char* what;
-    int createdTopmost;  // 0: an ordinary window raised to topmost afterwards
+    int createdTopmost;
   };
   const Row rows[] = {{"a new topmost window", 1}, {"a window made topmost", 0}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    pump();
-    HWND cover = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | (row.createdTopmost ? WS_EX_TOPMOST : 0),
-                                 L"Static", L"", WS_POPUP, target.left - 10, target.top - 10,
-                                 target.right - target.left + 20, target.bottom - target.top + 20,
-                                 nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(cover, nullptr);
-    SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    EXPECT_TRUE(above(cover, overlay)) << "the window was not raised over the overlay";
-    EXPECT_TRUE(pumpUntil([&] { return above(overlay, cover); }))
+    Cover cover = {corner, row.createdTopmost, nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                   CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    HANDLE thread = CreateThread(nullptr, 0, raiseCover, &cover, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(cover.shown, INFINITE);
+    EXPECT_NE(cover.window, nullptr);
+    EXPECT_TRUE(above(cover.window, overlay)) << "the window was not raised over the overlay";
+    EXPECT_TRUE(pumpUntil([&] { return above(overlay, cover.window); }))
         << "the overlay stayed under the raised window";
     EXPECT_TRUE(GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    DestroyWindow(cover);
+    SetEvent(cover.done);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(cover.shown);
+    CloseHandle(cover.done);
   }
   stopEverything();
 }
