@@ -28,6 +28,7 @@
 
 constexpr int EmitterCounts[] = {1, 4, 16};
 constexpr int WarmUpSteps = 60;      // the first second fills the pools to their steady state
+constexpr int MeasureBlocks = 4;     // alternating blocks of driven steps per presentation
 constexpr DWORD TimerRunMs = 5000;   // how long each presentation runs on a real timer
 constexpr DWORD WatchMs = 1500;      // how long the screen is watched, busy and free
 constexpr DWORD WatchEveryMs = 16;   // pause between two readings of the screen
@@ -164,12 +165,11 @@ struct TickFigures {
   double skippedPerS; // ticks per second skipped
 };
 
-// Steps driven here with the timer stopped, then the timer for TimerRunMs.
-static TickFigures measure(const Presentation& p, int steps) {
-  TickFigures f = {};
+// Steps driven here with the timer stopped, adding to engineMs and presentMs (totals, not yet
+// per tick). The first step after taking over from the other presentation is not counted.
+static void drivenSteps(const Presentation& p, int warmUp, int steps, TickFigures& f) {
   handOver();
-  double engine = 0, present = 0;
-  for (int s = 0; s < WarmUpSteps + steps; ++s) {
+  for (int s = 0; s < 1 + warmUp + steps; ++s) {
     lockEngine();
     const uint32_t tick = GetTickCount();
     registryWalk(registry, [&](Emitter& e) {
@@ -178,9 +178,9 @@ static TickFigures measure(const Presentation& p, int steps) {
       const double t1 = nowMs();
       if (drawn) p.present(e);
       const double t2 = nowMs();
-      if (s >= WarmUpSteps) {
-        engine += t1 - t0;
-        present += t2 - t1;
+      if (s > warmUp) {
+        f.engineMs += t1 - t0;
+        f.presentMs += t2 - t1;
       }
       // Each step is one frame later on the emitter's clock, whatever the real time was.
       e.lastTickMs = tick - 16;
@@ -188,9 +188,12 @@ static TickFigures measure(const Presentation& p, int steps) {
     unlockEngine();
     pump();
   }
-  f.engineMs = engine / steps;
-  f.presentMs = present / steps;
-  if (!startTimer(p)) return f;
+}
+
+// Ticks per second run and skipped with the presentation's timer running for TimerRunMs.
+static void timedTicks(const Presentation& p, TickFigures& f) {
+  handOver();
+  if (!startTimer(p)) return;
   LONG ran0, skipped0, ran1, skipped1;
   ticksSoFar(p, ran0, skipped0);
   const DWORD start = GetTickCount();
@@ -200,7 +203,21 @@ static TickFigures measure(const Presentation& p, int steps) {
   f.ranPerS = (ran1 - ran0) / seconds;
   f.skippedPerS = (skipped1 - skipped0) / seconds;
   stopTimers();
-  return f;
+}
+
+// Both presentations over the emitters playing: the driven steps in alternating blocks, so
+// that a machine whose load changes meanwhile weighs on both alike, then each on its timer.
+static void measure(int steps, TickFigures (&f)[PresentationCount]) {
+  for (int i = 0; i < PresentationCount; ++i) f[i] = TickFigures{};
+  const int blockSteps = (steps + MeasureBlocks - 1) / MeasureBlocks;
+  for (int b = 0; b < MeasureBlocks; ++b)
+    for (int i = 0; i < PresentationCount; ++i)
+      drivenSteps(Presentations[i], b == 0 ? WarmUpSteps : 0, blockSteps, f[i]);
+  for (int i = 0; i < PresentationCount; ++i) {
+    f[i].engineMs /= blockSteps * MeasureBlocks;
+    f[i].presentMs /= blockSteps * MeasureBlocks;
+    timedTicks(Presentations[i], f[i]);
+  }
 }
 
 static int play(const std::string& rect, const char* options) {
@@ -268,8 +285,10 @@ int main(int argc, char** argv) {
   double oneFramePresentMs = 0;
   for (int count : EmitterCounts) {
     if (!playOn(names, count, "")) return 1;
+    TickFigures figures[PresentationCount];
+    measure(steps, figures);
     for (int i = 0; i < PresentationCount; ++i) {
-      const TickFigures f = measure(Presentations[i], steps);
+      const TickFigures& f = figures[i];
       printf("%8d  %12s  %16.2f  %10.2f  %7.2f  %11.1f  %15.1f\n", count, Presentations[i].name,
              f.engineMs, f.presentMs, f.engineMs + f.presentMs, f.ranPerS, f.skippedPerS);
       fflush(stdout);
