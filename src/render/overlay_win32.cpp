@@ -1,12 +1,30 @@
 // The frame bitmap (a 32-bit top-down DIB section the renderer fills in place) and the overlay
 // window (a layered, non-activating, click-through popup over the host rectangle's client area)
-// of one emitter, and the presentation of each frame with UpdateLayeredWindow. Owns no state of
-// its own: the handles live in the Emitter.
+// of one emitter, and the presentation of each frame. Owns no state of its own: the handles and
+// the presentation's bookkeeping (device context, what the screen shows, what was asked of the
+// window) live in the Emitter.
 #include "render/overlay_win32.h"
+
+// Presented frames between two looks at what lies above an in-front overlay (about 130 ms).
+constexpr int32_t OrderCheckFrames = 8;
+// Presented frames to wait for the owner thread to apply a placement before asking again.
+constexpr int32_t PlaceRetryFrames = 30;
+// The extended style that marks an overlay (with the window's instance, ours).
+constexpr LONG OverlayExStyle = WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW |
+                                WS_EX_TRANSPARENT;
 
 static HWND hwndOf(void* p) { return static_cast<HWND>(p); }
 
+void releasePresentation(Emitter& e) {
+  // Deleting the context lets go of the bitmap selected into it.
+  if (e.presentDc) DeleteDC(static_cast<HDC>(e.presentDc));
+  e.presentDc = nullptr;
+  e.presentDcBitmap = nullptr;
+  e.presentedValid = 0;
+}
+
 void releaseFrameBitmap(Emitter& e) {
+  releasePresentation(e);  // a bitmap still selected into a context cannot be deleted
   if (!e.frameBitmap) return;
   DeleteObject(static_cast<HBITMAP>(e.frameBitmap));
   e.frameBitmap = nullptr;
@@ -45,10 +63,11 @@ HWND createOverlay(Emitter& e, HINSTANCE instance) {
   HWND rect = hwndOf(e.hostRectWindow);
   HWND owner = GetParent(rect);
   if (!owner) owner = rect;
-  HWND w = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT,
-                           L"Static", L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr, instance,
-                           nullptr);
+  HWND w = CreateWindowExW(OverlayExStyle, L"Static", L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr,
+                           instance, nullptr);
   e.overlay = w;
+  e.placeW = 0;
+  e.presentedValid = 0;
   return w;
 }
 
@@ -74,7 +93,84 @@ void placeOverlay(Emitter& e) {
     SetWindowPos(overlay, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE | SWP_NOSIZE);
   else
     SetWindowPos(overlay, HWND_BOTTOM, x, y, w, h, SWP_NOACTIVATE);
+  // The next frame sizes it (in front) and repaints all of it at its new place.
+  e.placeW = 0;
+  e.presentedValid = 0;
 }
+
+void hideOverlayAsync(Emitter& e) {
+  if (e.overlay) ShowWindowAsync(hwndOf(e.overlay), SW_HIDE);
+}
+
+void showOverlayAsync(Emitter& e) {
+  if (!e.overlay) return;
+  ShowWindowAsync(hwndOf(e.overlay), SW_SHOWNOACTIVATE);
+  // Shown again: others may have been raised over it or sunk under it meanwhile.
+  e.placeW = 0;
+  e.presentedValid = 0;
+}
+
+void keepOverlayHiddenAsync(Emitter& e) {
+  HWND overlay = hwndOf(e.overlay);
+  if (overlay && IsWindowVisible(overlay)) ShowWindowAsync(overlay, SW_HIDE);
+}
+
+// Asks the owner thread to put the overlay over (x, y, w, h), show it and restore its place in
+// the window order; returns at once.
+static void requestPlace(Emitter& e, HWND overlay, int32_t x, int32_t y, int32_t w, int32_t h,
+                         int shown) {
+  SetWindowPos(overlay, e.inFront ? HWND_TOPMOST : HWND_BOTTOM, x, y, w, h,
+               SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS | (shown ? 0 : SWP_SHOWWINDOW));
+  e.placeX = x;
+  e.placeY = y;
+  e.placeW = w;
+  e.placeH = h;
+  e.placeWaitFrames = PlaceRetryFrames;
+  e.orderCheckFrames = OrderCheckFrames;
+}
+
+struct CoverSearch {
+  HWND overlay;        // the in-front overlay looked at
+  RECT area;           // its screen rectangle
+  HINSTANCE instance;  // the instance our overlays are created on
+  int covered;         // 1 once a window of another kind is found above it, over its area
+};
+
+static BOOL CALLBACK findCover(HWND w, LPARAM param) {
+  CoverSearch& s = *reinterpret_cast<CoverSearch*>(param);
+  if (w == s.overlay) return FALSE;  // reached it from the top: nothing above covers it
+  if (!IsWindowVisible(w)) return TRUE;
+  // Another overlay of ours: in front as well, and its order is its own business.
+  if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == s.instance &&
+      (GetWindowLongW(w, GWL_EXSTYLE) & OverlayExStyle) == OverlayExStyle)
+    return TRUE;
+  RECT r = {}, both = {};
+  if (!GetWindowRect(w, &r) || !IntersectRect(&both, &r, &s.area)) return TRUE;
+  s.covered = 1;
+  return FALSE;
+}
+
+// Whether a visible window that is not one of our overlays lies above the overlay in the window
+// order and over its area. Windows above a topmost window are topmost themselves, so the walk
+// from the top is short; EnumWindows fetches the order in one go.
+static int coveredByAnotherWindow(HWND overlay, const RECT& area) {
+  CoverSearch s = {overlay, area,
+                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(overlay, GWLP_HINSTANCE)), 0};
+  EnumWindows(findCover, reinterpret_cast<LPARAM>(&s));
+  return s.covered;
+}
+
+// The memory device context holding the frame bitmap, made on first use and kept.
+static HDC presentationDc(Emitter& e) {
+  if (e.presentDc && e.presentDcBitmap == e.frameBitmap) return static_cast<HDC>(e.presentDc);
+  if (!e.presentDc) e.presentDc = CreateCompatibleDC(nullptr);
+  if (!e.presentDc) return nullptr;
+  SelectObject(static_cast<HDC>(e.presentDc), static_cast<HBITMAP>(e.frameBitmap));
+  e.presentDcBitmap = e.frameBitmap;
+  return static_cast<HDC>(e.presentDc);
+}
+
+static int emptyRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) { return x0 >= x1 || y0 >= y1; }
 
 void presentFrame(Emitter& e) {
   HWND overlay = hwndOf(e.overlay);
@@ -83,18 +179,66 @@ void presentFrame(Emitter& e) {
   int32_t x, y, w, h;
   rectGeometry(rect, x, y, w, h);
   if (w <= 0 || h <= 0) return;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(memory, static_cast<HBITMAP>(e.frameBitmap));
-  POINT destination = {x, y};
-  SIZE size = {w, h};
+
+  // Where the window is and whether it shows: the owner thread applies what is asked of it when
+  // it next reads its queue, so until then it may be elsewhere, of another size, or hidden.
+  RECT now = {};
+  GetWindowRect(overlay, &now);
+  const int shown = IsWindowVisible(overlay) != 0;
+  const int placed = shown && now.left == x && now.top == y && now.right - now.left == w &&
+                     now.bottom - now.top == h;
+  if (!placed) e.presentedValid = 0;  // what it shows is not (all of) the last frame presented
+  if (!placed || e.placeW == 0) {
+    const int asked = e.placeW != 0 && e.placeX == x && e.placeY == y && e.placeW == w &&
+                      e.placeH == h;
+    if (!asked || --e.placeWaitFrames <= 0) requestPlace(e, overlay, x, y, w, h, shown);
+  } else if (e.inFront && --e.orderCheckFrames <= 0) {
+    e.orderCheckFrames = OrderCheckFrames;
+    if (coveredByAnotherWindow(overlay, now)) requestPlace(e, overlay, x, y, w, h, shown);
+  }
+  if (!shown) return;  // nothing to see until it shows; the frame after that is pushed whole
+
+  const int32_t W = e.frameWidth, H = e.frameHeight;
+  const int drawnEmpty = e.drawnValid && emptyRect(e.drawnX0, e.drawnY0, e.drawnX1, e.drawnY1);
+  const int presentedEmpty =
+      emptyRect(e.presentedX0, e.presentedY0, e.presentedX1, e.presentedY1);
+  // The same empty frame again: the screen shows it already.
+  if (e.presentedValid && drawnEmpty && presentedEmpty) return;
+
+  // Only what this frame drew or the last presented one had drawn can differ on the screen.
+  RECT dirty = {0, 0, W, H};
+  const RECT* dirtyArea = nullptr;
+  if (e.presentedValid && e.drawnValid) {
+    RECT drawn = {e.drawnX0, e.drawnY0, e.drawnX1, e.drawnY1};
+    RECT before = {e.presentedX0, e.presentedY0, e.presentedX1, e.presentedY1};
+    RECT frame = {0, 0, W, H};
+    UnionRect(&dirty, &drawn, &before);  // an empty one adds nothing
+    IntersectRect(&dirty, &dirty, &frame);
+    dirtyArea = &dirty;
+  }
+  HDC memory = presentationDc(e);
+  if (!memory) return;
   POINT source = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UpdateLayeredWindow(overlay, screen, &destination, &size, memory, &source, 0, &blend, ULW_ALPHA);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  // Other windows may have been raised over (or sunk under) the overlay since the last frame.
-  SetWindowPos(overlay, e.inFront ? HWND_TOPMOST : HWND_BOTTOM, x, y, w, h,
-               SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  UPDATELAYEREDWINDOWINFO info = {};
+  info.cbSize = sizeof info;
+  info.hdcSrc = memory;
+  info.pptSrc = &source;
+  info.pblend = &blend;
+  info.dwFlags = ULW_ALPHA;
+  info.prcDirty = dirtyArea;
+  // No destination point or size: the window stays where it is, so the owner is not involved.
+  UpdateLayeredWindowIndirect(overlay, &info);
+  if (!placed) return;
+  e.presentedValid = 1;
+  if (e.drawnValid) {
+    e.presentedX0 = e.drawnX0;
+    e.presentedY0 = e.drawnY0;
+    e.presentedX1 = e.drawnX1;
+    e.presentedY1 = e.drawnY1;
+  } else {
+    e.presentedX0 = e.presentedY0 = 0;  // drawn anywhere, as far as is known
+    e.presentedX1 = W;
+    e.presentedY1 = H;
+  }
 }

@@ -53,6 +53,15 @@ struct Emitter {
   // Particle slot the next frame starts drawing at: 0, or the slot after the last one drawn in a
   // frame that the tick's drawing budget cut short (render/render_frame.h).
   int32_t drawResumeSlot;
+  // Presentation (the Win32 overlay's own bookkeeping; zero is "nothing presented yet").
+  void* presentDc;               // memory device context holding frameBitmap; null until used
+  void* presentDcBitmap;         // the bitmap selected into presentDc (a new frameBitmap differs)
+  int32_t presentedValid;        // 1 while the overlay shows the frame presented last, placed
+  int32_t presentedX0, presentedY0, presentedX1, presentedY1;  // what that frame drew, pixels
+  int32_t placeX, placeY;        // screen position last asked of the overlay window, pixels
+  int32_t placeW, placeH;        // size last asked of it, pixels; placeW 0: ask at next frame
+  int32_t placeWaitFrames;       // presented frames to wait for that request before asking again
+  int32_t orderCheckFrames;      // presented frames until an in-front overlay's order is checked
 };
 
 // The registry key of a rectangle name: spaces (code 32) trimmed, then lower-cased.

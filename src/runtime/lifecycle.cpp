@@ -82,6 +82,7 @@ static void teardown(Emitter& e) {
       PostMessageW(overlay, WM_CLOSE, 0, 0);
     }
   }
+  releasePresentation(e);  // its device context holds the bitmap
   HBITMAP bitmap = static_cast<HBITMAP>(e.frameBitmap);
   e.frameBitmap = nullptr;
   e.pixelBits = nullptr;

@@ -37,8 +37,8 @@ void lockEngine() {
       ++runtime.lockDepth;
       return;
     }
-    // Serves messages sent by the timer thread (SetWindowPos, ShowWindow on our overlays),
-    // which may be what the lock holder is waiting for.
+    // Serves what other threads send to this thread's windows meanwhile (among them the moves,
+    // order and showing the timer thread asks of our overlays without waiting for them).
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     Sleep(1);

@@ -154,15 +154,21 @@ static int64_t performanceClockUs() {
 void frameStep() {
   if (registryIsEmpty(registry)) return;
   // The host hid the overlays (message 7): nothing moves or shows until it shows them again.
-  if (runtime.hostHidden) return;
+  // The windows belong to the host's thread: whatever this thread asks of them is applied when
+  // that thread reads its queue, so a show asked for just before the host hid them may land
+  // after; hide them again then.
+  if (runtime.hostHidden) {
+    registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e); });
+    return;
+  }
   const int hide = captionRuleHides();
   if (hide < 0) return;
   if (hide) {
     if (!runtime.overlaysHidden) {
       runtime.overlaysHidden = 1;
-      registryWalk(registry, [](Emitter& e) {
-        if (e.overlay) ShowWindow(static_cast<HWND>(e.overlay), SW_HIDE);
-      });
+      registryWalk(registry, [](Emitter& e) { hideOverlayAsync(e); });
+    } else {
+      registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e); });
     }
     return;
   }
@@ -170,7 +176,7 @@ void frameStep() {
     runtime.overlaysHidden = 0;
     registryWalk(registry, [](Emitter& e) {
       if (e.renderingEnabled && e.overlay) {
-        ShowWindow(static_cast<HWND>(e.overlay), SW_SHOWNOACTIVATE);
+        showOverlayAsync(e);
         e.lastTickMs = GetTickCount();
       }
     });

@@ -726,6 +726,23 @@ TEST_F(PluginEffects, HostHidingLastsUntilTheHostShowsTheOverlaysAgain) {
   stopEverything();
 }
 
+// The timer's thread asks this thread to show a new overlay and returns; the host may hide the
+// overlays (message 7) before this thread has read that request. The request must not outlast
+// the hiding.
+TEST_F(PluginEffects, AShowAskedForBeforeTheHostHidTheOverlaysDoesNotOutlastTheHiding) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  Sleep(300);  // frames run and ask for the overlay to be shown; nothing is served here yet
+  EXPECT_EQ(h.exports.message(7, 0), 0);
+  pumpFor(1000);
+  EXPECT_FALSE(IsWindowVisible(overlay)) << "shown while the host hides the overlays";
+  EXPECT_EQ(h.exports.message(8, 0), 0);
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  stopEverything();
+}
+
 TEST_F(PluginEffects, OverlaysFollowTheirRectangleAndMessageFiveRefitsAtOnce) {
   HostStandIn& h = effectsHost();
   stopEverything();
@@ -793,6 +810,120 @@ TEST_F(PluginEffects, CaptionRuleHidesTheOverlaysWhileTheCursorIsOverTheHostCapt
   SetCursorPos(window.right + 200, window.bottom + 200);
   EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; }))
       << "not shown again once the cursor left the caption";
+  stopEverything();
+}
+
+// The host's user-interface thread owns the overlays but may be busy for a long time (a long
+// script, a modal loop of its own): the effects must keep animating meanwhile. Another thread
+// reads the screen over the effect while this thread, the host's, does not pump at all; the
+// same watch with this thread pumping is the yardstick.
+TEST_F(PluginEffects, EffectsKeepAnimatingWhileTheHostsUserInterfaceThreadIsBusy) {
+  effectsHost();
+  stopEverything();
+  ASSERT_EQ(exec(1, {"Big", "Sparkle", "100", ""}), 1);
+  HWND overlay = overlays().at(0);
+  const RECT target = clientOnScreen(object("Big"));
+  RECT placed = {};
+  ASSERT_TRUE(pumpUntil([&] {
+    GetWindowRect(overlay, &placed);
+    return IsWindowVisible(overlay) && EqualRect(&placed, &target) &&
+           screenPixelsDiffering(target, 0x283C5A) > 0;
+  })) << "the effect never showed over its rectangle";
+  const DWORD WatchMs = 1500, ReadEveryMs = 16;
+  HostScreenWatch watch = {};
+  ASSERT_TRUE(hostStartScreenWatch(watch, target, WatchMs, ReadEveryMs));
+  pumpFor(WatchMs + 100);
+  hostFinishScreenWatch(watch);
+  const int free = watch.changes;
+  ASSERT_GE(free, 3) << "the effect hardly animates even with the host idle (" << watch.reads
+                     << " readings)";
+  ASSERT_TRUE(hostStartScreenWatch(watch, target, WatchMs, ReadEveryMs));
+  Sleep(WatchMs + 100);  // busy: no message of this thread is served
+  hostFinishScreenWatch(watch);
+  const int busy = watch.changes;
+  EXPECT_GE(busy, 3) << "frozen while the host was busy";
+  EXPECT_GE(busy * 3, free) << busy << " distinct frames while busy against " << free
+                            << " while idle";
+  stopEverything();
+}
+
+namespace {
+
+// 1 when a comes before b in the window order (a nearer the top).
+bool above(HWND a, HWND b) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
+// A window another program could have raised over the overlay: made on a thread of its own
+// that then waits without reading its queue, so nothing of this thread's own message handling
+// reorders it.
+struct Cover {
+  RECT area;           // screen pixels it covers
+  int createdTopmost;  // 0: an ordinary window raised to topmost after creation
+  HWND window;         // set once it shows
+  HANDLE shown;        // signalled once it shows
+  HANDLE done;         // signalled by the test when the window is to go
+};
+
+DWORD WINAPI raiseCover(void* param) {
+  Cover& c = *static_cast<Cover*>(param);
+  c.window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE |
+                                 (c.createdTopmost ? WS_EX_TOPMOST : 0),
+                             L"Static", L"", WS_POPUP, c.area.left, c.area.top,
+                             c.area.right - c.area.left, c.area.bottom - c.area.top, nullptr,
+                             nullptr, nullptr, nullptr);
+  if (c.window)
+    SetWindowPos(c.window, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  SetEvent(c.shown);
+  WaitForSingleObject(c.done, INFINITE);
+  if (c.window) DestroyWindow(c.window);
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(PluginEffects, AnInFrontOverlayComesBackOverAWindowRaisedAboveIt) {
+  effectsHost();
+  stopEverything();
+  // Particles that stay in the rectangle's upper left, and the raised window over its lower
+  // right corner: Wine raises a window over those around it where the X server reports its
+  // pixels exposed (particles appearing, under Xvfb), so only the plug-in can bring the overlay
+  // back over a window that covers none of its particles.
+  ASSERT_EQ(exec(3, {"Big", "Sparkle", "100", "emitArea=0.2,0.2,0.1,0.1;speed=0"}), 1);
+  HWND overlay = overlays().at(0);
+  const RECT target = clientOnScreen(object("Big"));
+  const RECT corner = {(target.left + 2 * target.right) / 3, (target.top + 2 * target.bottom) / 3,
+                       target.right + 10, target.bottom + 10};
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  pumpFor(300);
+  struct Row {
+    const char* what;
+    int createdTopmost;
+  };
+  const Row rows[] = {{"a new topmost window", 1}, {"a window made topmost", 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Cover cover = {corner, row.createdTopmost, nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                   CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    HANDLE thread = CreateThread(nullptr, 0, raiseCover, &cover, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(cover.shown, INFINITE);
+    EXPECT_NE(cover.window, nullptr);
+    EXPECT_TRUE(above(cover.window, overlay)) << "the window was not raised over the overlay";
+    EXPECT_TRUE(pumpUntil([&] { return above(overlay, cover.window); }))
+        << "the overlay stayed under the raised window";
+    EXPECT_TRUE(GetWindowLongW(overlay, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    SetEvent(cover.done);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(cover.shown);
+    CloseHandle(cover.done);
+  }
   stopEverything();
 }
 

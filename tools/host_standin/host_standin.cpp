@@ -268,3 +268,43 @@ int hostReadScreen(const RECT& r, std::vector<uint32_t>& pixels) {
   DeleteObject(bitmap);
   return 1;
 }
+
+static uint32_t screenChecksum(const std::vector<uint32_t>& pixels) {
+  uint32_t sum = 2166136261u;  // FNV-1a over the colour words
+  for (uint32_t p : pixels) sum = (sum ^ p) * 16777619u;
+  return sum;
+}
+
+static DWORD WINAPI watchScreen(void* param) {
+  HostScreenWatch& watch = *static_cast<HostScreenWatch*>(param);
+  std::vector<uint32_t> pixels;
+  uint32_t last = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < watch.durationMs) {
+    if (hostReadScreen(watch.area, pixels)) {
+      const uint32_t sum = screenChecksum(pixels);
+      if (watch.reads > 0 && sum != last) watch.changes++;
+      last = sum;
+      watch.reads++;
+    }
+    Sleep(watch.intervalMs);
+  }
+  return 0;
+}
+
+int hostStartScreenWatch(HostScreenWatch& watch, const RECT& area, DWORD durationMs,
+                         DWORD intervalMs) {
+  watch = HostScreenWatch{};
+  watch.area = area;
+  watch.durationMs = durationMs;
+  watch.intervalMs = intervalMs;
+  watch.thread = CreateThread(nullptr, 0, watchScreen, &watch, 0, nullptr);
+  return watch.thread != nullptr;
+}
+
+void hostFinishScreenWatch(HostScreenWatch& watch) {
+  if (!watch.thread) return;
+  WaitForSingleObject(watch.thread, INFINITE);
+  CloseHandle(watch.thread);
+  watch.thread = nullptr;
+}

@@ -109,6 +109,23 @@ int hostPostScript(HostStandIn& host, void (*run)(void* context), void* context)
 // included); 1 when the screen could be read.
 int hostReadScreen(const RECT& r, std::vector<uint32_t>& pixels);
 
+// Watches the screen under an area from a thread of its own, so the thread that started it may
+// be busy meanwhile (as a host's user-interface thread is during a long script): reads the area
+// about every intervalMs for durationMs and counts the readings that differ from the one before.
+struct HostScreenWatch {
+  RECT area;           // screen pixels
+  DWORD durationMs;    // how long to watch
+  DWORD intervalMs;    // pause between two readings
+  int reads;           // readings taken
+  int changes;         // readings that differed from the reading before (distinct frames seen)
+  HANDLE thread;       // the watching thread while it runs, then null
+};
+// Starts watching; 1 when the thread runs.
+int hostStartScreenWatch(HostScreenWatch& watch, const RECT& area, DWORD durationMs,
+                         DWORD intervalMs);
+// Waits for the watch to end and closes its thread; reads and changes are final afterwards.
+void hostFinishScreenWatch(HostScreenWatch& watch);
+
 // The path of file in the folder of the running program (where Lumivex.dll is built beside it).
 std::wstring hostBesideProgram(const wchar_t* file);
 // Dispatches every message waiting in this thread's queue: the timer thread moves and shows the
