@@ -12,10 +12,12 @@ export DEBIAN_FRONTEND=noninteractive
 # qemu-user let the i686 tests run on machines whose kernel cannot execute i386 programs
 # (see scripts/wine-run.sh). xcompmgr composites the overlays' per-pixel alpha in the demo's X
 # server: without a compositing manager X shows their premultiplied colours over black.
+# locales-all provides de_DE.UTF-8, the comma-decimal locale the core tests switch to when they
+# check that number reading ignores the process locale.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
              g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
-             libstb-dev libgif-dev
+             libstb-dev libgif-dev locales-all
              wine64 qemu-user)
 i386_pkgs=(wine32:i386)
 

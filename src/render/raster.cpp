@@ -41,16 +41,23 @@ inline void blendPixel(uint32_t* p, uint32_t a, uint32_t r, uint32_t g, uint32_t
 }
 
 
+// ceil(v) for 0 < v < 2^23, without the library call (no rounding instruction before SSE4.1).
+inline int32_t ceilPositive(float v) {
+  const int32_t i = static_cast<int32_t>(v);
+  return static_cast<float>(i) < v ? i + 1 : i;
+}
+
 // The pixel rows and columns a frame-space box [fx0, fx1] x [fy0, fy1] can touch, clipped to the
 // canvas; false when nothing is left.
 bool clipBox(const Canvas& cv, float fx0, float fy0, float fx1, float fy1, int32_t& x0, int32_t& y0,
              int32_t& x1, int32_t& y1) {
   if (!(fx0 <= fx1 && fy0 <= fy1)) return false;  // also rejects NaN
   if (fx1 < 0 || fy1 < 0 || fx0 > cv.width - 1 || fy0 > cv.height - 1) return false;
-  x0 = fx0 <= 0 ? 0 : static_cast<int32_t>(std::ceil(fx0));
-  y0 = fy0 <= 0 ? 0 : static_cast<int32_t>(std::ceil(fy0));
-  x1 = fx1 >= cv.width - 1 ? cv.width : static_cast<int32_t>(std::floor(fx1)) + 1;
-  y1 = fy1 >= cv.height - 1 ? cv.height : static_cast<int32_t>(std::floor(fy1)) + 1;
+  // Past the tests above every bound lies within the canvas, so ceil and floor are conversions.
+  x0 = fx0 <= 0 ? 0 : ceilPositive(fx0);
+  y0 = fy0 <= 0 ? 0 : ceilPositive(fy0);
+  x1 = fx1 >= cv.width - 1 ? cv.width : static_cast<int32_t>(fx1) + 1;
+  y1 = fy1 >= cv.height - 1 ? cv.height : static_cast<int32_t>(fy1) + 1;
   return x0 < x1 && y0 < y1;
 }
 
@@ -66,12 +73,12 @@ void touch(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
 }
 
 // Columns [xa, xb) of a row for the frame-space span [u0, u1] (pixel centres inside it), clipped
-// to [x0, x1).
+// to [x0, x1). The same columns as clamping ceil(u0) and floor(u1) + 1, tested on the floats so
+// that only values inside the canvas are converted (x0 >= 0, so those are positive).
 inline bool rowColumns(float u0, float u1, int32_t x0, int32_t x1, int32_t& xa, int32_t& xb) {
   if (!(u0 <= u1)) return false;
-  const float a = std::ceil(u0), b = std::floor(u1);
-  xa = a <= x0 ? x0 : (a >= x1 ? x1 : static_cast<int32_t>(a));
-  xb = b >= x1 - 1 ? x1 : (b < x0 ? x0 : static_cast<int32_t>(b) + 1);
+  xa = u0 <= x0 ? x0 : (u0 > x1 - 1 ? x1 : ceilPositive(u0));
+  xb = u1 >= x1 - 1 ? x1 : (u1 < x0 ? x0 : static_cast<int32_t>(u1) + 1);
   return xa < xb;
 }
 
@@ -163,8 +170,14 @@ struct BoxRows {
 // The span kernel. Along a row, a shape's local offsets are linear in u = X - ox:
 // dx = kx u + px, dy = ky u + py. A shape turns (dx, dy) into "alpha + 0.5" (truncated to the
 // alpha byte); the kernel blends the span four pixels at a time with SSE2 where available and
-// one at a time for the rest, with the same arithmetic in both, so results never depend on
-// where a span starts. Blending alpha 0 leaves a pixel exactly as it was.
+// one at a time for the rest, with the same arithmetic per pixel in both. Groups of four start
+// at the span's first column: a lane's u is (X - ox) + lane, which can differ in its last bit
+// from (X + lane) - ox, so where groups start is part of the result and stays as it is.
+// Blending alpha 0 leaves a pixel exactly as it was, so a group whose alphas are all 0 is skipped.
+//
+// Everything a shape needs besides (dx, dy) is worked out once per primitive, vector constants
+// included: rows are short (a thin line is a few pixels per row), so per-row set-up would
+// otherwise cost as much as the pixels.
 
 struct Span {
   float ox;      // frame x of the local origin
@@ -185,24 +198,37 @@ inline __m128i div255x16(__m128i x) {
   return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
-// Source-over of one straight colour at four alphas (int32 lanes, 0-255) onto four pixels.
-// The same with a colour per pixel: colorLo holds pixels 0 and 1, colorHi pixels 2 and 3, each as
-// 16-bit lanes B, G, R, 255.
-inline __m128i blend4(__m128i d, __m128i alpha, __m128i colorLo, __m128i colorHi) {
+// Four pixels widened to 16-bit lanes: lo holds pixels 0 and 1, hi pixels 2 and 3, each as
+// B, G, R, A. Layers blended one after the other stay wide in between.
+struct Wide4 {
+  __m128i lo, hi;
+};
+
+inline Wide4 widen(__m128i d) {
   const __m128i zero = _mm_setzero_si128();
+  return Wide4{_mm_unpacklo_epi8(d, zero), _mm_unpackhi_epi8(d, zero)};
+}
+
+inline __m128i narrow(const Wide4& d) { return _mm_packus_epi16(d.lo, d.hi); }
+
+// Source-over of a straight colour at four alphas (int32 lanes, 0-255) onto four wide pixels;
+// colorLo holds the colour of pixels 0 and 1, colorHi of pixels 2 and 3, each as 16-bit lanes
+// B, G, R, 255.
+inline Wide4 blendWide(const Wide4& d, __m128i alpha, __m128i colorLo, __m128i colorHi) {
   const __m128i a16 = _mm_packs_epi32(alpha, alpha);  // a0 a1 a2 a3 a0 a1 a2 a3
   const __m128i pairs = _mm_unpacklo_epi16(a16, a16);  // a0 a0 a1 a1 a2 a2 a3 a3
   const __m128i aLo = _mm_unpacklo_epi32(pairs, pairs), aHi = _mm_unpackhi_epi32(pairs, pairs);
   const __m128i c255 = _mm_set1_epi16(255);
-  const __m128i dLo = _mm_unpacklo_epi8(d, zero), dHi = _mm_unpackhi_epi8(d, zero);
-  const __m128i lo = _mm_add_epi16(div255x16(_mm_mullo_epi16(colorLo, aLo)),
-                                   div255x16(_mm_mullo_epi16(dLo, _mm_sub_epi16(c255, aLo))));
-  const __m128i hi = _mm_add_epi16(div255x16(_mm_mullo_epi16(colorHi, aHi)),
-                                   div255x16(_mm_mullo_epi16(dHi, _mm_sub_epi16(c255, aHi))));
-  return _mm_packus_epi16(lo, hi);
+  return Wide4{_mm_add_epi16(div255x16(_mm_mullo_epi16(colorLo, aLo)),
+                             div255x16(_mm_mullo_epi16(d.lo, _mm_sub_epi16(c255, aLo)))),
+               _mm_add_epi16(div255x16(_mm_mullo_epi16(colorHi, aHi)),
+                             div255x16(_mm_mullo_epi16(d.hi, _mm_sub_epi16(c255, aHi))))};
 }
 
-inline __m128i blend4(__m128i d, __m128i alpha, __m128i color16) { return blend4(d, alpha, color16, color16); }
+// Source-over onto four packed pixels.
+inline __m128i blend4(__m128i d, __m128i alpha, __m128i colorLo, __m128i colorHi) {
+  return narrow(blendWide(widen(d), alpha, colorLo, colorHi));
+}
 
 inline __m128i color16Of(Rgba c) {
   const short r = static_cast<short>(c.r), g = static_cast<short>(c.g), b = static_cast<short>(c.b);
@@ -212,70 +238,30 @@ inline __m128i color16Of(Rgba c) {
 inline __m128 min4(__m128 a, __m128 b) { return _mm_min_ps(a, b); }
 inline __m128 max4(__m128 a, __m128 b) { return _mm_max_ps(a, b); }
 inline __m128 abs4(__m128 a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a); }
+inline __m128 splat(float v) { return _mm_set1_ps(v); }
+inline bool allZero(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xFFFF; }
 #endif
-
-// No second layer.
-struct NoShape {
-  float alpha(float, float) const { return 0; }
-#if defined(__SSE2__)
-  __m128 alpha4(__m128, __m128) const { return _mm_setzero_ps(); }
-#endif
-};
-
-// Blends the shape over columns [xa, xb) of a row `width` pixels wide, then, when given, a
-// second shape in its own colour over the same pixels (the core of a halo: drawing both in one
-// pass gives exactly what two passes would). The last group of four may run past xb (never
-// past the row): the shapes give alpha 0 there, which changes nothing.
-template <typename Shape, typename Inner = NoShape>
-void fillSpan(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp, const Shape& shape,
-              Rgba color, const Inner& inner = Inner(), Rgba innerColor = Rgba{0, 0, 0, 0}) {
-  constexpr bool twoLayers = !std::is_same<Inner, NoShape>::value;
-  int32_t X = xa;
-#if defined(__SSE2__)
-  const int32_t padded = xa + ((xb - xa + 3) & ~3);
-  if (padded <= width) xb = padded;
-  const __m128i color16 = color16Of(color), inner16 = color16Of(innerColor);
-  const __m128 kx = _mm_set1_ps(sp.kx), px = _mm_set1_ps(sp.px), ky = _mm_set1_ps(sp.ky), py = _mm_set1_ps(sp.py);
-  const __m128 steps = _mm_setr_ps(0, 1, 2, 3);
-  for (; X + 4 <= xb; X += 4) {
-    const __m128 u = _mm_add_ps(_mm_set1_ps(static_cast<float>(X) - sp.ox), steps);
-    const __m128 dx = _mm_add_ps(_mm_mul_ps(kx, u), px), dy = _mm_add_ps(_mm_mul_ps(ky, u), py);
-    const __m128i alpha = _mm_cvttps_epi32(shape.alpha4(dx, dy));
-    const __m128i innerAlpha = twoLayers ? _mm_cvttps_epi32(inner.alpha4(dx, dy)) : _mm_setzero_si128();
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(alpha, innerAlpha), _mm_setzero_si128())) == 0xFFFF)
-      continue;
-    __m128i* p = reinterpret_cast<__m128i*>(row + X);
-    __m128i d = blend4(_mm_loadu_si128(p), alpha, color16);
-    if (twoLayers) d = blend4(d, innerAlpha, inner16);
-    _mm_storeu_si128(p, d);
-  }
-#endif
-  for (; X < xb; ++X) {
-    const float u = static_cast<float>(X) - sp.ox;
-    const float dx = sp.kx * u + sp.px, dy = sp.ky * u + sp.py;
-    const uint32_t a = static_cast<uint32_t>(shape.alpha(dx, dy));
-    if (a) blendPixel(row + X, a, color.r, color.g, color.b);
-    if (twoLayers) {
-      const uint32_t ai = static_cast<uint32_t>(inner.alpha(dx, dy));
-      if (ai) blendPixel(row + X, ai, innerColor.r, innerColor.g, innerColor.b);
-    }
-  }
-}
 
 // alpha = A (1 - t), t the normalised elliptic radius; 0 from the rim outwards.
 struct SoftEllipseShape {
-  float ia, ib, A;
+  float ia, ib, A;  // 1 / ra^2, 1 / rb^2, alpha byte
+#if defined(__SSE2__)
+  __m128 ia4, ib4, A4;
+#endif
+  SoftEllipseShape(float ia_, float ib_, float A_) : ia(ia_), ib(ib_), A(A_) {
+#if defined(__SSE2__)
+    ia4 = splat(ia); ib4 = splat(ib); A4 = splat(A);
+#endif
+  }
   float alpha(float dx, float dy) const {
     const float t2 = std::min(dx * dx * ia + dy * dy * ib, 1.0f);
     return A * (1 - std::sqrt(t2)) + 0.5f;
   }
 #if defined(__SSE2__)
   __m128 alpha4(__m128 dx, __m128 dy) const {
-    const __m128 t2 = min4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(dx, dx), _mm_set1_ps(ia)),
-                                      _mm_mul_ps(_mm_mul_ps(dy, dy), _mm_set1_ps(ib))),
-                           _mm_set1_ps(1.0f));
-    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), _mm_sub_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(t2))),
-                      _mm_set1_ps(0.5f));
+    const __m128 t2 = min4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(dx, dx), ia4), _mm_mul_ps(_mm_mul_ps(dy, dy), ib4)),
+                           splat(1.0f));
+    return _mm_add_ps(_mm_mul_ps(A4, _mm_sub_ps(splat(1.0f), _mm_sqrt_ps(t2))), splat(0.5f));
   }
 #endif
 };
@@ -284,8 +270,15 @@ struct SoftEllipseShape {
 // for circles). Well inside (f below 0.5) it is taken as far inside, which also avoids 0 / 0.
 struct EllipseDistance {
   float ia, ib, ia2, ib2;
+#if defined(__SSE2__)
+  __m128 ia4, ib4, ia24, ib24;
+#endif
   explicit EllipseDistance(float ra, float rb)
-      : ia(1 / (ra * ra)), ib(1 / (rb * rb)), ia2(ia * ia), ib2(ib * ib) {}
+      : ia(1 / (ra * ra)), ib(1 / (rb * rb)), ia2(ia * ia), ib2(ib * ib) {
+#if defined(__SSE2__)
+    ia4 = splat(ia); ib4 = splat(ib); ia24 = splat(ia2); ib24 = splat(ib2);
+#endif
+  }
   float operator()(float dx, float dy) const {
     const float t2 = dx * dx * ia + dy * dy * ib;
     const float grad = std::sqrt(std::max(dx * dx * ia2 + dy * dy * ib2, 1e-30f));
@@ -295,14 +288,12 @@ struct EllipseDistance {
 #if defined(__SSE2__)
   __m128 operator()(__m128 dx, __m128 dy) const {
     const __m128 dx2 = _mm_mul_ps(dx, dx), dy2 = _mm_mul_ps(dy, dy);
-    const __m128 t2 = _mm_add_ps(_mm_mul_ps(dx2, _mm_set1_ps(ia)), _mm_mul_ps(dy2, _mm_set1_ps(ib)));
-    const __m128 grad = _mm_sqrt_ps(max4(_mm_add_ps(_mm_mul_ps(dx2, _mm_set1_ps(ia2)),
-                                                    _mm_mul_ps(dy2, _mm_set1_ps(ib2))),
-                                         _mm_set1_ps(1e-30f)));
+    const __m128 t2 = _mm_add_ps(_mm_mul_ps(dx2, ia4), _mm_mul_ps(dy2, ib4));
+    const __m128 grad = _mm_sqrt_ps(max4(_mm_add_ps(_mm_mul_ps(dx2, ia24), _mm_mul_ps(dy2, ib24)), splat(1e-30f)));
     const __m128 f = _mm_sqrt_ps(t2);
-    const __m128 dist = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(f, _mm_set1_ps(1.0f)), f), grad);
-    const __m128 inside = _mm_cmplt_ps(t2, _mm_set1_ps(0.25f));
-    return _mm_or_ps(_mm_and_ps(inside, _mm_set1_ps(-1e9f)), _mm_andnot_ps(inside, dist));
+    const __m128 dist = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(f, splat(1.0f)), f), grad);
+    const __m128 inside = _mm_cmplt_ps(t2, splat(0.25f));
+    return _mm_or_ps(_mm_and_ps(inside, splat(-1e9f)), _mm_andnot_ps(inside, dist));
   }
 #endif
 };
@@ -311,14 +302,22 @@ struct EllipseDistance {
 struct SolidEllipseShape {
   EllipseDistance dist;
   float cap, A;
+#if defined(__SSE2__)
+  __m128 cap4, A4;
+#endif
+  SolidEllipseShape(const EllipseDistance& d, float cap_, float A_) : dist(d), cap(cap_), A(A_) {
+#if defined(__SSE2__)
+    cap4 = splat(cap); A4 = splat(A);
+#endif
+  }
   float alpha(float dx, float dy) const {
     const float cov = std::min(std::max(0.5f - dist(dx, dy), 0.0f), cap);
     return A * cov + 0.5f;
   }
 #if defined(__SSE2__)
   __m128 alpha4(__m128 dx, __m128 dy) const {
-    const __m128 cov = min4(max4(_mm_sub_ps(_mm_set1_ps(0.5f), dist(dx, dy)), _mm_setzero_ps()), _mm_set1_ps(cap));
-    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), cov), _mm_set1_ps(0.5f));
+    const __m128 cov = min4(max4(_mm_sub_ps(splat(0.5f), dist(dx, dy)), _mm_setzero_ps()), cap4);
+    return _mm_add_ps(_mm_mul_ps(A4, cov), splat(0.5f));
   }
 #endif
 };
@@ -327,6 +326,14 @@ struct SolidEllipseShape {
 struct OutlineShape {
   EllipseDistance dist;
   float half, A;
+#if defined(__SSE2__)
+  __m128 reach4, A4;  // half + 0.5
+#endif
+  OutlineShape(const EllipseDistance& d, float half_, float A_) : dist(d), half(half_), A(A_) {
+#if defined(__SSE2__)
+    reach4 = splat(half + 0.5f); A4 = splat(A);
+#endif
+  }
   float alpha(float dx, float dy) const {
     const float d = std::fabs(dist(dx, dy));
     const float cov = std::min(std::max(half + 0.5f - d, 0.0f), 1.0f);
@@ -335,30 +342,187 @@ struct OutlineShape {
 #if defined(__SSE2__)
   __m128 alpha4(__m128 dx, __m128 dy) const {
     const __m128 d = abs4(dist(dx, dy));
-    const __m128 cov = min4(max4(_mm_sub_ps(_mm_set1_ps(half + 0.5f), d), _mm_setzero_ps()), _mm_set1_ps(1.0f));
-    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), cov), _mm_set1_ps(0.5f));
+    const __m128 cov = min4(max4(_mm_sub_ps(reach4, d), _mm_setzero_ps()), splat(1.0f));
+    return _mm_add_ps(_mm_mul_ps(A4, cov), splat(0.5f));
   }
 #endif
 };
 
-// Box of half sizes hx, hy: the product of two bands, each full inside, ramped over one pixel
-// at its sides and never more than the band is wide.
-struct BoxShape {
-  float hx, hy, A;
-  float alpha(float dx, float dy) const {
-    const float cx = std::min(std::min(std::max(hx + 0.5f - std::fabs(dx), 0.0f), 1.0f), 2 * hx);
-    const float cy = std::min(std::min(std::max(hy + 0.5f - std::fabs(dy), 0.0f), 1.0f), 2 * hy);
-    return A * (cx * cy) + 0.5f;
+// One side pair of a box of half size h: full inside, ramped over one pixel at the sides and
+// never more than the band is wide: min(min(max(h + 0.5 - |d|, 0), 1), 2 h), with the two caps
+// taken together (min is exact, so the order of the two does not matter).
+struct BoxBand {
+  float reach, cap;  // h + 0.5; min(1, 2 h)
+#if defined(__SSE2__)
+  __m128 reach4, cap4;
+#endif
+  explicit BoxBand(float h) : reach(h + 0.5f), cap(std::min(1.0f, 2 * h)) {
+#if defined(__SSE2__)
+    reach4 = splat(reach); cap4 = splat(cap);
+#endif
+  }
+  float cover(float absD) const { return std::min(std::max(reach - absD, 0.0f), cap); }
+#if defined(__SSE2__)
+  __m128 cover4(__m128 absD) const { return min4(max4(_mm_sub_ps(reach4, absD), _mm_setzero_ps()), cap4); }
+#endif
+};
+
+// ---------------------------------------------------------------------------------------------
+// Layers: what a span fill draws per pixel, one alpha (a) or two (a, then b over it in its own
+// colour: the halo and core of a long shape, which in one pass give exactly what two passes
+// would).
+
+template <typename Shape>
+struct OneLayer {
+  static constexpr bool two = false;
+  Shape shape;
+  void alpha(float dx, float dy, uint32_t& a, uint32_t& b) const {
+    a = static_cast<uint32_t>(shape.alpha(dx, dy));
+    b = 0;
   }
 #if defined(__SSE2__)
-  __m128 alpha4(__m128 dx, __m128 dy) const {
-    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
-    const __m128 cx = min4(min4(max4(_mm_sub_ps(_mm_set1_ps(hx + 0.5f), abs4(dx)), zero), one), _mm_set1_ps(2 * hx));
-    const __m128 cy = min4(min4(max4(_mm_sub_ps(_mm_set1_ps(hy + 0.5f), abs4(dy)), zero), one), _mm_set1_ps(2 * hy));
-    return _mm_add_ps(_mm_mul_ps(_mm_set1_ps(A), _mm_mul_ps(cx, cy)), _mm_set1_ps(0.5f));
+  void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
+    a = _mm_cvttps_epi32(shape.alpha4(dx, dy));
+    b = _mm_setzero_si128();
   }
 #endif
 };
+
+template <typename Outer, typename Inner>
+struct TwoLayers {
+  static constexpr bool two = true;
+  Outer outer;
+  Inner inner;
+  void alpha(float dx, float dy, uint32_t& a, uint32_t& b) const {
+    a = static_cast<uint32_t>(outer.alpha(dx, dy));
+    b = static_cast<uint32_t>(inner.alpha(dx, dy));
+  }
+#if defined(__SSE2__)
+  void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
+    a = _mm_cvttps_epi32(outer.alpha4(dx, dy));
+    b = _mm_cvttps_epi32(inner.alpha4(dx, dy));
+  }
+#endif
+};
+
+// A box of half sizes hx, hy: the product of its two bands.
+struct BoxLayer {
+  static constexpr bool two = false;
+  BoxBand bx, by;
+  float A;
+#if defined(__SSE2__)
+  __m128 A4;
+#endif
+  BoxLayer(float hx, float hy, float A_) : bx(hx), by(hy), A(A_) {
+#if defined(__SSE2__)
+    A4 = splat(A);
+#endif
+  }
+  void alpha(float dx, float dy, uint32_t& a, uint32_t& b) const {
+    a = static_cast<uint32_t>(A * (bx.cover(std::fabs(dx)) * by.cover(std::fabs(dy))) + 0.5f);
+    b = 0;
+  }
+#if defined(__SSE2__)
+  void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
+    a = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(A4, _mm_mul_ps(bx.cover4(abs4(dx)), by.cover4(abs4(dy)))), splat(0.5f)));
+    b = _mm_setzero_si128();
+  }
+#endif
+};
+
+// Two boxes of the same length, the second thinner (a line and its core): they share the band
+// along their length.
+struct BoxPairLayers {
+  static constexpr bool two = true;
+  BoxBand bx, by, byInner;
+  float A, innerA;
+#if defined(__SSE2__)
+  __m128 A4, innerA4;
+#endif
+  BoxPairLayers(float hx, float hy, float A_, float innerHy, float innerA_)
+      : bx(hx), by(hy), byInner(innerHy), A(A_), innerA(innerA_) {
+#if defined(__SSE2__)
+    A4 = splat(A); innerA4 = splat(innerA);
+#endif
+  }
+  void alpha(float dx, float dy, uint32_t& a, uint32_t& b) const {
+    const float cx = bx.cover(std::fabs(dx)), ady = std::fabs(dy);
+    a = static_cast<uint32_t>(A * (cx * by.cover(ady)) + 0.5f);
+    b = static_cast<uint32_t>(innerA * (cx * byInner.cover(ady)) + 0.5f);
+  }
+#if defined(__SSE2__)
+  void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
+    const __m128 cx = bx.cover4(abs4(dx)), ady = abs4(dy);
+    a = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(A4, _mm_mul_ps(cx, by.cover4(ady))), splat(0.5f)));
+    b = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(innerA4, _mm_mul_ps(cx, byInner.cover4(ady))), splat(0.5f)));
+  }
+#endif
+};
+
+// Fills spans of one primitive: its layers, colours and the per-row constants of its space.
+template <typename Layers>
+struct SpanFill {
+  Layers layers;
+  Rgba color, innerColor;
+  float kx, ky;  // dx = kx u + px, dy = ky u + py on every row
+#if defined(__SSE2__)
+  __m128i color16, inner16;
+  __m128 kx4, ky4;
+#endif
+  SpanFill(const LocalSpace& sp, const Layers& l, Rgba c, Rgba ic = Rgba{0, 0, 0, 0})
+      : layers(l), color(c), innerColor(ic), kx(sp.c), ky(-sp.s) {
+#if defined(__SSE2__)
+    color16 = color16Of(color);
+    inner16 = color16Of(innerColor);
+    kx4 = splat(kx);
+    ky4 = splat(ky);
+#endif
+  }
+
+  // Blends columns [xa, xb) of a row `width` pixels wide. The last group of four may run past
+  // xb (never past the row): the shapes give alpha 0 there, which changes nothing.
+  void fill(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+    int32_t X = xa;
+#if defined(__SSE2__)
+    const int32_t padded = xa + ((xb - xa + 3) & ~3);
+    if (padded <= width) xb = padded;
+    const __m128 px = splat(sp.px), py = splat(sp.py);
+    const __m128 steps = _mm_setr_ps(0, 1, 2, 3);
+    for (; X + 4 <= xb; X += 4) {
+      const __m128 u = _mm_add_ps(splat(static_cast<float>(X) - sp.ox), steps);
+      const __m128 dx = _mm_add_ps(_mm_mul_ps(kx4, u), px), dy = _mm_add_ps(_mm_mul_ps(ky4, u), py);
+      __m128i a, b;
+      layers.alpha4(dx, dy, a, b);
+      const bool drawA = !allZero(a), drawB = Layers::two && !allZero(b);
+      if (!drawA && !drawB) continue;
+      __m128i* p = reinterpret_cast<__m128i*>(row + X);
+      Wide4 d = widen(_mm_loadu_si128(p));
+      if (drawA) d = blendWide(d, a, color16, color16);
+      if (drawB) d = blendWide(d, b, inner16, inner16);
+      _mm_storeu_si128(p, narrow(d));
+    }
+#endif
+    for (; X < xb; ++X) {
+      const float u = static_cast<float>(X) - sp.ox;
+      const float dx = kx * u + sp.px, dy = ky * u + sp.py;
+      uint32_t a, b;
+      layers.alpha(dx, dy, a, b);
+      if (a) blendPixel(row + X, a, color.r, color.g, color.b);
+      if (Layers::two && b) blendPixel(row + X, b, innerColor.r, innerColor.g, innerColor.b);
+    }
+  }
+};
+
+template <typename Layers>
+SpanFill<Layers> spanFill(const LocalSpace& sp, const Layers& layers, Rgba color, Rgba innerColor = Rgba{0, 0, 0, 0}) {
+  return SpanFill<Layers>(sp, layers, color, innerColor);
+}
+
+template <typename Shape>
+OneLayer<Shape> oneLayer(const Shape& shape) { return OneLayer<Shape>{shape}; }
+
+template <typename Outer, typename Inner>
+TwoLayers<Outer, Inner> twoLayers(const Outer& outer, const Inner& inner) { return TwoLayers<Outer, Inner>{outer, inner}; }
 
 }  // namespace
 
@@ -384,11 +548,10 @@ LocalSpace particleSpace(float px, float py, float degrees) {
 }
 
 // Fills a local ellipse (centre cx, cy; radii ra, rb) whose coverage may reach `margin` pixels
-// beyond the rim, with the given shape.
-template <typename Shape, typename Inner = NoShape>
+// beyond the rim, with the given layers.
+template <typename Layers>
 static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy, float ra, float rb,
-                            float margin, const Shape& shape, Rgba color, const Inner& inner = Inner(),
-                            Rgba innerColor = Rgba{0, 0, 0, 0}) {
+                            float margin, const SpanFill<Layers>& fill) {
   float fx0, fy0, fx1, fy1;
   ellipseExtent(sp, cx, cy, ra + margin, rb + margin, fx0, fy0, fx1, fy1);
   int32_t X0, Y0, X1, Y1;
@@ -400,16 +563,15 @@ static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy
     int32_t xa, xb;
     if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
     if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    fillSpan(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)),
-             shape, color, inner, innerColor);
+    fill.fill(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)));
   }
 }
 
 void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
   if (!(w > 0 && h > 0) || color.a <= 0) return;
   const float ra = w / 2, rb = h / 2;
-  const SoftEllipseShape shape{1 / (ra * ra), 1 / (rb * rb), static_cast<float>(color.a)};
-  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0, shape, color);
+  const SoftEllipseShape shape(1 / (ra * ra), 1 / (rb * rb), static_cast<float>(color.a));
+  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0, spanFill(sp, oneLayer(shape), color));
 }
 
 void fillSoftEllipsePair(Canvas& cv, const LocalSpace& sp, float x, float cy, float w, float outerH, Rgba outer,
@@ -421,18 +583,18 @@ void fillSoftEllipsePair(Canvas& cv, const LocalSpace& sp, float x, float cy, fl
   }
   if (!(w > 0)) return;
   const float ra = w / 2, rb = outerH / 2, rbi = innerH / 2;
-  const SoftEllipseShape outerShape{1 / (ra * ra), 1 / (rb * rb), static_cast<float>(outer.a)};
-  const SoftEllipseShape innerShape{1 / (ra * ra), 1 / (rbi * rbi), static_cast<float>(inner.a)};
-  fillEllipseWith(cv, sp, x + ra, cy, ra, rb, 0, outerShape, outer, innerShape, inner);
+  const SoftEllipseShape outerShape(1 / (ra * ra), 1 / (rb * rb), static_cast<float>(outer.a));
+  const SoftEllipseShape innerShape(1 / (ra * ra), 1 / (rbi * rbi), static_cast<float>(inner.a));
+  fillEllipseWith(cv, sp, x + ra, cy, ra, rb, 0, spanFill(sp, twoLayers(outerShape, innerShape), outer, inner));
 }
 
 void fillEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
   if (!(w > 0 && h > 0) || color.a <= 0) return;
   const float ra = w / 2, rb = h / 2;
   // Tiny ellipses cover little of a pixel, whatever the distance says.
-  const SolidEllipseShape shape{EllipseDistance(ra, rb), std::min(1.0f, w) * std::min(1.0f, h),
-                                static_cast<float>(color.a)};
-  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0.75f, shape, color);
+  const SolidEllipseShape shape(EllipseDistance(ra, rb), std::min(1.0f, w) * std::min(1.0f, h),
+                                static_cast<float>(color.a));
+  fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0.75f, spanFill(sp, oneLayer(shape), color));
 }
 
 void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float penWidth, Rgba color) {
@@ -444,7 +606,7 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
   if (!clipBox(cv, cx - ra - outer, cy - rb - outer, cx + ra + outer, cy + rb + outer, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const LocalSpace sp = frameSpace();
-  const OutlineShape shape{EllipseDistance(ra, rb), half, static_cast<float>(color.a)};
+  const auto fill = spanFill(sp, oneLayer(OutlineShape(EllipseDistance(ra, rb), half, static_cast<float>(color.a))), color);
   // Inside this smaller ellipse the pen cannot reach: rows skip it.
   const float ira = ra - outer, irb = rb - outer;
   const bool hollow = ira > 0 && irb > 0;
@@ -460,10 +622,10 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
     int32_t ha0, hb0;
     if (hollow && hollowRows.row(static_cast<float>(Y), ha, hb) &&
         rowColumns(ha, hb, xa, xb, ha0, hb0)) {
-      fillSpan(row, cv.width, xa, ha0, span, shape, color);
-      fillSpan(row, cv.width, hb0, xb, span, shape, color);
+      fill.fill(row, cv.width, xa, ha0, span);
+      fill.fill(row, cv.width, hb0, xb, span);
     } else {
-      fillSpan(row, cv.width, xa, xb, span, shape, color);
+      fill.fill(row, cv.width, xa, xb, span);
     }
   }
 }
@@ -480,21 +642,22 @@ static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float 
   int32_t X0, Y0, X1, Y1;
   if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
-  const BoxShape shape{hx, hy, static_cast<float>(color.a)};
   const BoxRows rows(sp, cx, cy, mx, my);
-  for (int32_t Y = Y0; Y < Y1; ++Y) {
-    float ua, ub;
-    int32_t xa, xb;
-    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
-    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
-    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
-    if (innerHy > 0)
-      fillSpan(row, cv.width, xa, xb, span, shape, color, BoxShape{hx, innerHy, static_cast<float>(innerColor.a)},
-               innerColor);
-    else
-      fillSpan(row, cv.width, xa, xb, span, shape, color);
-  }
+  const auto walk = [&](const auto& fill) {
+    for (int32_t Y = Y0; Y < Y1; ++Y) {
+      float ua, ub;
+      int32_t xa, xb;
+      if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
+      if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
+      fill.fill(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb,
+                spanFor(sp, cx, cy, static_cast<float>(Y)));
+    }
+  };
+  if (innerHy > 0)
+    walk(spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
+                  color, innerColor));
+  else
+    walk(spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
 }
 
 void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
