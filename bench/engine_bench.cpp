@@ -38,8 +38,7 @@ static void BM_BurstSpawn2000(benchmark::State& state) {
   std::unique_ptr<Emitter> e = fireEmitter();
   for (auto _ : state) {
     state.PauseTiming();
-    for (Particle& p : e->particles) p.active = 0;
-    e->aliveCount = 0;
+    clearParticles(*e);
     state.ResumeTiming();
     for (int i = 0; i < MaxParticles; ++i) spawnParticle(*e);
     benchmark::DoNotOptimize(e->aliveCount);

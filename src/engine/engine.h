@@ -7,6 +7,10 @@ struct Emitter;
 
 // Places at most one particle in the emitter's pool (first free slot) from its config.
 void spawnParticle(Emitter& emitter);
+// Frees every slot of the pool: active 0 everywhere, aliveCount 0, and spawning starts again
+// from slot 0. Whoever empties a pool calls this (a pool emptied by hand must at least set
+// aliveCount to 0, which spawnParticle takes as a sign to scan from slot 0 again).
+void clearParticles(Emitter& emitter);
 // A burst effect's start: spawns the config's burstCount particles (at most a full pool: once it
 // is full every further spawn is a no-op) and marks the burst as emitted (emissionDone = 1).
 // Nothing when burstCount is 0 or less.

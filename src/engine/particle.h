@@ -41,9 +41,55 @@ static_assert(sizeof(Particle) == 112, "Particle is 28 fields of 32 bits");
 // The single-precision pi the engine uses for degree conversions.
 constexpr float EnginePi = 3.1415927f;
 
+// The engine's generator, PCG32, one per thread. randomRange and randomInt draw from the calling
+// thread's generator; a run of draws (a spawn makes about ten) takes a copy with takeRandom,
+// draws from it inline and hands it back with keepRandom, the same draws without a call and a
+// thread-local access for each.
+struct RandomState {
+  uint64_t state;  // LCG state
+  uint64_t inc;    // stream selector, always odd
+};
+// The calling thread's generator, seeded from the thread identity and the clock on first use.
+RandomState takeRandom();
+// Makes g the calling thread's generator again.
+void keepRandom(const RandomState& g);
+
+inline uint32_t nextRandom(RandomState& g) {
+  const uint64_t old = g.state;
+  g.state = old * 6364136223846793005ull + g.inc;
+  const uint32_t xorshifted = static_cast<uint32_t>(((old >> 18u) ^ old) >> 27u);
+  const uint32_t rot = static_cast<uint32_t>(old >> 59u);
+  return (xorshifted >> rot) | (xorshifted << ((32u - rot) & 31u));
+}
+
+// Unbiased uniform integer in 0..bound-1 (Lemire's multiply-and-reject).
+inline uint32_t uniformBelow(RandomState& g, uint32_t bound) {
+  uint64_t m = static_cast<uint64_t>(nextRandom(g)) * bound;
+  uint32_t low = static_cast<uint32_t>(m);
+  if (low < bound) {
+    const uint32_t threshold = (0u - bound) % bound;
+    while (low < threshold) {
+      m = static_cast<uint64_t>(nextRandom(g)) * bound;
+      low = static_cast<uint32_t>(m);
+    }
+  }
+  return static_cast<uint32_t>(m >> 32);
+}
+
 // a when a >= b (no draw); otherwise a + (b - a) * k / 10000 with k uniform in 0..10000.
-float randomRange(float a, float b);
+inline float randomRange(RandomState& g, float a, float b) {
+  if (a >= b) return a;
+  const float k = static_cast<float>(uniformBelow(g, 10001));
+  return a + (b - a) * k / 10000.0f;
+}
 // Uniform integer 0..n inclusive (0 when n <= 0).
+inline int32_t randomInt(RandomState& g, int32_t n) {
+  if (n <= 0) return 0;
+  return static_cast<int32_t>(uniformBelow(g, static_cast<uint32_t>(n) + 1u));
+}
+
+// The same on the calling thread's generator.
+float randomRange(float a, float b);
 int32_t randomInt(int32_t n);
 // Arc tangent in radians, within 2e-7 of the exact value (Cephes' single-precision reduction
 // and polynomial). Ours rather than the C library's: it is several times faster in the per-frame

@@ -55,13 +55,18 @@ void updateParticles(Emitter& emitter, float dt) {
   }
 
   int32_t alive = 0;
+  int32_t firstFree = MaxParticles;  // the spawn's hint: the lowest slot free after this pass
   for (int i = 0; i < MaxParticles; ++i) {
-    if (!emitter.particles[i].active) continue;
+    if (!emitter.particles[i].active) {
+      if (firstFree == MaxParticles) firstFree = i;
+      continue;
+    }
     Particle p = emitter.particles[i];  // worked on in registers, stored back once
 
     p.life = p.life - dt;
     if (p.life <= 0) {
       emitter.particles[i].active = 0;
+      if (firstFree == MaxParticles) firstFree = i;
       continue;
     }
     const float u = 1 - p.life / p.lifeTotal;
@@ -130,6 +135,7 @@ void updateParticles(Emitter& emitter, float dt) {
     ++alive;
   }
   emitter.aliveCount = alive;
+  emitter.freeSlotHint = firstFree;
 
   if (c.burstCount == 0 && !emitter.emissionDone) {
     float acc = emitter.spawnAccumulator + c.spawnRate * dt;
