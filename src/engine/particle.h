@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 constexpr int MaxParticles = 2000;
 
 struct Particle {
@@ -119,6 +123,39 @@ inline float directionDegrees(float vx, float vy) {
   if (vx < 0) deg += 180.0f;
   return deg;
 }
+
+#if defined(__SSE2__)
+// directionDegrees of four directions, each lane with exactly the arithmetic of the scalar one
+// (every branch there is a lane select here).
+inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
+  const __m128 zero = _mm_setzero_ps(), sign = _mm_set1_ps(-0.0f);
+  const __m128 t = _mm_div_ps(vy, vx);
+  const __m128 negative = _mm_cmplt_ps(t, zero);
+  const __m128 x = _mm_or_ps(_mm_and_ps(negative, _mm_xor_ps(t, sign)), _mm_andnot_ps(negative, t));
+  const __m128 far = _mm_cmpgt_ps(x, _mm_set1_ps(2.414213562373095f));
+  const __m128 mid = _mm_andnot_ps(far, _mm_cmpgt_ps(x, _mm_set1_ps(0.41421356237309503f)));
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 rFar = _mm_div_ps(_mm_set1_ps(-1.0f), x);
+  const __m128 rMid = _mm_div_ps(_mm_sub_ps(x, one), _mm_add_ps(x, one));
+  const __m128 r = _mm_or_ps(_mm_or_ps(_mm_and_ps(far, rFar), _mm_and_ps(mid, rMid)),
+                             _mm_andnot_ps(_mm_or_ps(far, mid), x));
+  const __m128 base = _mm_or_ps(_mm_and_ps(far, _mm_set1_ps(EnginePi / 2)), _mm_and_ps(mid, _mm_set1_ps(EnginePi / 4)));
+  const __m128 z = _mm_mul_ps(r, r);
+  __m128 poly = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(8.05374449538e-2f), z), _mm_set1_ps(1.38776856032e-1f));
+  poly = _mm_add_ps(_mm_mul_ps(poly, z), _mm_set1_ps(1.99777106478e-1f));
+  poly = _mm_sub_ps(_mm_mul_ps(poly, z), _mm_set1_ps(3.33329491539e-1f));
+  poly = _mm_mul_ps(poly, z);
+  const __m128 y = _mm_add_ps(base, _mm_add_ps(_mm_mul_ps(poly, r), r));
+  const __m128 atan = _mm_or_ps(_mm_and_ps(negative, _mm_xor_ps(y, sign)), _mm_andnot_ps(negative, y));
+  __m128 deg = _mm_div_ps(_mm_mul_ps(atan, _mm_set1_ps(180.0f)), _mm_set1_ps(EnginePi));
+  deg = _mm_add_ps(deg, _mm_and_ps(_mm_cmplt_ps(vx, zero), _mm_set1_ps(180.0f)));
+  // Practically vertical (NaN included): 90 or -90 by the sign of vy.
+  const __m128 sideways = _mm_or_ps(_mm_cmpge_ps(vx, _mm_set1_ps(0.000001f)), _mm_cmple_ps(vx, _mm_set1_ps(-0.000001f)));
+  const __m128 vertical = _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(vy, zero), _mm_set1_ps(90.0f)),
+                                    _mm_andnot_ps(_mm_cmpge_ps(vy, zero), _mm_set1_ps(-90.0f)));
+  return _mm_or_ps(_mm_and_ps(sideways, deg), _mm_andnot_ps(sideways, vertical));
+}
+#endif
 
 // The generator's state is per thread and seeds itself from the thread identity and the clock on
 // first use. Tests and tools call this to make the current thread's draws repeatable.
