@@ -14,7 +14,34 @@
 #include <emmintrin.h>
 #endif
 
+// Eight-pixel groups with AVX2 where the processor has it (checked at run time): the functions
+// that use it carry the target attribute, everything else stays SSE2. Lane for lane they do the
+// arithmetic of the four-pixel groups, so the pixels are the same either way.
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define LUMIVEX_AVX2 1
+#include <immintrin.h>
+#define AVX2_FN __attribute__((target("avx2")))
+#endif
+
 #include "config/sprite.h"
+
+// The widest groups the processor allows: 8 lanes with AVX2, else 4.
+static int32_t widestLanes() {
+#if defined(LUMIVEX_AVX2)
+  __builtin_cpu_init();  // may run before the constructors that would otherwise do it
+  return __builtin_cpu_supports("avx2") ? 8 : 4;
+#else
+  return 4;
+#endif
+}
+
+// Lanes of the widest groups in use; setRasterLanes can lower it.
+static int32_t gRasterLanes = widestLanes();
+
+int32_t setRasterLanes(int32_t lanes) {
+  gRasterLanes = lanes >= 8 ? widestLanes() : 4;
+  return gRasterLanes;
+}
 
 namespace {
 
@@ -242,6 +269,45 @@ inline __m128 splat(float v) { return _mm_set1_ps(v); }
 inline bool allZero(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xFFFF; }
 #endif
 
+#if defined(LUMIVEX_AVX2)
+// The same helpers on eight lanes. A 256-bit register holds two 128-bit halves that unpack and
+// pack separately: pixels 0-3 in the low half, 4-7 in the high one, each laid out as above.
+struct Wide8 {
+  __m256i lo, hi;
+};
+
+AVX2_FN inline Wide8 widen8(__m256i d) {
+  const __m256i zero = _mm256_setzero_si256();
+  return Wide8{_mm256_unpacklo_epi8(d, zero), _mm256_unpackhi_epi8(d, zero)};
+}
+
+AVX2_FN inline __m256i narrow8(const Wide8& d) { return _mm256_packus_epi16(d.lo, d.hi); }
+
+AVX2_FN inline __m256i div255x16(__m256i x) {
+  return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+}
+
+AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
+  const __m256i a16 = _mm256_packs_epi32(alpha, alpha);
+  const __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
+  const __m256i aLo = _mm256_unpacklo_epi32(pairs, pairs), aHi = _mm256_unpackhi_epi32(pairs, pairs);
+  const __m256i c255 = _mm256_set1_epi16(255);
+  return Wide8{_mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorLo, aLo)),
+                                div255x16(_mm256_mullo_epi16(d.lo, _mm256_sub_epi16(c255, aLo)))),
+               _mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorHi, aHi)),
+                                div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(c255, aHi))))};
+}
+
+AVX2_FN inline __m256 min8(__m256 a, __m256 b) { return _mm256_min_ps(a, b); }
+AVX2_FN inline __m256 max8(__m256 a, __m256 b) { return _mm256_max_ps(a, b); }
+AVX2_FN inline __m256 abs8(__m256 a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
+AVX2_FN inline __m256 splat8(float v) { return _mm256_set1_ps(v); }
+AVX2_FN inline bool allZero8(__m256i v) {
+  return _mm256_movemask_epi8(_mm256_cmpeq_epi32(v, _mm256_setzero_si256())) == -1;
+}
+AVX2_FN inline __m256i both(__m128i v) { return _mm256_broadcastsi128_si256(v); }
+#endif
+
 // alpha = A (1 - t), t the normalised elliptic radius; 0 from the rim outwards.
 struct SoftEllipseShape {
   float ia, ib, A;  // 1 / ra^2, 1 / rb^2, alpha byte
@@ -262,6 +328,14 @@ struct SoftEllipseShape {
     const __m128 t2 = min4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(dx, dx), ia4), _mm_mul_ps(_mm_mul_ps(dy, dy), ib4)),
                            splat(1.0f));
     return _mm_add_ps(_mm_mul_ps(A4, _mm_sub_ps(splat(1.0f), _mm_sqrt_ps(t2))), splat(0.5f));
+  }
+#endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN __m256 alpha8(__m256 dx, __m256 dy) const {
+    const __m256 t2 = min8(_mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(dx, dx), splat8(ia)),
+                                         _mm256_mul_ps(_mm256_mul_ps(dy, dy), splat8(ib))),
+                           splat8(1.0f));
+    return _mm256_add_ps(_mm256_mul_ps(splat8(A), _mm256_sub_ps(splat8(1.0f), _mm256_sqrt_ps(t2))), splat8(0.5f));
   }
 #endif
 };
@@ -296,6 +370,18 @@ struct EllipseDistance {
     return _mm_or_ps(_mm_and_ps(inside, splat(-1e9f)), _mm_andnot_ps(inside, dist));
   }
 #endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN __m256 operator()(__m256 dx, __m256 dy) const {
+    const __m256 dx2 = _mm256_mul_ps(dx, dx), dy2 = _mm256_mul_ps(dy, dy);
+    const __m256 t2 = _mm256_add_ps(_mm256_mul_ps(dx2, splat8(ia)), _mm256_mul_ps(dy2, splat8(ib)));
+    const __m256 grad = _mm256_sqrt_ps(
+        max8(_mm256_add_ps(_mm256_mul_ps(dx2, splat8(ia2)), _mm256_mul_ps(dy2, splat8(ib2))), splat8(1e-30f)));
+    const __m256 f = _mm256_sqrt_ps(t2);
+    const __m256 dist = _mm256_div_ps(_mm256_mul_ps(_mm256_sub_ps(f, splat8(1.0f)), f), grad);
+    const __m256 inside = _mm256_cmp_ps(t2, splat8(0.25f), _CMP_LT_OQ);
+    return _mm256_or_ps(_mm256_and_ps(inside, splat8(-1e9f)), _mm256_andnot_ps(inside, dist));
+  }
+#endif
 };
 
 // Solid ellipse: a one-pixel ramp across the rim, capped for ellipses under a pixel.
@@ -318,6 +404,12 @@ struct SolidEllipseShape {
   __m128 alpha4(__m128 dx, __m128 dy) const {
     const __m128 cov = min4(max4(_mm_sub_ps(splat(0.5f), dist(dx, dy)), _mm_setzero_ps()), cap4);
     return _mm_add_ps(_mm_mul_ps(A4, cov), splat(0.5f));
+  }
+#endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN __m256 alpha8(__m256 dx, __m256 dy) const {
+    const __m256 cov = min8(max8(_mm256_sub_ps(splat8(0.5f), dist(dx, dy)), _mm256_setzero_ps()), splat8(cap));
+    return _mm256_add_ps(_mm256_mul_ps(splat8(A), cov), splat8(0.5f));
   }
 #endif
 };
@@ -346,6 +438,13 @@ struct OutlineShape {
     return _mm_add_ps(_mm_mul_ps(A4, cov), splat(0.5f));
   }
 #endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN __m256 alpha8(__m256 dx, __m256 dy) const {
+    const __m256 d = abs8(dist(dx, dy));
+    const __m256 cov = min8(max8(_mm256_sub_ps(splat8(half + 0.5f), d), _mm256_setzero_ps()), splat8(1.0f));
+    return _mm256_add_ps(_mm256_mul_ps(splat8(A), cov), splat8(0.5f));
+  }
+#endif
 };
 
 // One side pair of a box of half size h: full inside, ramped over one pixel at the sides and
@@ -364,6 +463,11 @@ struct BoxBand {
   float cover(float absD) const { return std::min(std::max(reach - absD, 0.0f), cap); }
 #if defined(__SSE2__)
   __m128 cover4(__m128 absD) const { return min4(max4(_mm_sub_ps(reach4, absD), _mm_setzero_ps()), cap4); }
+#endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN __m256 cover8(__m256 absD) const {
+    return min8(max8(_mm256_sub_ps(splat8(reach), absD), _mm256_setzero_ps()), splat8(cap));
+  }
 #endif
 };
 
@@ -386,6 +490,12 @@ struct OneLayer {
     b = _mm_setzero_si128();
   }
 #endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
+    a = _mm256_cvttps_epi32(shape.alpha8(dx, dy));
+    b = _mm256_setzero_si256();
+  }
+#endif
 };
 
 template <typename Outer, typename Inner>
@@ -401,6 +511,12 @@ struct TwoLayers {
   void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
     a = _mm_cvttps_epi32(outer.alpha4(dx, dy));
     b = _mm_cvttps_epi32(inner.alpha4(dx, dy));
+  }
+#endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
+    a = _mm256_cvttps_epi32(outer.alpha8(dx, dy));
+    b = _mm256_cvttps_epi32(inner.alpha8(dx, dy));
   }
 #endif
 };
@@ -426,6 +542,13 @@ struct BoxLayer {
   void alpha4(__m128 dx, __m128 dy, __m128i& a, __m128i& b) const {
     a = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(A4, _mm_mul_ps(bx.cover4(abs4(dx)), by.cover4(abs4(dy)))), splat(0.5f)));
     b = _mm_setzero_si128();
+  }
+#endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
+    a = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(splat8(A), _mm256_mul_ps(bx.cover8(abs8(dx)), by.cover8(abs8(dy)))), splat8(0.5f)));
+    b = _mm256_setzero_si256();
   }
 #endif
 };
@@ -457,6 +580,14 @@ struct BoxPairLayers {
     b = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(innerA4, _mm_mul_ps(cx, byInner.cover4(ady))), splat(0.5f)));
   }
 #endif
+#if defined(LUMIVEX_AVX2)
+  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
+    const __m256 cx = bx.cover8(abs8(dx)), ady = abs8(dy);
+    a = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(splat8(A), _mm256_mul_ps(cx, by.cover8(ady))), splat8(0.5f)));
+    b = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(splat8(innerA), _mm256_mul_ps(cx, byInner.cover8(ady))), splat8(0.5f)));
+  }
+#endif
 };
 
 // Fills spans of one primitive: its layers, colours and the per-row constants of its space.
@@ -481,7 +612,7 @@ struct SpanFill {
 
   // Blends columns [xa, xb) of a row `width` pixels wide. The last group of four may run past
   // xb (never past the row): the shapes give alpha 0 there, which changes nothing.
-  void fill(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+  void fill4(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
     int32_t X = xa;
 #if defined(__SSE2__)
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
@@ -502,6 +633,11 @@ struct SpanFill {
       _mm_storeu_si128(p, narrow(d));
     }
 #endif
+    tail(row, X, xb, sp);
+  }
+
+  // The pixels after the groups, one at a time.
+  void tail(uint32_t* row, int32_t X, int32_t xb, const Span& sp) const {
     for (; X < xb; ++X) {
       const float u = static_cast<float>(X) - sp.ox;
       const float dx = kx * u + sp.px, dy = ky * u + sp.py;
@@ -511,7 +647,110 @@ struct SpanFill {
       if (Layers::two && b) blendPixel(row + X, b, innerColor.r, innerColor.g, innerColor.b);
     }
   }
+
+#if defined(LUMIVEX_AVX2)
+  // fill with two groups of four at a time: lanes 0-3 are the group at X, lanes 4-7 the one at
+  // X + 4, each with its own (X - ox) + lane as before. A last single group and the tail are
+  // done as there.
+  AVX2_FN inline void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+    int32_t X = xa;
+    const int32_t padded = xa + ((xb - xa + 3) & ~3);
+    if (padded <= width) xb = padded;
+    const __m256 px = _mm256_set1_ps(sp.px), py = _mm256_set1_ps(sp.py);
+    const __m256 kx8 = _mm256_set1_ps(kx), ky8 = _mm256_set1_ps(ky);
+    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
+    const __m256i color8 = both(color16), inner8 = both(inner16);
+    for (; X + 8 <= xb; X += 8) {
+      const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
+                                             _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
+      const __m256 u = _mm256_add_ps(origin, steps);
+      const __m256 dx = _mm256_add_ps(_mm256_mul_ps(kx8, u), px), dy = _mm256_add_ps(_mm256_mul_ps(ky8, u), py);
+      __m256i a, b;
+      layers.alpha8(dx, dy, a, b);
+      const bool drawA = !allZero8(a), drawB = Layers::two && !allZero8(b);
+      if (!drawA && !drawB) continue;
+      __m256i* p = reinterpret_cast<__m256i*>(row + X);
+      Wide8 d = widen8(_mm256_loadu_si256(p));
+      if (drawA) d = blendWide8(d, a, color8, color8);
+      if (drawB) d = blendWide8(d, b, inner8, inner8);
+      _mm256_storeu_si256(p, narrow8(d));
+    }
+    if (X + 4 <= xb) {
+      const __m128 u = _mm_add_ps(_mm_set1_ps(static_cast<float>(X) - sp.ox), _mm_setr_ps(0, 1, 2, 3));
+      const __m128 dx = _mm_add_ps(_mm_mul_ps(kx4, u), _mm_set1_ps(sp.px));
+      const __m128 dy = _mm_add_ps(_mm_mul_ps(ky4, u), _mm_set1_ps(sp.py));
+      __m128i a, b;
+      layers.alpha4(dx, dy, a, b);
+      const bool drawA = !allZero(a), drawB = Layers::two && !allZero(b);
+      if (drawA || drawB) {
+        __m128i* p = reinterpret_cast<__m128i*>(row + X);
+        Wide4 d = widen(_mm_loadu_si128(p));
+        if (drawA) d = blendWide(d, a, color16, color16);
+        if (drawB) d = blendWide(d, b, inner16, inner16);
+        _mm_storeu_si128(p, narrow(d));
+      }
+      X += 4;
+    }
+    tail(row, X, xb, sp);
+  }
+#endif
 };
+
+// The row spans of a primitive: its row equation (EllipseRows, BoxRows) clipped to [X0, X1).
+template <typename Rows>
+struct RowSpans {
+  const Rows& rows;
+  int32_t X0, X1;
+  // Writes the span [cols[0], cols[1]) of row Y; returns how many spans (0 or 1).
+  int spans(float Y, int32_t* cols) const {
+    float ua, ub;
+    if (!rows.row(Y, ua, ub)) return 0;
+    return rowColumns(ua, ub, X0, X1, cols[0], cols[1]) ? 1 : 0;
+  }
+};
+
+// Walks the rows [Y0, Y1) of a primitive centred at local (cx, cy): the spans of each row from
+// `spans`, their pixels from `fill`. Compiled twice, for four-pixel groups and (where the
+// processor has AVX2) for eight, so that the per-primitive constants stay in registers across rows.
+template <typename Spans, typename Layers>
+inline void walkRows4(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, const LocalSpace& sp, float cx,
+                      float cy, const SpanFill<Layers>& fill) {
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    int32_t cols[4];
+    const int n = spans.spans(static_cast<float>(Y), cols);
+    if (!n) continue;
+    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
+    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
+    for (int k = 0; k < n; ++k) fill.fill4(row, cv.width, cols[2 * k], cols[2 * k + 1], span);
+  }
+}
+
+#if defined(LUMIVEX_AVX2)
+template <typename Spans, typename Layers>
+AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, const LocalSpace& sp, float cx,
+                       float cy, const SpanFill<Layers>& fill) {
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    int32_t cols[4];
+    const int n = spans.spans(static_cast<float>(Y), cols);
+    if (!n) continue;
+    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
+    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
+    for (int k = 0; k < n; ++k) fill.fill8(row, cv.width, cols[2 * k], cols[2 * k + 1], span);
+  }
+}
+#endif
+
+template <typename Spans, typename Layers>
+void walkRows(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, const LocalSpace& sp, float cx, float cy,
+              const SpanFill<Layers>& fill) {
+#if defined(LUMIVEX_AVX2)
+  if (gRasterLanes == 8) {
+    walkRows8(cv, Y0, Y1, spans, sp, cx, cy, fill);
+    return;
+  }
+#endif
+  walkRows4(cv, Y0, Y1, spans, sp, cx, cy, fill);
+}
 
 template <typename Layers>
 SpanFill<Layers> spanFill(const LocalSpace& sp, const Layers& layers, Rgba color, Rgba innerColor = Rgba{0, 0, 0, 0}) {
@@ -558,13 +797,7 @@ static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy
   if (!clipBox(cv, fx0, fy0, fx1, fy1, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const EllipseRows rows(sp, cx, cy, ra + margin, rb + margin);
-  for (int32_t Y = Y0; Y < Y1; ++Y) {
-    float ua, ub;
-    int32_t xa, xb;
-    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
-    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    fill.fill(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb, spanFor(sp, cx, cy, static_cast<float>(Y)));
-  }
+  walkRows(cv, Y0, Y1, RowSpans<EllipseRows>{rows, X0, X1}, sp, cx, cy, fill);
 }
 
 void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
@@ -597,6 +830,31 @@ void fillEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, fl
   fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0.75f, spanFill(sp, oneLayer(shape), color));
 }
 
+namespace {
+
+// An outline's row: the ring between the outer ellipse and the hollow one inside it, one span
+// or, where the hollow cuts the row, two.
+struct OutlineSpans {
+  const EllipseRows& rows;
+  const EllipseRows& hollowRows;
+  bool hollow;
+  int32_t X0, X1;
+  int spans(float Y, int32_t* cols) const {
+    float ua, ub, ha = 0, hb = -1;
+    int32_t xa, xb, ha0, hb0;
+    if (!rows.row(Y, ua, ub)) return 0;
+    if (!rowColumns(ua, ub, X0, X1, xa, xb)) return 0;
+    if (hollow && hollowRows.row(Y, ha, hb) && rowColumns(ha, hb, xa, xb, ha0, hb0)) {
+      cols[0] = xa; cols[1] = ha0; cols[2] = hb0; cols[3] = xb;
+      return 2;
+    }
+    cols[0] = xa; cols[1] = xb;
+    return 1;
+  }
+};
+
+}  // namespace
+
 void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float penWidth, Rgba color) {
   if (!(w > 0 && h > 0) || color.a <= 0) return;
   const float half = std::max(penWidth, 1.0f) / 2;
@@ -612,22 +870,7 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
   const bool hollow = ira > 0 && irb > 0;
   const EllipseRows rows(sp, cx, cy, ra + outer, rb + outer);
   const EllipseRows hollowRows(sp, cx, cy, hollow ? ira : 1, hollow ? irb : 1);
-  for (int32_t Y = Y0; Y < Y1; ++Y) {
-    float ua, ub, ha = 0, hb = -1;
-    int32_t xa, xb;
-    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
-    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
-    const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
-    int32_t ha0, hb0;
-    if (hollow && hollowRows.row(static_cast<float>(Y), ha, hb) &&
-        rowColumns(ha, hb, xa, xb, ha0, hb0)) {
-      fill.fill(row, cv.width, xa, ha0, span);
-      fill.fill(row, cv.width, hb0, xb, span);
-    } else {
-      fill.fill(row, cv.width, xa, xb, span);
-    }
-  }
+  walkRows(cv, Y0, Y1, OutlineSpans{rows, hollowRows, hollow, X0, X1}, sp, cx, cy, fill);
 }
 
 // A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
@@ -643,21 +886,13 @@ static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float 
   if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const BoxRows rows(sp, cx, cy, mx, my);
-  const auto walk = [&](const auto& fill) {
-    for (int32_t Y = Y0; Y < Y1; ++Y) {
-      float ua, ub;
-      int32_t xa, xb;
-      if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
-      if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-      fill.fill(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, xa, xb,
-                spanFor(sp, cx, cy, static_cast<float>(Y)));
-    }
-  };
+  const RowSpans<BoxRows> spans{rows, X0, X1};
   if (innerHy > 0)
-    walk(spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
-                  color, innerColor));
+    walkRows(cv, Y0, Y1, spans, sp, cx, cy,
+             spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
+                      color, innerColor));
   else
-    walk(spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
+    walkRows(cv, Y0, Y1, spans, sp, cx, cy, spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
 }
 
 void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
@@ -700,33 +935,40 @@ void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1
   if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, ow / 2, outer, iw / 2, inner);
 }
 
-void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
-                const SpriteImage& sprite, Rgba tint) {
-  if (dw <= 0 || dh <= 0 || tint.a <= 0 || !sprite.pixels || sprite.width <= 0 || sprite.height <= 0) return;
-  const float hx = dw / 2.0f, hy = dh / 2.0f, cx = dx + hx, cy = dy + hy;
-  const float ax = std::fabs(sp.c) * hx + std::fabs(sp.s) * hy;
-  const float ay = std::fabs(sp.s) * hx + std::fabs(sp.c) * hy;
-  const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
-  int32_t X0, Y0, X1, Y1;
-  if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
-  touch(cv, X0, Y0, X1, Y1);
-  const float scaleX = static_cast<float>(sprite.width) / dw, scaleY = static_cast<float>(sprite.height) / dh;
-  const uint32_t ta = tint.a, tr = tint.r, tg = tint.g, tb = tint.b;
-  const BoxRows rows(sp, cx, cy, hx, hy);
-  for (int32_t Y = Y0; Y < Y1; ++Y) {
-    float ua, ub;
-    int32_t xa, xb;
-    if (!rows.row(static_cast<float>(Y), ua, ub)) continue;
-    if (!rowColumns(ua, ub, X0, X1, xa, xb)) continue;
-    uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
-    const float v = Y - sp.oy;
-    const float px = sp.s * v - dx, py = sp.c * v - dy;  // lx = c u + px, ly = -s u + py
-    int32_t X = xa;
+namespace {
+
+// One sprite drawn through a tint: the constants of its rows and the pixels of one row, four or
+// (with AVX2) eight at a time. Lanes outside the destination rectangle (a group may run past the
+// span) get alpha 0.
+struct SpriteFill {
+  const LocalSpace& sp;
+  const SpriteImage& sprite;
+  int32_t dx, dy, dw, dh;  // destination rectangle in local space, pixels
+  float scaleX, scaleY;    // texels per destination pixel
+  uint32_t ta, tr, tg, tb;  // tint
+
+  // Pixels [xa, xb) of a row; lx = c u + px, ly = -s u + py along it.
+  void tail(uint32_t* row, int32_t X, int32_t xb, float px, float py) const {
+    for (; X < xb; ++X) {
+      const float u = X - sp.ox;
+      const float lx = sp.c * u + px, ly = -sp.s * u + py;
+      if (lx < 0 || ly < 0 || lx >= dw || ly >= dh) continue;  // half-open destination rectangle
+      const int32_t sx = std::min(static_cast<int32_t>(lx * scaleX), sprite.width - 1);
+      const int32_t sy = std::min(static_cast<int32_t>(ly * scaleY), sprite.height - 1);
+      const uint32_t t = sprite.pixels[static_cast<size_t>(sy) * sprite.width + sx];
+      const uint32_t a = div255((t >> 24) * ta);
+      if (!a) continue;
+      blendPixel(row + X, a, div255(((t >> 16) & 255) * tr), div255(((t >> 8) & 255) * tg),
+                 div255((t & 255) * tb));
+    }
+  }
+
 #if defined(__SSE2__)
-    // Four pixels at a time: texels fetched one by one, tint and blend in vector lanes. Lanes
-    // outside the destination rectangle (the group may run past the span) get alpha 0.
+  void fill4(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
+    int32_t X = xa;
+    // Texels fetched one by one, tint and blend in vector lanes.
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
-    const int32_t end = padded <= cv.width ? padded : xa + ((xb - xa) & ~3);
+    const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
     const __m128 c4 = _mm_set1_ps(sp.c), ns4 = _mm_set1_ps(-sp.s), px4 = _mm_set1_ps(px), py4 = _mm_set1_ps(py);
     const __m128 zero = _mm_setzero_ps(), w4 = _mm_set1_ps(static_cast<float>(dw)), h4 = _mm_set1_ps(static_cast<float>(dh));
     const __m128 sx4 = _mm_set1_ps(scaleX), sy4 = _mm_set1_ps(scaleY);
@@ -767,20 +1009,131 @@ void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_
       __m128i* p = reinterpret_cast<__m128i*>(row + X);
       _mm_storeu_si128(p, blend4(_mm_loadu_si128(p), alpha, colorLo, colorHi));
     }
-#endif
-    for (; X < xb; ++X) {
-      const float u = X - sp.ox;
-      const float lx = sp.c * u + px, ly = -sp.s * u + py;
-      if (lx < 0 || ly < 0 || lx >= dw || ly >= dh) continue;  // half-open destination rectangle
-      const int32_t sx = std::min(static_cast<int32_t>(lx * scaleX), sprite.width - 1);
-      const int32_t sy = std::min(static_cast<int32_t>(ly * scaleY), sprite.height - 1);
-      const uint32_t t = sprite.pixels[static_cast<size_t>(sy) * sprite.width + sx];
-      const uint32_t a = div255((t >> 24) * ta);
-      if (!a) continue;
-      blendPixel(row + X, a, div255(((t >> 16) & 255) * tr), div255(((t >> 8) & 255) * tg),
-                 div255((t & 255) * tb));
-    }
+    tail(row, X, xb, px, py);
   }
+#else
+  void fill4(uint32_t* row, int32_t, int32_t xa, int32_t xb, float px, float py) const { tail(row, xa, xb, px, py); }
+#endif
+
+#if defined(LUMIVEX_AVX2)
+  // The same eight pixels at a time (two groups of four, each with its own origin as above),
+  // texels fetched by one gather; a last group of four and the tail as in fill4.
+  AVX2_FN inline void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
+    const int32_t padded = xa + ((xb - xa + 3) & ~3);
+    const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
+    const __m256 c8 = _mm256_set1_ps(sp.c), ns8 = _mm256_set1_ps(-sp.s), px8 = _mm256_set1_ps(px),
+                 py8 = _mm256_set1_ps(py);
+    const __m256 zero = _mm256_setzero_ps(), w8 = _mm256_set1_ps(static_cast<float>(dw)),
+                 h8 = _mm256_set1_ps(static_cast<float>(dh));
+    const __m256 sx8 = _mm256_set1_ps(scaleX), sy8 = _mm256_set1_ps(scaleY);
+    const __m256 maxX = _mm256_set1_ps(static_cast<float>(sprite.width - 1)),
+                 maxY = _mm256_set1_ps(static_cast<float>(sprite.height - 1));
+    const __m256i stride = _mm256_set1_epi32(sprite.width);
+    const __m256i tint16 = _mm256_setr_epi16(static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
+                                             static_cast<short>(ta), static_cast<short>(tb), static_cast<short>(tg),
+                                             static_cast<short>(tr), static_cast<short>(ta), static_cast<short>(tb),
+                                             static_cast<short>(tg), static_cast<short>(tr), static_cast<short>(ta),
+                                             static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
+                                             static_cast<short>(ta));
+    const __m256i keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
+    const __m256i opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
+    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
+    const int* texels = reinterpret_cast<const int*>(sprite.pixels);
+    int32_t X = xa;
+    // The pairs of groups, then at most one group of four on the low lanes only (the high ones
+    // masked off, their pixels neither read nor written).
+    for (; X + 4 <= end; X += 8) {
+      const bool single = X + 8 > end;
+      const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
+                                             _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
+      const __m256 u = _mm256_add_ps(origin, steps);
+      const __m256 lx = _mm256_add_ps(_mm256_mul_ps(c8, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(ns8, u), py8);
+      __m256 inside = _mm256_and_ps(
+          _mm256_and_ps(_mm256_cmp_ps(lx, zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, zero, _CMP_GE_OQ)),
+          _mm256_and_ps(_mm256_cmp_ps(lx, w8, _CMP_LT_OQ), _mm256_cmp_ps(ly, h8, _CMP_LT_OQ)));
+      if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
+      if (!_mm256_movemask_ps(inside)) continue;
+      const __m256i sx = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(lx, sx8), maxX), zero));
+      const __m256i sy = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(ly, sy8), maxY), zero));
+      const __m256i t = _mm256_i32gather_epi32(texels, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), sx), 4);
+      const __m256i z = _mm256_setzero_si256();
+      const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), tint16));
+      const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), tint16));
+      const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
+      const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
+      const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
+      const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, keepColor), opaque);
+      const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, keepColor), opaque);
+      if (single) {
+        __m128i* p = reinterpret_cast<__m128i*>(row + X);
+        const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
+        _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendWide8(widen8(d), alpha, colorLo, colorHi))));
+      } else {
+        __m256i* p = reinterpret_cast<__m256i*>(row + X);
+        _mm256_storeu_si256(p, narrow8(blendWide8(widen8(_mm256_loadu_si256(p)), alpha, colorLo, colorHi)));
+      }
+    }
+    tail(row, X > end ? end : X, xb, px, py);
+  }
+#endif
+};
+
+// The rows of a sprite: BoxRows over its destination rectangle, pixels from SpriteFill.
+inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    int32_t cols[2];
+    if (!spans.spans(static_cast<float>(Y), cols)) continue;
+    const float v = Y - f.sp.oy;
+    f.fill4(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, cols[0], cols[1], f.sp.s * v - f.dx,
+            f.sp.c * v - f.dy);
+  }
+}
+
+#if defined(LUMIVEX_AVX2)
+AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
+  for (int32_t Y = Y0; Y < Y1; ++Y) {
+    int32_t cols[2];
+    if (!spans.spans(static_cast<float>(Y), cols)) continue;
+    const float v = Y - f.sp.oy;
+    f.fill8(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, cols[0], cols[1], f.sp.s * v - f.dx,
+            f.sp.c * v - f.dy);
+  }
+}
+#endif
+
+}  // namespace
+
+void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_t dw, int32_t dh,
+                const SpriteImage& sprite, Rgba tint) {
+  if (dw <= 0 || dh <= 0 || tint.a <= 0 || !sprite.pixels || sprite.width <= 0 || sprite.height <= 0) return;
+  const float hx = dw / 2.0f, hy = dh / 2.0f, cx = dx + hx, cy = dy + hy;
+  const float ax = std::fabs(sp.c) * hx + std::fabs(sp.s) * hy;
+  const float ay = std::fabs(sp.s) * hx + std::fabs(sp.c) * hy;
+  const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
+  int32_t X0, Y0, X1, Y1;
+  if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
+  touch(cv, X0, Y0, X1, Y1);
+  const SpriteFill f{sp,
+                     sprite,
+                     dx,
+                     dy,
+                     dw,
+                     dh,
+                     static_cast<float>(sprite.width) / dw,
+                     static_cast<float>(sprite.height) / dh,
+                     static_cast<uint32_t>(tint.a),
+                     static_cast<uint32_t>(tint.r),
+                     static_cast<uint32_t>(tint.g),
+                     static_cast<uint32_t>(tint.b)};
+  const BoxRows rows(sp, cx, cy, hx, hy);
+  const RowSpans<BoxRows> spans{rows, X0, X1};
+#if defined(LUMIVEX_AVX2)
+  if (gRasterLanes == 8) {
+    spriteRows8(cv, Y0, Y1, spans, f);
+    return;
+  }
+#endif
+  spriteRows4(cv, Y0, Y1, spans, f);
 }
 
 void brightenRect(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
