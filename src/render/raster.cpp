@@ -1226,9 +1226,38 @@ void drawSprite(Canvas& cv, const LocalSpace& sp, int32_t dx, int32_t dy, int32_
   spriteRows4(cv, Y0, Y1, spans, f);
 }
 
+#if defined(LUMIVEX_AVX2)
+// brightenRect's rows eight pixels at a time; the rest as there.
+AVX2_FN static void brightenRows8(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  const __m256i colorMask = _mm256_set1_epi32(0x00FFFFFF), cap = _mm256_set1_epi32(255);
+  for (int32_t y = y0; y < y1; ++y) {
+    uint32_t* row = cv.pixels + static_cast<size_t>(y) * cv.width;
+    int32_t x = x0;
+    for (; x + 8 <= x1; x += 8) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
+      if (_mm256_testz_si256(v, v)) continue;  // clear pixels
+      const __m256i a = _mm256_srli_epi32(v, 24);
+      const __m256i raised = _mm256_min_epi32(_mm256_add_epi32(a, _mm256_srli_epi32(a, 2)), cap);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x),
+                          _mm256_or_si256(_mm256_and_si256(v, colorMask), _mm256_slli_epi32(raised, 24)));
+    }
+    for (; x < x1; ++x) {
+      const uint32_t v = row[x], a = v >> 24;
+      if (a) row[x] = (std::min(255u, a + a / 4) << 24) | (v & 0x00FFFFFFu);
+    }
+  }
+}
+#endif
+
 void brightenRect(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   x0 = std::max(x0, 0); y0 = std::max(y0, 0);
   x1 = std::min(x1, cv.width); y1 = std::min(y1, cv.height);
+#if defined(LUMIVEX_AVX2)
+  if (gRasterLanes == 8) {
+    brightenRows8(cv, x0, y0, x1, y1);
+    return;
+  }
+#endif
   for (int32_t y = y0; y < y1; ++y) {
     uint32_t* row = cv.pixels + static_cast<size_t>(y) * cv.width;
     int32_t x = x0;

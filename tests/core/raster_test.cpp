@@ -210,7 +210,7 @@ TEST(Raster, SpriteMatchesPlainReference) {
 // Where the processor has AVX2 the primitives blend eight pixels at a time; the pixels must be
 // exactly those of the four-at-a-time groups (and of the pixel-by-pixel tails), for every
 // primitive, rotated or not, at the canvas's edges (odd widths put groups and tails everywhere)
-// and over what earlier primitives drew.
+// and over what earlier primitives drew; the same for the brightening.
 TEST(Raster, EightPixelGroupsDrawExactlyWhatFourPixelGroupsDraw) {
   if (setRasterLanes(8) != 8) GTEST_SKIP() << "no AVX2 here: only the four-pixel groups exist";
   uint32_t texels[7 * 5];
@@ -251,6 +251,7 @@ TEST(Raster, EightPixelGroupsDrawExactlyWhatFourPixelGroupsDraw) {
             break;
         }
       }
+      brightenRect(cv, 1, 2, w - 1, h);  // the additive look, over odd bounds
     }
     for (size_t k = 0; k < four.size(); ++k)
       ASSERT_EQ(four[k], eight[k]) << w << " x " << h << " pixel " << k % w << ", " << k / w;
