@@ -1,5 +1,6 @@
 // Engine benchmarks: one frame's update of 2000 live Fire particles (noise and drag on) and a
-// 2000-particle burst spawn. Goal: the update in at most 60 microseconds per frame.
+// 2000-particle burst spawn into an empty pool. Goals: the update in at most 45 microseconds per
+// frame, the burst in at most 0.1 ms.
 #include <benchmark/benchmark.h>
 
 #include <memory>
