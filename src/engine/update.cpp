@@ -130,9 +130,8 @@ void updateParticles(Emitter& emitter, float dt) {
     p.x = p.x + p.vx * k * dt;
     p.y = p.y + p.vy * k * dt;
 
-    if (spins) {  // long shapes turn along their velocity in a pass of their own, below
-      p.rotation = p.rotation + p.spin * dt;
-    }
+    // Long shapes turn along their velocity in a pass of their own, below.
+    if (spins) p.rotation = p.rotation + p.spin * dt;
 
     p.size = lerpf(p.sizeStart, p.sizeEnd, u);
 
@@ -160,7 +159,6 @@ void updateParticles(Emitter& emitter, float dt) {
     p.alpha = a < 0 ? 0 : (a > 1 ? 1 : a);
 
     emitter.particles[i] = p;
-
     ++alive;
   }
   emitter.aliveCount = alive;
