@@ -1094,6 +1094,7 @@ struct SpriteFill {
       const __m128i a01 = _mm_shuffle_epi32(_mm_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
       const __m128i a23 = _mm_shuffle_epi32(_mm_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
       const __m128i alpha = _mm_and_si128(_mm_unpacklo_epi64(a01, a23), _mm_castps_si128(inside));
+      if (allZero(alpha)) continue;  // transparent texels change nothing
       const __m128i colorLo = _mm_or_si128(_mm_and_si128(lo, keepColor), opaque);
       const __m128i colorHi = _mm_or_si128(_mm_and_si128(hi, keepColor), opaque);
       __m128i* p = reinterpret_cast<__m128i*>(row + X);
@@ -1152,6 +1153,7 @@ struct SpriteFill {
       const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
       const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
       const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
+      if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
       const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, keepColor), opaque);
       const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, keepColor), opaque);
       if (single) {
@@ -1170,6 +1172,7 @@ struct SpriteFill {
 
 // The rows of a sprite: BoxRows over its destination rectangle, pixels from SpriteFill.
 inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
+#if !defined(__SSE2__)
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     int32_t cols[2];
     if (!spans.spans(static_cast<float>(Y), cols)) continue;
@@ -1177,16 +1180,35 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
     f.fill4(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, cols[0], cols[1], f.sp.s * v - f.dx,
             f.sp.c * v - f.dy);
   }
+#else
+  for (int32_t Y = Y0; Y < Y1; Y += 4) {
+    int32_t xa[4], xb[4];
+    float p1[4], p2[4];
+    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
+    for (; rows; rows &= rows - 1) {
+      const int k = __builtin_ctz(static_cast<unsigned>(rows));
+      const float v = (Y + k) - f.sp.oy;
+      f.fill4(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k], f.sp.s * v - f.dx,
+              f.sp.c * v - f.dy);
+    }
+  }
+#endif
 }
 
 #if defined(LUMIVEX_AVX2)
 AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
-  for (int32_t Y = Y0; Y < Y1; ++Y) {
-    int32_t cols[2];
-    if (!spans.spans(static_cast<float>(Y), cols)) continue;
-    const float v = Y - f.sp.oy;
-    f.fill8(cv.pixels + static_cast<size_t>(Y) * cv.width, cv.width, cols[0], cols[1], f.sp.s * v - f.dx,
-            f.sp.c * v - f.dy);
+  for (int32_t Y = Y0; Y < Y1; Y += 4) {
+    int32_t xa[4], xb[4];
+    float p1[4], p2[4];
+    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
+    for (; rows; rows &= rows - 1) {
+      const int k = __builtin_ctz(static_cast<unsigned>(rows));
+      const float v = (Y + k) - f.sp.oy;
+      f.fill8(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k], f.sp.s * v - f.dx,
+              f.sp.c * v - f.dy);
+    }
   }
 }
 #endif
