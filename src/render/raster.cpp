@@ -21,6 +21,9 @@
 #define LUMIVEX_AVX2 1
 #include <immintrin.h>
 #define AVX2_FN __attribute__((target("avx2")))
+// The per-row kernels are inlined into their row walkers, so that the primitive's constants
+// stay in registers from row to row.
+#define AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #endif
 
 #include "config/sprite.h"
@@ -704,7 +707,7 @@ struct SpanFill {
   // fill with two groups of four at a time: lanes 0-3 are the group at X, lanes 4-7 the one at
   // X + 4, each with its own (X - ox) + lane as before. A last single group and the tail are
   // done as there.
-  AVX2_FN inline void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+  AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
     int32_t X = xa;
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
     if (padded <= width) xb = padded;
@@ -744,6 +747,30 @@ struct SpanFill {
       X += 4;
     }
     tail(row, X, xb, sp);
+  }
+
+  // Two rows whose spans are one group of four each (thin shapes have many): row A's group in
+  // lanes 0-3, row B's in lanes 4-7, each lane with the arithmetic of its own group.
+  AVX2_INLINE void pair8(uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB, const Span& b) const {
+    const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(xA) - a.ox), _mm_set1_ps(static_cast<float>(xB) - b.ox));
+    const __m256 u = _mm256_add_ps(origin, _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3));
+    const __m256 px = _mm256_setr_m128(_mm_set1_ps(a.px), _mm_set1_ps(b.px));
+    const __m256 py = _mm256_setr_m128(_mm_set1_ps(a.py), _mm_set1_ps(b.py));
+    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kx), u), px);
+    const __m256 dy = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(ky), u), py);
+    __m256i alpha, innerAlpha;
+    layers.alpha8(dx, dy, alpha, innerAlpha);
+    const bool drawA = !allZero8(alpha), drawB = Layers::two && !allZero8(innerAlpha);
+    if (!drawA && !drawB) return;
+    __m128i* pa = reinterpret_cast<__m128i*>(rowA + xA);
+    __m128i* pb = reinterpret_cast<__m128i*>(rowB + xB);
+    Wide8 d = widen8(_mm256_setr_m128i(_mm_loadu_si128(pa), _mm_loadu_si128(pb)));
+    const __m256i color8 = both(color16), inner8 = both(inner16);
+    if (drawA) d = blendWide8(d, alpha, color8, color8);
+    if (drawB) d = blendWide8(d, innerAlpha, inner8, inner8);
+    const __m256i out = narrow8(d);
+    _mm_storeu_si128(pa, _mm256_castsi256_si128(out));
+    _mm_storeu_si128(pb, _mm256_extracti128_si256(out, 1));
   }
 #endif
 };
@@ -816,6 +843,10 @@ inline void walkRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows
 template <typename Layers>
 AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const LocalSpace& sp,
                        float, float, const SpanFill<Layers>& fill) {
+  // A row whose span is one group of four waits for the next such row, and the two go together.
+  uint32_t* waitingRow = nullptr;
+  int32_t waitingX = 0;
+  Span waitingSpan{};
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
@@ -823,10 +854,21 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
-      fill.fill8(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k],
-                 Span{sp.ox, sp.c, p1[k], -sp.s, p2[k]});
+      uint32_t* row = cv.pixels + static_cast<size_t>(Y + k) * cv.width;
+      const Span span{sp.ox, sp.c, p1[k], -sp.s, p2[k]};
+      if (xb[k] - xa[k] > 4 || xa[k] + 4 > cv.width) {
+        fill.fill8(row, cv.width, xa[k], xb[k], span);
+      } else if (waitingRow) {
+        fill.pair8(waitingRow, waitingX, waitingSpan, row, xa[k], span);
+        waitingRow = nullptr;
+      } else {
+        waitingRow = row;
+        waitingX = xa[k];
+        waitingSpan = span;
+      }
     }
   }
+  if (waitingRow) fill.fill8(waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
 }
 #endif
 
@@ -1109,7 +1151,7 @@ struct SpriteFill {
 #if defined(LUMIVEX_AVX2)
   // The same eight pixels at a time (two groups of four, each with its own origin as above),
   // texels fetched by one gather; a last group of four and the tail as in fill4.
-  AVX2_FN inline void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
+  AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
     const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
     const __m256 c8 = _mm256_set1_ps(sp.c), ns8 = _mm256_set1_ps(-sp.s), px8 = _mm256_set1_ps(px),
