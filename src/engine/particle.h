@@ -132,14 +132,14 @@ inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
   const __m128 t = _mm_div_ps(vy, vx);
   const __m128 negative = _mm_cmplt_ps(t, zero);
   const __m128 x = _mm_or_ps(_mm_and_ps(negative, _mm_xor_ps(t, sign)), _mm_andnot_ps(negative, t));
-  const __m128 far = _mm_cmpgt_ps(x, _mm_set1_ps(2.414213562373095f));
-  const __m128 mid = _mm_andnot_ps(far, _mm_cmpgt_ps(x, _mm_set1_ps(0.41421356237309503f)));
+  const __m128 beyond = _mm_cmpgt_ps(x, _mm_set1_ps(2.414213562373095f));
+  const __m128 mid = _mm_andnot_ps(beyond, _mm_cmpgt_ps(x, _mm_set1_ps(0.41421356237309503f)));
   const __m128 one = _mm_set1_ps(1.0f);
   const __m128 rFar = _mm_div_ps(_mm_set1_ps(-1.0f), x);
   const __m128 rMid = _mm_div_ps(_mm_sub_ps(x, one), _mm_add_ps(x, one));
-  const __m128 r = _mm_or_ps(_mm_or_ps(_mm_and_ps(far, rFar), _mm_and_ps(mid, rMid)),
-                             _mm_andnot_ps(_mm_or_ps(far, mid), x));
-  const __m128 base = _mm_or_ps(_mm_and_ps(far, _mm_set1_ps(EnginePi / 2)), _mm_and_ps(mid, _mm_set1_ps(EnginePi / 4)));
+  const __m128 r = _mm_or_ps(_mm_or_ps(_mm_and_ps(beyond, rFar), _mm_and_ps(mid, rMid)),
+                             _mm_andnot_ps(_mm_or_ps(beyond, mid), x));
+  const __m128 base = _mm_or_ps(_mm_and_ps(beyond, _mm_set1_ps(EnginePi / 2)), _mm_and_ps(mid, _mm_set1_ps(EnginePi / 4)));
   const __m128 z = _mm_mul_ps(r, r);
   __m128 poly = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(8.05374449538e-2f), z), _mm_set1_ps(1.38776856032e-1f));
   poly = _mm_add_ps(_mm_mul_ps(poly, z), _mm_set1_ps(1.99777106478e-1f));
