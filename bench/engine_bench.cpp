@@ -1,5 +1,6 @@
 // Engine benchmarks: one frame's update of 2000 live Fire particles (noise and drag on), a
-// 2000-particle burst spawn, and 10 s of prewarming. Goal: the update in at most 60 microseconds per frame.
+// 2000-particle burst spawn into an empty pool, and 10 s of prewarming. Goals: the update in at
+// most 45 microseconds per frame, the burst in at most 0.1 ms, the prewarming under 50 ms.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -40,8 +41,7 @@ static void BM_BurstSpawn2000(benchmark::State& state) {
   std::unique_ptr<Emitter> e = fireEmitter();
   for (auto _ : state) {
     state.PauseTiming();
-    for (Particle& p : e->particles) p.active = 0;
-    e->aliveCount = 0;
+    clearParticles(*e);
     state.ResumeTiming();
     for (int i = 0; i < MaxParticles; ++i) spawnParticle(*e);
     benchmark::DoNotOptimize(e->aliveCount);

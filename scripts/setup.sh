@@ -13,11 +13,13 @@ export DEBIAN_FRONTEND=noninteractive
 # (see scripts/wine-run.sh). xcompmgr composites the overlays' per-pixel alpha in the demo's X
 # server: without a compositing manager X shows their premultiplied colours over black.
 # zip and unzip make and check the release package (scripts/package.sh). chromium (headless) and
-# python3 check the author's guide and take its screenshots.
+# python3 check the author's guide and take its screenshots. locales-all provides de_DE.UTF-8,
+# the comma-decimal locale the core tests switch to when they check that number reading ignores
+# the process locale.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
              g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
-             libstb-dev libgif-dev
+             libstb-dev libgif-dev locales-all
              wine64 qemu-user zip unzip chromium python3)
 i386_pkgs=(wine32:i386)
 

@@ -2,8 +2,9 @@
 #include "common/text.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <system_error>
 
 std::string trimSpaces(const std::string& text) {
   size_t b = 0, e = text.size();
@@ -74,6 +75,33 @@ int32_t readLeadingInt(const std::string& text) {
   return static_cast<int32_t>(bits);
 }
 
+// Roughly log10 of a non-zero decimal number "ddd.ddde[+-]dd" (no sign): positive for numbers
+// of 1 and more, 0 or less below 1. Enough to tell overflow from underflow.
+static int64_t decimalMagnitude(const char* p, const char* last) {
+  int64_t magnitude = 0;
+  bool seenNonZero = false;
+  while (p < last && *p >= '0' && *p <= '9') {
+    if (*p != '0') seenNonZero = true;
+    if (seenNonZero) ++magnitude;
+    ++p;
+  }
+  if (p < last && *p == '.') {
+    ++p;
+    while (!seenNonZero && p < last && *p == '0') --magnitude, ++p;
+  }
+  while (p < last && *p != 'e' && *p != 'E') ++p;
+  if (p < last) {
+    ++p;
+    const bool negative = p < last && *p == '-';
+    if (p < last && (*p == '+' || *p == '-')) ++p;
+    int64_t exponent = 0;
+    for (; p < last; ++p)
+      if (exponent < 1000000000) exponent = exponent * 10 + (*p - '0');
+    magnitude += negative ? -exponent : exponent;
+  }
+  return magnitude;
+}
+
 float readLeadingFloat(const std::string& text) {
   size_t i = 0, n = text.size();
   while (i < n && text[i] == ' ') ++i;
@@ -95,11 +123,20 @@ float readLeadingFloat(const std::string& text) {
       i = j;
     }
   }
-  // strtof on the exact prefix gives the correctly rounded float. Overflow is held at the
-  // largest finite float so that no infinity reaches the engine's arithmetic.
-  std::string prefix = text.substr(start, i - start);
-  float v = std::strtof(prefix.c_str(), nullptr);
-  if (std::isinf(v)) v = v > 0 ? FLT_MAX : -FLT_MAX;
+  // from_chars on the exact prefix gives the correctly rounded float, and always reads a point as
+  // the decimal separator: strtof would read the separator of the process's C locale, which any
+  // library in the host may set to a comma ("0.80" would read 0). It takes no "+".
+  const char* first = text.data() + start;
+  const char* const last = text.data() + i;
+  const bool negative = *first == '-';
+  if (*first == '+') ++first;
+  float v = 0;
+  if (std::from_chars(first, last, v, std::chars_format::general).ec == std::errc::result_out_of_range) {
+    // Beyond the float range either way: overflow is held at the largest finite float so that no
+    // infinity reaches the engine's arithmetic, underflow reads as a zero of its sign.
+    v = decimalMagnitude(first + (negative ? 1 : 0), last) > 0 ? FLT_MAX : 0.0f;
+    if (negative) v = -v;
+  }
   return v;
 }
 

@@ -1,8 +1,10 @@
-// spawnParticle: places one particle in the first free slot of an emitter's pool, and
-// clearParticles frees them all. The order of the random draws is fixed (position, taper,
-// direction, speed, life, sizes, palette, gravity, phase, orientation, snow drift) so that a
-// seeded run is repeatable.
+// spawnParticle: places one particle in the first free slot of an emitter's pool. The order of
+// the random draws is fixed (position, taper, direction, speed, life, sizes, palette, gravity,
+// phase, orientation, snow drift) so that a seeded run is repeatable. Also the bursts and
+// clearParticles, which with the update keep the pool's free-slot hint right.
 #include <cmath>
+#include <cstring>
+#include <string>
 
 #include "engine/engine.h"
 #include "runtime/emitter.h"
@@ -14,9 +16,10 @@ static const int32_t kConfettiPalette[6][3] = {
 
 static float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
 
-void clearParticles(Emitter& emitter) {
-  for (Particle& p : emitter.particles) p.active = 0;
-  emitter.aliveCount = 0;
+// name == literal, with the length compared first so that the bytes are compared inline.
+template <size_t N>
+static bool nameIs(const std::string& name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
 }
 
 void spawnParticle(Emitter& emitter) {
@@ -24,20 +27,24 @@ void spawnParticle(Emitter& emitter) {
   const float H = static_cast<float>(emitter.frameHeight);
   if (W <= 0 || H <= 0) return;
 
-  Particle* p = nullptr;
-  for (int i = 0; i < MaxParticles; ++i) {
-    if (emitter.particles[i].active == 0) {
-      p = &emitter.particles[i];
-      break;
-    }
-  }
-  if (!p) return;
+  // First fit from the hint: every slot below it is live, so the slot found is the first free
+  // one, and a burst of n spawns costs n steps instead of n^2 / 2. Slots below the hint being
+  // live means at least that many live particles: a hint above aliveCount says the pool was
+  // emptied behind our back, and the scan starts from 0 again.
+  int32_t i = emitter.freeSlotHint;
+  if (i < 0 || i > emitter.aliveCount) i = 0;
+  while (i < MaxParticles && emitter.particles[i].active != 0) ++i;
+  emitter.freeSlotHint = i;
+  if (i == MaxParticles) return;
+  Particle* p = &emitter.particles[i];
+  emitter.freeSlotHint = i + 1;
 
   const EmitterConfig& c = emitter.config;
+  RandomState g = takeRandom();
   p->active = 1;
 
-  float x = W * c.emitX + randomRange(-0.5f, 0.5f) * c.emitW * W;
-  float y = H * c.emitY + randomRange(-0.5f, 0.5f) * c.emitH * H;
+  float x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
+  float y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
 
   if (c.taper > 0 && c.taper <= 1) {
     const bool across = c.taperEdge == 2 || c.taperEdge == 3;  // left/right replace y
@@ -50,28 +57,28 @@ void spawnParticle(Emitter& emitter) {
     }
     const float s = (1 - c.taper) + c.taper * t;
     if (across)
-      y = H / 2 + randomRange(-H * s / 2, H * s / 2);
+      y = H / 2 + randomRange(g, -H * s / 2, H * s / 2);
     else
-      x = W / 2 + randomRange(-W * s / 2, W * s / 2);
+      x = W / 2 + randomRange(g, -W * s / 2, W * s / 2);
   }
   p->x = x;
   p->y = y;
 
-  const float angle = c.baseAngle + randomRange(-c.spreadAngle / 2, c.spreadAngle / 2);
+  const float angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
   const float radians = angle * EnginePi / 180.0f;
-  const float speed = randomRange(c.speedMin, c.speedMax);
+  const float speed = randomRange(g, c.speedMin, c.speedMax);
   p->vx = std::cos(radians) * speed;
   p->vy = std::sin(radians) * speed;
 
-  p->life = randomRange(c.lifeMin, c.lifeMax);
+  p->life = randomRange(g, c.lifeMin, c.lifeMax);
   p->lifeTotal = p->life;
 
-  p->sizeStart = randomRange(c.sizeStartMin, c.sizeStartMax);
-  p->sizeEnd = randomRange(c.sizeEndMin, c.sizeEndMax);
+  p->sizeStart = randomRange(g, c.sizeStartMin, c.sizeStartMax);
+  p->sizeEnd = randomRange(g, c.sizeEndMin, c.sizeEndMax);
   p->size = p->sizeStart;
 
-  if (emitter.presetName == "confetti" && c.colorOverride == 0) {
-    const int32_t* k = kConfettiPalette[randomInt(5)];
+  if (nameIs(emitter.presetName, "confetti") && c.colorOverride == 0) {
+    const int32_t* k = kConfettiPalette[randomInt(g, 5)];
     p->startR = p->endR = k[0];
     p->startG = p->endG = k[1];
     p->startB = p->endB = k[2];
@@ -84,27 +91,34 @@ void spawnParticle(Emitter& emitter) {
   p->alpha = 0;
 
   p->gravity = c.gravity;
-  p->gravityScale = c.gravityVariance > 0 ? 1 + randomRange(-1, 1) * c.gravityVariance : 1.0f;
+  p->gravityScale = c.gravityVariance > 0 ? 1 + randomRange(g, -1, 1) * c.gravityVariance : 1.0f;
 
   p->drag = c.drag;
   p->fadeIn = c.fadeInFraction;
   p->fadeOut = c.fadeOutFraction;
 
-  p->phase = randomRange(0, 6.283f);
+  p->phase = randomRange(g, 0, 6.283f);
 
   if (c.shape == ShapeRay || c.shape == ShapeBeam || c.shape == ShapeLaser) {
     p->rotation = directionDegrees(p->vx, p->vy);
     p->spin = 0;
   } else {
-    p->rotation = randomRange(0, 360);
-    if (c.shape == ShapeRectangle) p->spin = randomRange(-180, 180);
-    else if (c.shape == ShapeSprite) p->spin = randomRange(-30, 30);
+    p->rotation = randomRange(g, 0, 360);
+    if (c.shape == ShapeRectangle) p->spin = randomRange(g, -180, 180);
+    else if (c.shape == ShapeSprite) p->spin = randomRange(g, -30, 30);
     else p->spin = 0;
   }
 
-  if (emitter.presetName == "snow") p->vx = p->vx + randomRange(-15, 15);
+  if (nameIs(emitter.presetName, "snow")) p->vx = p->vx + randomRange(g, -15, 15);
 
+  keepRandom(g);
   emitter.aliveCount = emitter.aliveCount + 1;
+}
+
+void clearParticles(Emitter& emitter) {
+  for (Particle& p : emitter.particles) p.active = 0;
+  emitter.aliveCount = 0;
+  emitter.freeSlotHint = 0;
 }
 
 void spawnBurst(Emitter& emitter) {

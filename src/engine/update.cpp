@@ -40,28 +40,63 @@ void updateParticles(Emitter& emitter, float dt) {
   const float* noise = noiseTable();
 
   // The noise pushes depend only on the positions before this frame's move, so they are worked
-  // out in a pass of their own: two short loops keep the processor busier than one long one.
+  // out in a pass of their own, four live particles at a time where SSE2 is there.
   float pushX[MaxParticles], pushY[MaxParticles];  // noise velocity change per slot, px/s
   const bool noisy = noisePower > 0;
+  // Slots of the particles live before this update, in slot order, for the passes that work on
+  // four particles at a time.
+  int32_t live[MaxParticles];
+  int32_t liveCount = 0;
+  if (noisy || turnsAlong)
+    for (int i = 0; i < MaxParticles; ++i)
+      if (emitter.particles[i].active) live[liveCount++] = i;
   if (noisy) {
-    for (int i = 0; i < MaxParticles; ++i) {
-      const Particle& p = emitter.particles[i];
-      if (!p.active) continue;
+    const int32_t n = liveCount;
+    int32_t k = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(noiseN), offset = _mm_set1_ps(noiseO), shift = _mm_set1_ps(500.0f);
+    const __m128 power = _mm_set1_ps(noisePower), step = _mm_set1_ps(dt);
+    for (; k + 4 <= n; k += 4) {
+      const Particle* q[4] = {&emitter.particles[live[k]], &emitter.particles[live[k + 1]],
+                              &emitter.particles[live[k + 2]], &emitter.particles[live[k + 3]]};
+      const __m128 nx = _mm_add_ps(_mm_div_ps(_mm_setr_ps(q[0]->x, q[1]->x, q[2]->x, q[3]->x), scale), offset);
+      const __m128 ny = _mm_add_ps(_mm_div_ps(_mm_setr_ps(q[0]->y, q[1]->y, q[2]->y, q[3]->y), scale), offset);
+      const __m128 two = _mm_set1_ps(2.0f), one = _mm_set1_ps(1.0f);
+      alignas(16) float px[4], py[4];
+      _mm_store_ps(px, _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(two, sampleNoise4(noise, nx, ny)), one), power), step));
+      _mm_store_ps(py, _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(two, sampleNoise4(noise, _mm_add_ps(nx, shift),
+                                                                                      _mm_add_ps(ny, shift))),
+                                                       one),
+                                            power),
+                                 step));
+      for (int j = 0; j < 4; ++j) {
+        pushX[live[k + j]] = px[j];
+        pushY[live[k + j]] = py[j];
+      }
+    }
+#endif
+    for (; k < n; ++k) {
+      const Particle& p = emitter.particles[live[k]];
       const float nx = p.x / noiseN + noiseO;
       const float ny = p.y / noiseN + noiseO;
-      pushX[i] = (2 * sampleNoise(noise, nx, ny) - 1) * noisePower * dt;
-      pushY[i] = (2 * sampleNoise(noise, nx + 500, ny + 500) - 1) * noisePower * dt;
+      pushX[live[k]] = (2 * sampleNoise(noise, nx, ny) - 1) * noisePower * dt;
+      pushY[live[k]] = (2 * sampleNoise(noise, nx + 500, ny + 500) - 1) * noisePower * dt;
     }
   }
 
   int32_t alive = 0;
+  int32_t firstFree = MaxParticles;  // the spawn's hint: the lowest slot free after this pass
   for (int i = 0; i < MaxParticles; ++i) {
-    if (!emitter.particles[i].active) continue;
+    if (!emitter.particles[i].active) {
+      if (firstFree == MaxParticles) firstFree = i;
+      continue;
+    }
     Particle p = emitter.particles[i];  // worked on in registers, stored back once
 
     p.life = p.life - dt;
     if (p.life <= 0) {
       emitter.particles[i].active = 0;
+      if (firstFree == MaxParticles) firstFree = i;
       continue;
     }
     const float u = 1 - p.life / p.lifeTotal;
@@ -95,11 +130,8 @@ void updateParticles(Emitter& emitter, float dt) {
     p.x = p.x + p.vx * k * dt;
     p.y = p.y + p.vy * k * dt;
 
-    if (turnsAlong) {
-      if (std::fabs(p.vx) + std::fabs(p.vy) > 1) p.rotation = directionDegrees(p.vx, p.vy);
-    } else if (spins) {
-      p.rotation = p.rotation + p.spin * dt;
-    }
+    // Long shapes turn along their velocity in a pass of their own, below.
+    if (spins) p.rotation = p.rotation + p.spin * dt;
 
     p.size = lerpf(p.sizeStart, p.sizeEnd, u);
 
@@ -130,6 +162,27 @@ void updateParticles(Emitter& emitter, float dt) {
     ++alive;
   }
   emitter.aliveCount = alive;
+  emitter.freeSlotHint = firstFree;
+
+  // Long shapes point along their velocity (kept while it is too slow to tell a direction).
+  if (turnsAlong) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 4 <= liveCount; k += 4) {
+      Particle* q[4] = {&emitter.particles[live[k]], &emitter.particles[live[k + 1]],
+                        &emitter.particles[live[k + 2]], &emitter.particles[live[k + 3]]};
+      alignas(16) float deg[4];
+      _mm_store_ps(deg, directionDegrees4(_mm_setr_ps(q[0]->vx, q[1]->vx, q[2]->vx, q[3]->vx),
+                                          _mm_setr_ps(q[0]->vy, q[1]->vy, q[2]->vy, q[3]->vy)));
+      for (int j = 0; j < 4; ++j)
+        if (q[j]->active && std::fabs(q[j]->vx) + std::fabs(q[j]->vy) > 1) q[j]->rotation = deg[j];
+    }
+#endif
+    for (; k < liveCount; ++k) {
+      Particle& p = emitter.particles[live[k]];
+      if (p.active && std::fabs(p.vx) + std::fabs(p.vy) > 1) p.rotation = directionDegrees(p.vx, p.vy);
+    }
+  }
 
   if (c.burstCount == 0 && !emitter.emissionDone && !emitter.fading) {
     float acc = emitter.spawnAccumulator + c.spawnRate * dt;

@@ -18,6 +18,11 @@ struct Canvas {
   int32_t touchedX0, touchedY0, touchedX1, touchedY1;
 };
 
+// The widest pixel groups the primitives may use: 8 lanes where the processor has AVX2, else 4
+// (SSE2). The pixels are the same either way; tests compare the two. Returns the width now in
+// use (never more than the processor has).
+int32_t setRasterLanes(int32_t lanes);
+
 // A canvas over a buffer, with nothing touched yet.
 Canvas makeCanvas(uint32_t* pixels, int32_t width, int32_t height);
 

@@ -33,6 +33,24 @@ namespace {
 constexpr float BudgetClockPixels = 16384;
 constexpr float BudgetParticleCost = 64;
 
+// Below this tick count (about a minute) twinkle's angle is the single-float product it always
+// was; beyond, it is worked out in double (see twinkleAngle).
+constexpr int32_t TwinkleFloatMs = 65536;
+
+// Twinkle's angle before the particle's phase: t x speed x 6.283 with t the tick count in
+// seconds. A float of seconds has too few bits for a long uptime (after a week it moves in
+// sixteenths of a second and twinkling stutters), so past the first minute the angle is
+// worked out in double and reduced to within one turn, which sin cannot tell from the whole
+// angle. Near the switch the two differ by float rounding only.
+float twinkleAngle(int32_t tickMs, float speed) {
+  if (tickMs > -TwinkleFloatMs && tickMs < TwinkleFloatMs) {
+    const float t = static_cast<float>(tickMs / 1000.0);
+    return t * speed * 6.283f;
+  }
+  const double turn = 6.283185307179586476925286766559;
+  return static_cast<float>(std::fmod(tickMs / 1000.0 * speed * 6.283, turn));
+}
+
 // Opacity byte of a fraction (rounded half away from zero, clamped to 0-255).
 inline int32_t rnd(float v) { return toByte(v); }
 
@@ -195,7 +213,7 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
   const bool fade = e.fadeAmount > 0;
   const float fadeLeft = fade ? 1 - std::min(e.fadeAmount, 1.0f) : 1;
   const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
-  const float tick = twinkle ? static_cast<float>(currentTickMs() / 1000.0) : 0.0f;
+  const float twinkleBase = twinkle ? twinkleAngle(currentTickMs(), c.twinkleSpeed) : 0.0f;
 
   // Slot order from drawResumeSlot, once round: without a budget (and in every frame that one
   // never cut short) that is plain slot order from 0, the order the look depends on.
@@ -251,7 +269,7 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
     }
     const int32_t R = clampInt(p.curR, 0, 255), G = clampInt(p.curG, 0, 255), B = clampInt(p.curB, 0, 255);
     if (twinkle) {
-      A = rnd(A * (1 - c.twinkleAmount * 0.5f * (1 - std::sin(tick * c.twinkleSpeed * 6.283f + p.phase))));
+      A = rnd(A * (1 - c.twinkleAmount * 0.5f * (1 - std::sin(twinkleBase + p.phase))));
       if (A == 0) continue;
     }
     if (fade) {

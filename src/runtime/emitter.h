@@ -22,6 +22,7 @@ struct Emitter {
   std::string presetName;        // preset name lower-cased
   Particle particles[MaxParticles];  // fixed pool; a slot is free while active is 0
   int32_t aliveCount;            // live particles after the last update
+  int32_t freeSlotHint;          // slot index: every slot below it is live (spawn scans from here)
   float spawnAccumulator;        // fractional particles carried between frames
   void* frameBitmap;             // 32-bit DIB section holding the frame; null when none
   uint32_t* pixelBits;           // pixel memory of frameBitmap, 0xAARRGGBB premultiplied

@@ -206,3 +206,55 @@ TEST(Raster, SpriteMatchesPlainReference) {
     EXPECT_EQ(buf, want) << degrees;
   }
 }
+
+// Where the processor has AVX2 the primitives blend eight pixels at a time; the pixels must be
+// exactly those of the four-at-a-time groups (and of the pixel-by-pixel tails), for every
+// primitive, rotated or not, at the canvas's edges (odd widths put groups and tails everywhere)
+// and over what earlier primitives drew; the same for the brightening.
+TEST(Raster, EightPixelGroupsDrawExactlyWhatFourPixelGroupsDraw) {
+  if (setRasterLanes(8) != 8) GTEST_SKIP() << "no AVX2 here: only the four-pixel groups exist";
+  uint32_t texels[7 * 5];
+  uint32_t lcg = 17;
+  auto next = [&lcg]() { return (lcg = lcg * 1664525u + 1013904223u) >> 8; };  // the high bits
+  for (uint32_t& t : texels) t = (next() << 8) ^ next();
+  const SpriteImage sprite = {7, 5, texels};
+  auto frand = [&next](float lo, float hi) { return lo + (hi - lo) * static_cast<float>(next()) / 16777216.0f; };
+  const int sizes[][2] = {{61, 47}, {64, 40}, {9, 9}, {3, 17}};
+  for (const auto& size : sizes) {
+    const int w = size[0], h = size[1];
+    std::vector<uint32_t> four(static_cast<size_t>(w) * h), eight(four.size());
+    const uint32_t seed = lcg;
+    for (int lanes : {4, 8}) {
+      setRasterLanes(lanes);
+      lcg = seed;
+      std::vector<uint32_t>& pixels = lanes == 4 ? four : eight;
+      Canvas cv = makeCanvas(pixels.data(), w, h);
+      for (int i = 0; i < 300; ++i) {
+        const Rgba c{static_cast<int32_t>(next() % 256), static_cast<int32_t>(next() % 256),
+                     static_cast<int32_t>(next() % 256), static_cast<int32_t>(next() % 256)};
+        const Rgba c2{static_cast<int32_t>(next() % 256), 255, 40, 7};
+        const bool quarter = next() % 4 == 0;
+        const LocalSpace sp = particleSpace(frand(-10, w + 10.0f), frand(-10, h + 10.0f),
+                                            quarter ? 90.0f * (next() % 4) : frand(0, 360));
+        const float a = frand(0.2f, 30), b = frand(0.2f, 12);
+        switch (next() % 8) {
+          case 0: fillSoftEllipse(cv, sp, -a / 2, -b / 2, a, b, c); break;
+          case 1: fillSoftEllipsePair(cv, sp, -a / 2, 0, a, b, c, b / 3, c2); break;
+          case 2: fillEllipse(cv, next() % 2 ? sp : frameSpace(), sp.ox - a / 2, sp.oy - b / 2, a, b, c); break;
+          case 3: drawEllipseOutline(cv, sp.ox - a / 2, sp.oy - b / 2, a, b, frand(0.5f, 4), c); break;
+          case 4: fillRectangle(cv, sp, -a / 2, -b / 2, a, b, c); break;
+          case 5: drawLine(cv, sp, 0, 0, a, 0, frand(0.5f, 3), c); break;
+          case 6: drawLinePair(cv, sp, 0, 0, a, 0, b / 2, c, b / 6, c2); break;
+          default:
+            drawSprite(cv, sp, -static_cast<int32_t>(a), -static_cast<int32_t>(b), static_cast<int32_t>(2 * a) + 1,
+                       static_cast<int32_t>(2 * b) + 1, sprite, c);
+            break;
+        }
+      }
+      brightenRect(cv, 1, 2, w - 1, h);  // the additive look, over odd bounds
+    }
+    for (size_t k = 0; k < four.size(); ++k)
+      ASSERT_EQ(four[k], eight[k]) << w << " x " << h << " pixel " << k % w << ", " << k / w;
+  }
+  setRasterLanes(8);
+}

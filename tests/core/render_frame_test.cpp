@@ -190,6 +190,51 @@ TEST_F(RenderFixture, PulseAndTwinkle) {
   EXPECT_EQ(alphaAt(100, 50), 255u);
 }
 
+namespace {
+int32_t gTwinkleTick = 0;
+int32_t twinkleTick() { return gTwinkleTick; }
+}  // namespace
+
+// Twinkle reads the wall clock. For the first minute the angle is the single-float product it
+// always was; at any uptime after that it must stay exact: with a float of seconds, two frames
+// 16 ms apart after a week read the same time (floats step by 1/16 s there) and twinkling
+// stutters. Far readings are checked against the angle worked out in long double.
+TEST_F(RenderFixture, TwinkleFollowsTheClockAtAnyUptime) {
+  e->config.twinkleSpeed = 1.5f;
+  e->config.twinkleAmount = 1;
+  setTickSource(twinkleTick);
+  Particle& p = add(100, 50, 5, 1);
+  p.phase = 0.7f;
+  struct Row {
+    int32_t tickMs;
+    bool floatFormula;  // expected exactly from the single-float formula, else from long double
+  };
+  const Row rows[] = {{0, true},          {1234, true},        {16, true},          {65535, true},
+                      {-65535, true},     {604800000, false},  {604800016, false},  {604800032, false},
+                      {2147483600, false}, {-2147483000, false}, {86400000 * 20, false}};
+  int32_t previousAlpha = -1;
+  for (const Row& row : rows) {
+    gTwinkleTick = row.tickMs;
+    renderFrame(*e);
+    const int32_t got = static_cast<int32_t>(alphaAt(100, 50));
+    if (row.floatFormula) {
+      const float t = static_cast<float>(row.tickMs / 1000.0);
+      const float factor = 1 - 0.5f * (1 - std::sin(t * 1.5f * 6.283f + 0.7f));
+      EXPECT_EQ(got, static_cast<int32_t>(std::floor(255 * factor + 0.5f))) << row.tickMs;
+    } else {
+      const long double angle = std::fmod(static_cast<long double>(row.tickMs) / 1000 * 1.5L * 6.283L,
+                                          6.283185307179586476925286766559L);
+      const long double factor = 1 - 0.5L * (1 - std::sin(angle + static_cast<long double>(0.7f)));
+      EXPECT_NEAR(got, static_cast<double>(255 * factor), 1.0) << row.tickMs;
+    }
+    // Consecutive frames of the week-long uptime rows move on (0.14 rad per 16 ms).
+    if (row.tickMs == 604800016 || row.tickMs == 604800032) {
+      EXPECT_NE(got, previousAlpha) << row.tickMs;
+    }
+    previousAlpha = got;
+  }
+}
+
 TEST_F(RenderFixture, CircleSoftnessThreshold) {
   struct Case { float softness, size; bool soft; };
   const Case cases[] = {{0.3f, 5, false}, {0.31f, 5, true}, {0.31f, 1.4f, false}, {1.3f, 1.5f, true}};

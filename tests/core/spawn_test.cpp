@@ -85,7 +85,7 @@ TEST_F(SpawnFixture, InvertedRangesTakeTheMinimumWithoutDrawing) {
   EXPECT_EQ(drawsMadeBySpawn(*e), 8);
   c.spreadAngle = -20; c.speedMin = 50; c.speedMax = 10; c.lifeMin = 3; c.lifeMax = 1;
   c.sizeStartMin = 9; c.sizeStartMax = 2;
-  std::memset(e->particles, 0, sizeof e->particles);
+  clearParticles(*e);
   EXPECT_EQ(drawsMadeBySpawn(*e), 4);
   const Particle& p = slot(0);
   EXPECT_FLOAT_EQ(std::hypot(p.vx, p.vy), 50);
@@ -158,14 +158,14 @@ TEST_F(SpawnFixture, TaperNarrowsTowardsTheNamedEdge) {
 
   for (float taper : {0.0f, 1.5f}) {  // no taper: x comes from the emission area
     c.taper = taper;
-    std::memset(e->particles, 0, sizeof e->particles);
+    clearParticles(*e);
     spawnParticle(*e);
     EXPECT_EQ(slot(0).x, 50) << taper;
   }
 
   // Half taper at the bottom, born on the bottom edge: x spans the middle half of the frame.
   c.taper = 0.5f; c.taperEdge = 1; c.emitY = 1;
-  std::memset(e->particles, 0, sizeof e->particles);
+  clearParticles(*e);
   float lo = 1e9f, hi = -1e9f;
   for (int i = 0; i < 500; ++i) {
     spawnParticle(*e);
@@ -184,13 +184,74 @@ TEST_F(SpawnFixture, PoolFullAndFirstFreeSlot) {
   EXPECT_EQ(e->aliveCount, MaxParticles);
   EXPECT_EQ(std::memcmp(&last, &slot(MaxParticles - 1), sizeof last), 0);
 
-  slot(5).active = 0;
-  slot(700).active = 0;
+  // Slots 5 and 700 die in an update; nothing else does and nothing is emitted.
+  e->config.spawnRate = 0;
+  slot(5).life = slot(700).life = 0.001f;
+  updateParticles(*e, 0.01f);
+  ASSERT_EQ(slot(5).active, 0);
+  ASSERT_EQ(slot(700).active, 0);
   e->config.emitX = 0.9f;
   spawnParticle(*e);
   EXPECT_EQ(slot(5).active, 1);
   EXPECT_FLOAT_EQ(slot(5).x, 180);
   EXPECT_EQ(slot(700).active, 0);
+}
+
+// Spawns fill the lowest free slot whatever freed the slots before them: deaths in an update
+// (scattered, at the front, everywhere), clearParticles, and a pool emptied by hand the way
+// callers outside the engine do it (every active 0, aliveCount 0).
+TEST_F(SpawnFixture, SpawnsFillTheLowestFreeSlotAfterEveryWayOfFreeing) {
+  enum Freeing { DieScattered, DieFront, DieAll, Clear, ByHand };
+  struct Step {
+    Freeing freeing;
+    int spawns;
+  };
+  const Step steps[] = {{DieScattered, 3000}, {DieScattered, 40}, {DieFront, 10},  {DieScattered, 1},
+                        {Clear, 2000},        {DieAll, 7},        {DieScattered, 500}, {ByHand, 30},
+                        {DieFront, 2500},     {ByHand, 0},        {DieScattered, 900}};
+  e->config.spawnRate = 0;
+  uint32_t lcg = 99;
+  auto next = [&lcg]() { return (lcg = lcg * 1664525u + 1013904223u) >> 8; };
+  for (const Step& step : steps) {
+    switch (step.freeing) {
+      case DieScattered:  // about one live particle in three dies
+        for (Particle& p : e->particles) p.life = next() % 3 == 0 ? 0.001f : 2.0f;
+        updateParticles(*e, 0.01f);
+        break;
+      case DieFront:
+        for (int i = 0; i < MaxParticles; ++i) slot(i).life = i < 100 ? 0.001f : 2.0f;
+        updateParticles(*e, 0.01f);
+        break;
+      case DieAll:
+        for (Particle& p : e->particles) p.life = 0.001f;
+        updateParticles(*e, 0.01f);
+        break;
+      case Clear:
+        clearParticles(*e);
+        break;
+      case ByHand:
+        for (Particle& p : e->particles) p.active = 0;
+        e->aliveCount = 0;
+        break;
+    }
+    for (int s = 0; s < step.spawns; ++s) {
+      int expected = 0;
+      while (expected < MaxParticles && slot(expected).active) ++expected;
+      const int32_t aliveBefore = e->aliveCount;
+      if (expected < MaxParticles) slot(expected).x = -1;
+      spawnParticle(*e);
+      if (expected == MaxParticles) {
+        ASSERT_EQ(e->aliveCount, MaxParticles) << "step " << &step - steps << " spawn " << s;
+        continue;
+      }
+      ASSERT_EQ(slot(expected).active, 1) << "step " << &step - steps << " spawn " << s;
+      ASSERT_NE(slot(expected).x, -1) << "step " << &step - steps << " spawn " << s;
+      ASSERT_EQ(e->aliveCount, aliveBefore + 1);
+    }
+    const int32_t live = static_cast<int32_t>(std::count_if(
+        std::begin(e->particles), std::end(e->particles), [](const Particle& p) { return p.active != 0; }));
+    EXPECT_EQ(e->aliveCount, live) << "step " << &step - steps;
+  }
 }
 
 TEST_F(SpawnFixture, BurstSpawnsItsCountUpToAFullPoolAndMarksItself) {
@@ -202,7 +263,7 @@ TEST_F(SpawnFixture, BurstSpawnsItsCountUpToAFullPoolAndMarksItself) {
   const Row rows[] = {{0, 0, 0}, {-5, 0, 0}, {37, 37, 1}, {MaxParticles, MaxParticles, 1},
                       {2147483647, MaxParticles, 1}};
   for (const Row& row : rows) {
-    for (Particle& p : e->particles) p.active = 0;
+    clearParticles(*e);
     e->emissionDone = 0;
     e->config.burstCount = row.burstCount;
     spawnBurst(*e);
@@ -263,7 +324,7 @@ TEST_F(SpawnFixture, OrientationFollowsTheShape) {
   e->config.baseAngle = 135;
   for (int shape : {ShapeRay, ShapeBeam, ShapeLaser}) {
     e->config.shape = shape;
-    std::memset(e->particles, 0, sizeof e->particles);
+    clearParticles(*e);
     spawnParticle(*e);
     EXPECT_NEAR(slot(0).rotation, 135, 1e-3) << shape;
     EXPECT_EQ(slot(0).spin, 0);
@@ -272,7 +333,7 @@ TEST_F(SpawnFixture, OrientationFollowsTheShape) {
   for (Case k : {Case{ShapeRectangle, 180}, Case{ShapeSprite, 30}, Case{ShapeCircle, 0},
                  Case{ShapeStar, 0}, Case{ShapeRing, 0}}) {
     e->config.shape = k.shape;
-    std::memset(e->particles, 0, sizeof e->particles);
+    clearParticles(*e);
     float spinMax = 0, rotMax = 0;
     for (int i = 0; i < 200; ++i) {
       spawnParticle(*e);

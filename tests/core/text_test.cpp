@@ -2,9 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "common/text.h"
+#include "config/options.h"
+#include "runtime/effect.h"
+#include "runtime/emitter.h"
 
 TEST(Text, TrimsSpacesOnlyAndLowerCasesAscii) {
   EXPECT_EQ(trimSpaces("  Rect1  "), "Rect1");
@@ -35,15 +42,66 @@ TEST(Text, LenientIntegers) {
   for (const Case& k : cases) EXPECT_EQ(readLeadingInt(k.text), k.value) << '"' << k.text << '"';
 }
 
-TEST(Text, LenientFloats) {
-  struct Case { const char* text; float value; };
-  const Case cases[] = {
-      {"1.5", 1.5f},   {"1.5x", 1.5f},  {"abc", 0},      {"", 0},          {"-0.25", -0.25f},
-      {".5", 0.5f},    {"5.", 5},       {"-.5", -0.5f},  {"2e3", 2000},    {"2e", 2},
-      {"2e+x", 2},     {"1,5", 1},      {" 3", 3},       {".", 0},         {"-", 0},
-      {"0.1", 0.1f},   {"1e39", FLT_MAX}, {"-1e39", -FLT_MAX}, {"1e-50", 0},
-  };
-  for (const Case& k : cases) EXPECT_EQ(readLeadingFloat(k.text), k.value) << '"' << k.text << '"';
+namespace {
+
+struct FloatCase {
+  const char* text;
+  float value;
+};
+
+// Every shape of number the reader takes, and what it makes of the rest.
+const FloatCase kFloatCases[] = {
+    {"1.5", 1.5f},   {"1.5x", 1.5f},  {"abc", 0},      {"", 0},          {"-0.25", -0.25f},
+    {".5", 0.5f},    {"5.", 5},       {"-.5", -0.5f},  {"2e3", 2000},    {"2e", 2},
+    {"2e+x", 2},     {"1,5", 1},      {" 3", 3},       {".", 0},         {"-", 0},
+    {"0.1", 0.1f},   {"1e39", FLT_MAX}, {"-1e39", -FLT_MAX}, {"1e-50", 0},
+    {"+1.5", 1.5f},  {"+.5e1", 5},    {"0.80", 0.8f},  {"2.5E-3x", 0.0025f}, {"1e-40", 1e-40f},
+    {"3.4028235e38", FLT_MAX}, {"340282356779733661637539395458142568448", FLT_MAX},
+    {"16777217", 16777216.0f}, {"0.100000001490116119384765625", 0.1f}, {"12345678901234567890123", 1.2345679e22f},
+};
+
+void expectFloatCases() {
+  for (const FloatCase& k : kFloatCases) EXPECT_EQ(readLeadingFloat(k.text), k.value) << '"' << k.text << '"';
+}
+
+// Runs the test in a comma-decimal C locale, as a host library may leave the process, and puts
+// the previous locale back afterwards. Linux has de_DE.UTF-8 (scripts/setup.sh installs it);
+// the Windows C runtime knows the others.
+struct CommaLocale : ::testing::Test {
+  std::string previous;
+  std::string chosen;
+  void SetUp() override {
+    previous = std::setlocale(LC_ALL, nullptr);
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252", "de-DE", "German"}) {
+      if (std::setlocale(LC_ALL, name)) {
+        chosen = name;
+        break;
+      }
+    }
+  }
+  void TearDown() override { std::setlocale(LC_ALL, previous.c_str()); }
+};
+
+}  // namespace
+
+TEST(Text, LenientFloats) { expectFloatCases(); }
+
+TEST_F(CommaLocale, NumbersReadTheSameWhateverTheLocale) {
+  ASSERT_FALSE(chosen.empty()) << "no comma-decimal locale could be set (scripts/setup.sh installs de_DE.UTF-8)";
+  // The hazard is real in this locale: the C runtime's own reader stops at the point.
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",") << chosen;
+  ASSERT_NE(std::strtof("0.80", nullptr), 0.8f) << chosen;
+
+  expectFloatCases();
+  // Through the options, as a host hands them over.
+  std::unique_ptr<Emitter> e(new Emitter());
+  LoadPreset("Sparkle", e->config);
+  const EmitterConfig before = e->config;
+  ApplyOptions(*e, "opacity=0.80;speed=1.5;emitArea=0.25,0.5,0.75,0.125");
+  EXPECT_EQ(e->config.alphaStart, before.alphaStart * 0.8f);
+  EXPECT_EQ(e->config.speedMax, before.speedMax * 1.5f);
+  EXPECT_EQ(e->config.emitX, 0.25f);
+  EXPECT_EQ(e->config.emitH, 0.125f);
 }
 
 TEST(Text, RoundsHalvesAwayFromZero) {

@@ -249,9 +249,8 @@ TEST(HostileHiding, OnceNoEffectRemainsTheHostsHidingIsOver) {
 // --- Numbers in a comma-decimal locale ------------------------------------------------------
 
 // Another library of the host's process may switch the C runtime's locale to one that writes
-// decimals with a comma: the options text still means what it says. (Disabled on this branch:
-// number reading ignores the locale only once that change is merged; enable it then.)
-TEST(HostileLocale, DISABLED_OptionsReadTheSameInACommaDecimalLocale) {
+// decimals with a comma: the options text still means what it says.
+TEST(HostileLocale, OptionsReadTheSameInACommaDecimalLocale) {
   host();
   auto alphaStartOf = [](const char* options) {
     EXPECT_EQ(copyExec(3, {"Big", "Sparkle", "50", options}), 1);
