@@ -28,7 +28,7 @@ static int32_t stop(char** params) {
   if (key.empty())
     stopAllEmitters();
   else
-    stopEmitter(key);
+    stopOrFadeEmitter(key);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/overlay_win32.h"
+#include "runtime/frame_step.h"
 #include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
 
@@ -115,6 +116,9 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
   if (!ensureFrameBitmap(*e, width, height)) return failStart(e, L"Failed to create DIB for particles.");
   if (!createOverlay(*e, runtime.module)) return failStart(e, L"Failed to create overlay window.");
   spawnBurst(*e);
+  // Outside the lock and before the effect is registered: no frame step waits on this, and the
+  // first frame shown is the prewarmed one.
+  prewarmEmitter(*e);
   lockEngine();
   // Host script run while this action waited for the lock may have played on the same
   // rectangle; the later call of the two is this one, so its effect is the one that stays.
@@ -174,11 +178,87 @@ void stopEmitter(const std::string& key) {
   unlockEngine();
 }
 
+// --- Fading out --------------------------------------------------------------------------------
+// A Stop by name of an effect with a fade-out leaves it in the registry, fading: the frame step
+// draws it at what is left of its opacity and emits nothing more. The release itself must run
+// on the host's thread, which owns the overlay windows: a thread timer of that thread (started
+// by the first fade, as the Stop runs there) releases every fade that is over, exactly as Stop
+// releases an effect, and ends itself once no effect is fading.
+
+constexpr UINT FadeCheckMs = 40;  // how often the host's thread looks for fades that are over
+
+static UINT_PTR fadeTimerId = 0;  // the thread timer; 0 when none runs
+
+static void endFadeTimer() {
+  if (!fadeTimerId) return;
+  KillTimer(nullptr, fadeTimerId);
+  fadeTimerId = 0;
+}
+
+static int fadeIsOver(const Emitter& e, DWORD now) {
+  return e.fading && static_cast<int32_t>(now - e.fadeStartMs) >= e.fadeOutMs;
+}
+
+static void CALLBACK fadeTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  // A callback of the host's message loop: nothing may unwind into it.
+  try {
+    if (runtime.shuttingDown) return;
+    releaseFinishedFades();
+  } catch (...) {
+  }
+}
+
+void releaseFinishedFades() {
+  lockEngine();
+  const DWORD now = GetTickCount();
+  int fading = 0;
+  for (;;) {
+    // One at a time: host script run while a stop pumps may change the registry.
+    const std::string* over = nullptr;
+    fading = 0;
+    for (auto& entry : registry.entries) {
+      if (!entry.second.fading) continue;
+      if (fadeIsOver(entry.second, now)) {
+        over = &entry.first;
+        break;
+      }
+      ++fading;
+    }
+    if (!over) break;
+    const std::string key = *over;
+    stopEmitter(key);
+  }
+  if (!fading) endFadeTimer();
+  unlockEngine();
+}
+
+void stopOrFadeEmitter(const std::string& key) {
+  lockEngine();
+  Emitter* e = registryFind(registry, key);
+  // Only what is still shown can fade: an ended burst, or a second Stop, goes at once.
+  if (!e || e->fadeOutMs <= 0 || e->fading || !e->renderingEnabled) {
+    unlockEngine();
+    stopEmitter(key);
+    return;
+  }
+  if (!fadeTimerId) fadeTimerId = SetTimer(nullptr, 0, FadeCheckMs, fadeTimerProc);
+  if (!fadeTimerId) {  // no timer to end the fade with: stop at once instead
+    unlockEngine();
+    stopEmitter(key);
+    return;
+  }
+  e->fadeStartMs = GetTickCount();
+  e->fadeAmount = 0;
+  e->fading = 1;
+  unlockEngine();
+}
+
 void stopAllEmitters() {
   if (registryIsEmpty(registry)) {
     // Nothing runs; nor may the timer, nor the host's hiding.
     lockEngine();
     timerKill();
+    endFadeTimer();
     runtime.overlaysHidden = 0;
     runtime.hostHidden = 0;
     unlockEngine();
@@ -189,6 +269,7 @@ void stopAllEmitters() {
   // while it is held no callback is inside a frame step.
   lockEngine();
   timerKill();
+  endFadeTimer();
   runtime.overlaysHidden = 0;
   runtime.hostHidden = 0;  // no effect remains: the host's hiding is over
   // Every entry leaves the registry at once (the nodes stay where they are); host script run from

@@ -82,6 +82,11 @@ void discardStartingEmitters();
 // script run from the pumping finds a registry without them and may play, stop or stop all again.
 void stopEmitter(const std::string& key);  // key already normalised by rectKey
 void stopAllEmitters();
+// Lumivex_Stop with a name: an effect whose options set a fade-out, and that is shown and not
+// fading yet, starts fading and is released when the fade is over; anything else as stopEmitter.
+void stopOrFadeEmitter(const std::string& key);
+// Releases every effect whose fade is over (the host's thread runs this from a timer).
+void releaseFinishedFades();
 void refitOverlays();        // host message 5
 void hideOverlaysForHost();  // host message 7
 void showOverlaysForHost();  // host message 8

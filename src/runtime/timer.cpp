@@ -213,11 +213,19 @@ void frameStep() {
     }
     if (!e.frameBitmap || !e.pixelBits || e.frameWidth <= 0 || e.frameHeight <= 0) continue;
     if (runtime.stepDelayMsForTests) Sleep(runtime.stepDelayMsForTests);
+    if (e.fading) {
+      // Linear over the fade's time; the host's thread releases the effect once it is over.
+      const float f = static_cast<float>(static_cast<int32_t>(GetTickCount() - e.fadeStartMs)) /
+                      static_cast<float>(e.fadeOutMs > 0 ? e.fadeOutMs : 1);
+      e.fadeAmount = f < 0 ? 0 : (f > 1 ? 1 : f);
+    }
     const int spentBefore = budget.exhausted;
     const int drawn = advanceEmitter(e, GetTickCount(), &budget);
     if (!spentBefore && budget.exhausted) spentAt = position;
     if (!drawn) continue;
     if (e.renderingEnabled && IsWindow(static_cast<HWND>(e.overlay))) presentFrame(e);
+    // Faded out: the empty frame is shown, and nothing more is stepped until the release.
+    if (e.fading && e.fadeAmount >= 1) e.renderingEnabled = 0;
   }
   runtime.drawStart = spentAt < 0 ? 0 : (spentAt + 1) % count;
 }

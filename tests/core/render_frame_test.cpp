@@ -79,6 +79,20 @@ TEST_F(RenderFixture, ClearsAndDrawsOpacityBytes) {
   EXPECT_EQ(at(199, 99), 0u);
 }
 
+// A fading effect is drawn at what is left of its opacity: the opacity byte is scaled, rounded
+// half away from zero; at the end of the fade nothing is drawn.
+TEST_F(RenderFixture, FadeScalesTheOpacity) {
+  struct Row { float fade; uint32_t centre; };
+  const Row rows[] = {{0, 0xFFFF0000u}, {0.5f, 0x80800000u}, {0.75f, 0x40400000u}, {1, 0}, {2, 0}};
+  add(50, 50, 5, 1);
+  for (const Row& r : rows) {
+    e->fadeAmount = r.fade;
+    e->drawnValid = 0;
+    renderFrame(*e);
+    EXPECT_EQ(at(50, 50), r.centre) << r.fade;
+  }
+}
+
 TEST_F(RenderFixture, ClearingOnlyWhatWasDrawnMatchesAFullClear) {
   seedRandom(3);
   frame(160, 120);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -203,4 +204,71 @@ TEST_F(Runtime, TheRuntimeAsksWhateverHostLinkIsInstalled) {
   EXPECT_EQ(h.variables[LastError], "untouched");
   EXPECT_EQ(act(2, {"Stub"}), 1);
   installHostLink();  // the plug-in's own again
+}
+
+// Stop by name of an effect with a fade-out: it answers at once, the effect stays registered and
+// shown while its opacity falls, nothing more is emitted, and once the fade is over the host's
+// thread releases it as Stop does (window, bitmap, entry, timer).
+TEST_F(Runtime, StopByNameFadesOutThenReleasesEverything) {
+  HostStandIn& h = page();
+  ASSERT_EQ(act(3, {"A", "Snow", "100", "fadeOut=800"}), 1);
+  ASSERT_TRUE(pumpUntil([] { return snapshotOf("a").aliveCount > 0; }));
+  const Emitter before = snapshotOf("a");
+  const HWND overlay = static_cast<HWND>(before.overlay);
+  const HGDIOBJ bitmap = before.frameBitmap;
+  h.variables[LastError] = "keep";
+  EXPECT_EQ(act(2, {"A"}), 1);
+  EXPECT_EQ(h.variables[LastError], "keep");
+  const Emitter fading = snapshotOf("a");
+  EXPECT_EQ(registered("a"), 1);
+  EXPECT_EQ(fading.fading, 1);
+  EXPECT_TRUE(IsWindow(overlay));
+  // A Stop of another name is told as before, and leaves the fade alone.
+  EXPECT_EQ(act(2, {"Zed"}), 1);
+  EXPECT_EQ(h.variables[LastError], "Stop: no active emitter on rectangle 'zed'");
+  EXPECT_TRUE(pumpUntil([] {
+    const Emitter e = snapshotOf("a");
+    return e.fading && e.fadeAmount > 0.2f && e.fadeAmount < 1;
+  })) << "never seen part-way through the fade";
+  const Emitter midway = snapshotOf("a");
+  EXPECT_TRUE(IsWindowVisible(overlay));
+  EXPECT_EQ(midway.spawnAccumulator, fading.spawnAccumulator) << "a fading effect still emits";
+  ASSERT_TRUE(pumpUntil([] { return registered("a") == 0; })) << "the fade never ended";
+  EXPECT_FALSE(IsWindow(overlay));
+  EXPECT_EQ(GetObjectType(bitmap), 0u);
+  EXPECT_EQ(runtime.timerRunning, 0);
+}
+
+// During a fade, every other way of stopping it ends it at once, and a new Play on the rectangle
+// replaces it at once.
+TEST_F(Runtime, EveryImmediateStopEndsAFade) {
+  struct Row {
+    const char* what;
+    std::function<void()> stop;
+    int replaced;  // 1: a new effect holds the rectangle afterwards
+  };
+  const Row rows[] = {
+      {"a second Stop by name", [] { act(2, {"a "}); }, 0},
+      {"Stop without a name", [] { act(2, {""}); }, 0},
+      {"StopAll", [] { act(4, {}); }, 0},
+      {"host messages 2 and 6", [] { stopAllEmitters(); }, 0},
+      {"Play on the rectangle", [] { act(1, {"A", "Fire", "", ""}); }, 1},
+      {"PlayAdvanced on the rectangle", [] { act(3, {"A", "Rain", "50", "fadeOut=500"}); }, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(act(3, {"A", "Snow", "100", "fadeOut=3000"}), 1);
+    const Emitter before = snapshotOf("a");
+    ASSERT_EQ(act(2, {"A"}), 1);
+    ASSERT_EQ(snapshotOf("a").fading, 1);
+    row.stop();
+    EXPECT_FALSE(IsWindow(static_cast<HWND>(before.overlay)));
+    EXPECT_EQ(GetObjectType(before.frameBitmap), 0u);
+    EXPECT_EQ(registered("a"), row.replaced);
+    if (row.replaced) {
+      EXPECT_EQ(snapshotOf("a").fading, 0);
+      act(4, {});
+    }
+    EXPECT_EQ(runtime.timerRunning, 0);
+  }
 }
