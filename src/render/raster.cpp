@@ -1148,68 +1148,6 @@ struct SpriteFill {
   void fill4(uint32_t* row, int32_t, int32_t xa, int32_t xb, float px, float py) const { tail(row, xa, xb, px, py); }
 #endif
 
-#if defined(LUMIVEX_AVX2)
-  // The same eight pixels at a time (two groups of four, each with its own origin as above),
-  // texels fetched by one gather; a last group of four and the tail as in fill4.
-  AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
-    const int32_t padded = xa + ((xb - xa + 3) & ~3);
-    const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
-    const __m256 c8 = _mm256_set1_ps(sp.c), ns8 = _mm256_set1_ps(-sp.s), px8 = _mm256_set1_ps(px),
-                 py8 = _mm256_set1_ps(py);
-    const __m256 zero = _mm256_setzero_ps(), w8 = _mm256_set1_ps(static_cast<float>(dw)),
-                 h8 = _mm256_set1_ps(static_cast<float>(dh));
-    const __m256 sx8 = _mm256_set1_ps(scaleX), sy8 = _mm256_set1_ps(scaleY);
-    const __m256 maxX = _mm256_set1_ps(static_cast<float>(sprite.width - 1)),
-                 maxY = _mm256_set1_ps(static_cast<float>(sprite.height - 1));
-    const __m256i stride = _mm256_set1_epi32(sprite.width);
-    const __m256i tint16 = _mm256_setr_epi16(static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
-                                             static_cast<short>(ta), static_cast<short>(tb), static_cast<short>(tg),
-                                             static_cast<short>(tr), static_cast<short>(ta), static_cast<short>(tb),
-                                             static_cast<short>(tg), static_cast<short>(tr), static_cast<short>(ta),
-                                             static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
-                                             static_cast<short>(ta));
-    const __m256i keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
-    const __m256i opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
-    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
-    const int* texels = reinterpret_cast<const int*>(sprite.pixels);
-    int32_t X = xa;
-    // The pairs of groups, then at most one group of four on the low lanes only (the high ones
-    // masked off, their pixels neither read nor written).
-    for (; X + 4 <= end; X += 8) {
-      const bool single = X + 8 > end;
-      const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
-                                             _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
-      const __m256 u = _mm256_add_ps(origin, steps);
-      const __m256 lx = _mm256_add_ps(_mm256_mul_ps(c8, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(ns8, u), py8);
-      __m256 inside = _mm256_and_ps(
-          _mm256_and_ps(_mm256_cmp_ps(lx, zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, zero, _CMP_GE_OQ)),
-          _mm256_and_ps(_mm256_cmp_ps(lx, w8, _CMP_LT_OQ), _mm256_cmp_ps(ly, h8, _CMP_LT_OQ)));
-      if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
-      if (!_mm256_movemask_ps(inside)) continue;
-      const __m256i sx = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(lx, sx8), maxX), zero));
-      const __m256i sy = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(ly, sy8), maxY), zero));
-      const __m256i t = _mm256_i32gather_epi32(texels, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), sx), 4);
-      const __m256i z = _mm256_setzero_si256();
-      const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), tint16));
-      const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), tint16));
-      const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
-      const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
-      const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
-      if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
-      const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, keepColor), opaque);
-      const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, keepColor), opaque);
-      if (single) {
-        __m128i* p = reinterpret_cast<__m128i*>(row + X);
-        const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-        _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendWide8(widen8(d), alpha, colorLo, colorHi))));
-      } else {
-        __m256i* p = reinterpret_cast<__m256i*>(row + X);
-        _mm256_storeu_si256(p, narrow8(blendWide8(widen8(_mm256_loadu_si256(p)), alpha, colorLo, colorHi)));
-      }
-    }
-    tail(row, X > end ? end : X, xb, px, py);
-  }
-#endif
 };
 
 // The rows of a sprite: BoxRows over its destination rectangle, pixels from SpriteFill.
@@ -1239,17 +1177,101 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
 }
 
 #if defined(LUMIVEX_AVX2)
+// The vector constants of one sprite's eight-pixel groups. They live in a local record worked
+// out once per sprite rather than in SpriteFill: row stores through a uint32_t pointer may alias
+// SpriteFill's fields as far as the compiler knows, so it would reload and rebroadcast them on
+// every row, which costs as much as a short row's pixels.
+struct SpriteLanes8 {
+  __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps;
+  __m256i stride, tint16, keepColor, opaque;
+  float ox;
+  const int* texels;
+};
+
+AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
+  SpriteLanes8 k;
+  k.c = _mm256_set1_ps(f.sp.c);
+  k.ns = _mm256_set1_ps(-f.sp.s);
+  k.zero = _mm256_setzero_ps();
+  k.w = _mm256_set1_ps(static_cast<float>(f.dw));
+  k.h = _mm256_set1_ps(static_cast<float>(f.dh));
+  k.scaleX = _mm256_set1_ps(f.scaleX);
+  k.scaleY = _mm256_set1_ps(f.scaleY);
+  k.maxX = _mm256_set1_ps(static_cast<float>(f.sprite.width - 1));
+  k.maxY = _mm256_set1_ps(static_cast<float>(f.sprite.height - 1));
+  k.steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
+  k.stride = _mm256_set1_epi32(f.sprite.width);
+  const short tb = static_cast<short>(f.tb), tg = static_cast<short>(f.tg), tr = static_cast<short>(f.tr),
+              ta = static_cast<short>(f.ta);
+  k.tint16 = _mm256_setr_epi16(tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta);
+  k.keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
+  k.opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
+  k.ox = f.sp.ox;
+  k.texels = reinterpret_cast<const int*>(f.sprite.pixels);
+  return k;
+}
+
+// SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
+// there), texels fetched by one gather; at most one last group of four on the low lanes only
+// (the high ones masked off, their pixels neither read nor written), then the tail as there.
+AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_t* row, int32_t width, int32_t xa,
+                             int32_t xb, float px, float py) {
+  const int32_t padded = xa + ((xb - xa + 3) & ~3);
+  const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
+  const __m256 px8 = _mm256_set1_ps(px), py8 = _mm256_set1_ps(py);
+  int32_t X = xa;
+  for (; X + 4 <= end; X += 8) {
+    const bool single = X + 8 > end;
+    const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - k.ox),
+                                           _mm_set1_ps(static_cast<float>(X + 4) - k.ox));
+    const __m256 u = _mm256_add_ps(origin, k.steps);
+    const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
+    __m256 inside = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
+    if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
+    if (!_mm256_movemask_ps(inside)) continue;
+    const __m256i sx = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX), k.zero));
+    const __m256i sy = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY), k.zero));
+    const __m256i t = _mm256_i32gather_epi32(k.texels, _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx), 4);
+    // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
+    // is known before the tint is worked out (the corners of a round sprite are such groups).
+    if (_mm256_testz_si256(_mm256_and_si256(t, _mm256_castps_si256(inside)), _mm256_set1_epi32(-16777216))) continue;
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
+    const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
+    const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
+    const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
+    const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
+    if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
+    const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
+    const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
+    if (single) {
+      __m128i* p = reinterpret_cast<__m128i*>(row + X);
+      const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
+      _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendWide8(widen8(d), alpha, colorLo, colorHi))));
+    } else {
+      __m256i* p = reinterpret_cast<__m256i*>(row + X);
+      _mm256_storeu_si256(p, narrow8(blendWide8(widen8(_mm256_loadu_si256(p)), alpha, colorLo, colorHi)));
+    }
+  }
+  f.tail(row, X > end ? end : X, xb, px, py);
+}
+
 AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
+  const SpriteLanes8 k = spriteLanes8(f);
+  const float s = f.sp.s, c = f.sp.c, oy = f.sp.oy, dx = static_cast<float>(f.dx), dy = static_cast<float>(f.dy);
+  uint32_t* const pixels = cv.pixels;
+  const int32_t width = cv.width;
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
     int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
-      const int k = __builtin_ctz(static_cast<unsigned>(rows));
-      const float v = (Y + k) - f.sp.oy;
-      f.fill8(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k], f.sp.s * v - f.dx,
-              f.sp.c * v - f.dy);
+      const int r = __builtin_ctz(static_cast<unsigned>(rows));
+      const float v = (Y + r) - oy;
+      spriteSpan8(k, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], s * v - dx, c * v - dy);
     }
   }
 }
