@@ -856,14 +856,28 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
       uint32_t* row = cv.pixels + static_cast<size_t>(Y + k) * cv.width;
       const Span span{sp.ox, sp.c, p1[k], -sp.s, p2[k]};
-      if (xb[k] - xa[k] > 4 || xa[k] + 4 > cv.width) {
+      // The groups of four start at xa; a span that ends in one lone group after its pairs
+      // (5-8 groups of four are pairs, 9-12 columns one pair and a lone group) hands that group
+      // to the pairing below, as a short row would, and blends only the pairs here.
+      const int32_t padded = (xb[k] - xa[k] + 3) & ~3;
+      int32_t x = xa[k];
+      if (padded > 4) {
+        if ((padded & 4) == 0 || xa[k] + padded > cv.width) {
+          fill.fill8(row, cv.width, xa[k], xb[k], span);
+          continue;
+        }
+        x = xa[k] + padded - 4;
+        fill.fill8(row, cv.width, xa[k], x, span);
+      } else if (x + 4 > cv.width) {
         fill.fill8(row, cv.width, xa[k], xb[k], span);
-      } else if (waitingRow) {
-        fill.pair8(waitingRow, waitingX, waitingSpan, row, xa[k], span);
+        continue;
+      }
+      if (waitingRow) {
+        fill.pair8(waitingRow, waitingX, waitingSpan, row, x, span);
         waitingRow = nullptr;
       } else {
         waitingRow = row;
-        waitingX = xa[k];
+        waitingX = x;
         waitingSpan = span;
       }
     }
