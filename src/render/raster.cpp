@@ -1196,9 +1196,8 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
 // SpriteFill's fields as far as the compiler knows, so it would reload and rebroadcast them on
 // every row, which costs as much as a short row's pixels.
 struct SpriteLanes8 {
-  __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps;
+  __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps, ox8, eight;
   __m256i stride, tint16, keepColor, opaque;
-  float ox;
   const int* texels;
 };
 
@@ -1220,7 +1219,8 @@ AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
   k.tint16 = _mm256_setr_epi16(tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta);
   k.keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
   k.opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
-  k.ox = f.sp.ox;
+  k.ox8 = _mm256_set1_ps(f.sp.ox);
+  k.eight = _mm256_set1_ps(8.0f);
   k.texels = reinterpret_cast<const int*>(f.sprite.pixels);
   return k;
 }
@@ -1234,11 +1234,12 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_
   const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
   const __m256 px8 = _mm256_set1_ps(px), py8 = _mm256_set1_ps(py);
   int32_t X = xa;
-  for (; X + 4 <= end; X += 8) {
+  // X and X + 4 as floats, stepped by 8: exact for columns below 2^24, so each group's origin
+  // (X - ox) is the same single rounding as converting X and subtracting.
+  __m256 columns = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X)), _mm_set1_ps(static_cast<float>(X + 4)));
+  for (; X + 4 <= end; X += 8, columns = _mm256_add_ps(columns, k.eight)) {
     const bool single = X + 8 > end;
-    const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - k.ox),
-                                           _mm_set1_ps(static_cast<float>(X + 4) - k.ox));
-    const __m256 u = _mm256_add_ps(origin, k.steps);
+    const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
     const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
     __m256 inside = _mm256_and_ps(
         _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
