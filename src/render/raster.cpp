@@ -707,14 +707,29 @@ struct SpanFill {
   // fill with two groups of four at a time: lanes 0-3 are the group at X, lanes 4-7 the one at
   // X + 4, each with its own (X - ox) + lane as before. A last single group and the tail are
   // done as there.
+  // The eight-lane constants of the primitive. Rows blend through a uint32_t pointer that may
+  // alias this record as far as the compiler knows, so a caller walking many short rows works
+  // these out once and passes them in rather than have every row reload and rebroadcast them.
+  struct Lanes8 {
+    __m256 kx, ky, steps;
+    __m256i color, inner;
+  };
+  AVX2_INLINE Lanes8 lanes8() const {
+    return Lanes8{_mm256_set1_ps(kx), _mm256_set1_ps(ky), _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3), both(color16),
+                  both(inner16)};
+  }
+
   AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+    fill8(lanes8(), row, width, xa, xb, sp);
+  }
+  AVX2_INLINE void fill8(const Lanes8& k, uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
     int32_t X = xa;
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
     if (padded <= width) xb = padded;
     const __m256 px = _mm256_set1_ps(sp.px), py = _mm256_set1_ps(sp.py);
-    const __m256 kx8 = _mm256_set1_ps(kx), ky8 = _mm256_set1_ps(ky);
-    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
-    const __m256i color8 = both(color16), inner8 = both(inner16);
+    const __m256 kx8 = k.kx, ky8 = k.ky;
+    const __m256 steps = k.steps;
+    const __m256i color8 = k.color, inner8 = k.inner;
     for (; X + 8 <= xb; X += 8) {
       const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
                                              _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
@@ -751,13 +766,14 @@ struct SpanFill {
 
   // Two rows whose spans are one group of four each (thin shapes have many): row A's group in
   // lanes 0-3, row B's in lanes 4-7, each lane with the arithmetic of its own group.
-  AVX2_INLINE void pair8(uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB, const Span& b) const {
+  AVX2_INLINE void pair8(const Lanes8& k, uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB,
+                         const Span& b) const {
     const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(xA) - a.ox), _mm_set1_ps(static_cast<float>(xB) - b.ox));
-    const __m256 u = _mm256_add_ps(origin, _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3));
+    const __m256 u = _mm256_add_ps(origin, k.steps);
     const __m256 px = _mm256_setr_m128(_mm_set1_ps(a.px), _mm_set1_ps(b.px));
     const __m256 py = _mm256_setr_m128(_mm_set1_ps(a.py), _mm_set1_ps(b.py));
-    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kx), u), px);
-    const __m256 dy = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(ky), u), py);
+    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(k.kx, u), px);
+    const __m256 dy = _mm256_add_ps(_mm256_mul_ps(k.ky, u), py);
     __m256i alpha, innerAlpha;
     layers.alpha8(dx, dy, alpha, innerAlpha);
     const bool drawA = !allZero8(alpha), drawB = Layers::two && !allZero8(innerAlpha);
@@ -765,9 +781,8 @@ struct SpanFill {
     __m128i* pa = reinterpret_cast<__m128i*>(rowA + xA);
     __m128i* pb = reinterpret_cast<__m128i*>(rowB + xB);
     Wide8 d = widen8(_mm256_setr_m128i(_mm_loadu_si128(pa), _mm_loadu_si128(pb)));
-    const __m256i color8 = both(color16), inner8 = both(inner16);
-    if (drawA) d = blendWide8(d, alpha, color8, color8);
-    if (drawB) d = blendWide8(d, innerAlpha, inner8, inner8);
+    if (drawA) d = blendWide8(d, alpha, k.color, k.color);
+    if (drawB) d = blendWide8(d, innerAlpha, k.inner, k.inner);
     const __m256i out = narrow8(d);
     _mm_storeu_si128(pa, _mm256_castsi256_si128(out));
     _mm_storeu_si128(pb, _mm256_extracti128_si256(out, 1));
@@ -847,6 +862,7 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
   uint32_t* waitingRow = nullptr;
   int32_t waitingX = 0;
   Span waitingSpan{};
+  const typename SpanFill<Layers>::Lanes8 lanes = fill.lanes8();
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
@@ -863,17 +879,17 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
       int32_t x = xa[k];
       if (padded > 4) {
         if ((padded & 4) == 0 || xa[k] + padded > cv.width) {
-          fill.fill8(row, cv.width, xa[k], xb[k], span);
+          fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
           continue;
         }
         x = xa[k] + padded - 4;
-        fill.fill8(row, cv.width, xa[k], x, span);
+        fill.fill8(lanes, row, cv.width, xa[k], x, span);
       } else if (x + 4 > cv.width) {
-        fill.fill8(row, cv.width, xa[k], xb[k], span);
+        fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
         continue;
       }
       if (waitingRow) {
-        fill.pair8(waitingRow, waitingX, waitingSpan, row, x, span);
+        fill.pair8(lanes, waitingRow, waitingX, waitingSpan, row, x, span);
         waitingRow = nullptr;
       } else {
         waitingRow = row;
@@ -882,7 +898,7 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
       }
     }
   }
-  if (waitingRow) fill.fill8(waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
+  if (waitingRow) fill.fill8(lanes, waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
 }
 #endif
 
