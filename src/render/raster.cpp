@@ -1262,18 +1262,23 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_
         _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
     if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
     if (!_mm256_movemask_ps(inside)) continue;
-    const __m256i sx = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX), k.zero));
-    const __m256i sy = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY), k.zero));
-    const __m256i t = _mm256_i32gather_epi32(k.texels, _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx), 4);
+    // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
+    // non-negative floats truncates to 0 or more), so they need the upper clamp alone; the lanes
+    // outside read nothing and keep 0.
+    const __m256i sx = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX));
+    const __m256i sy = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY));
+    const __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
+                                                  _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
+                                                  _mm256_castps_si256(inside), 4);
     // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
     // is known before the tint is worked out (the corners of a round sprite are such groups).
-    if (_mm256_testz_si256(_mm256_and_si256(t, _mm256_castps_si256(inside)), _mm256_set1_epi32(-16777216))) continue;
+    if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) continue;
     const __m256i z = _mm256_setzero_si256();
     const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
     const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
     const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
     const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
-    const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
+    const __m256i alpha = _mm256_unpacklo_epi64(a01, a23);  // 0 outside, where no texel was read
     if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
     const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
     const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
