@@ -342,15 +342,21 @@ AVX2_FN inline __m256i div255x16(__m256i x) {
   return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
-  const __m256i a16 = _mm256_packs_epi32(alpha, alpha);
-  const __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
-  const __m256i aLo = _mm256_unpacklo_epi32(pairs, pairs), aHi = _mm256_unpackhi_epi32(pairs, pairs);
+// blendWide on eight pixels with each pixel's alpha already in all four of its 16-bit lanes, laid
+// out as d.
+AVX2_FN inline Wide8 blendSpread8(const Wide8& d, __m256i aLo, __m256i aHi, __m256i colorLo, __m256i colorHi) {
   const __m256i c255 = _mm256_set1_epi16(255);
   return Wide8{_mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorLo, aLo)),
                                 div255x16(_mm256_mullo_epi16(d.lo, _mm256_sub_epi16(c255, aLo)))),
                _mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorHi, aHi)),
                                 div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(c255, aHi))))};
+}
+
+AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
+  const __m256i a16 = _mm256_packs_epi32(alpha, alpha);
+  const __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
+  const __m256i aLo = _mm256_unpacklo_epi32(pairs, pairs), aHi = _mm256_unpackhi_epi32(pairs, pairs);
+  return blendSpread8(d, aLo, aHi, colorLo, colorHi);
 }
 
 AVX2_FN inline __m256 min8(__m256 a, __m256 b) { return _mm256_min_ps(a, b); }
@@ -1276,19 +1282,20 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_
     const __m256i z = _mm256_setzero_si256();
     const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
     const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
-    const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
-    const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
-    const __m256i alpha = _mm256_unpacklo_epi64(a01, a23);  // 0 outside, where no texel was read
-    if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
+    // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
+    // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
+    if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) continue;  // transparent texels change nothing
+    const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
+    const __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
     const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
     const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
     if (single) {
       __m128i* p = reinterpret_cast<__m128i*>(row + X);
       const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-      _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendWide8(widen8(d), alpha, colorLo, colorHi))));
+      _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi))));
     } else {
       __m256i* p = reinterpret_cast<__m256i*>(row + X);
-      _mm256_storeu_si256(p, narrow8(blendWide8(widen8(_mm256_loadu_si256(p)), alpha, colorLo, colorHi)));
+      _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi)));
     }
   }
   f.tail(row, X > end ? end : X, xb, px, py);
