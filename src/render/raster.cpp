@@ -352,11 +352,14 @@ AVX2_FN inline Wide8 blendSpread8(const Wide8& d, __m256i aLo, __m256i aHi, __m2
                                 div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(c255, aHi))))};
 }
 
+// Alphas of 0-255 are their int32 lane's low byte: one byte shuffle per half spreads them.
 AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
-  const __m256i a16 = _mm256_packs_epi32(alpha, alpha);
-  const __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
-  const __m256i aLo = _mm256_unpacklo_epi32(pairs, pairs), aHi = _mm256_unpackhi_epi32(pairs, pairs);
-  return blendSpread8(d, aLo, aHi, colorLo, colorHi);
+  const char z = -128;  // a shuffle index that gives a zero byte
+  const __m256i spreadLo = _mm256_setr_epi8(0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z,
+                                            0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z);
+  const __m256i spreadHi = _mm256_setr_epi8(8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z,
+                                            8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z);
+  return blendSpread8(d, _mm256_shuffle_epi8(alpha, spreadLo), _mm256_shuffle_epi8(alpha, spreadHi), colorLo, colorHi);
 }
 
 AVX2_FN inline __m256 min8(__m256 a, __m256 b) { return _mm256_min_ps(a, b); }
