@@ -674,6 +674,16 @@ struct SpanFill {
 #endif
   }
 
+  // The same layers and colours in another space: only the row slopes depend on it.
+  void turn(const LocalSpace& sp) {
+    kx = sp.c;
+    ky = -sp.s;
+#if defined(__SSE2__)
+    kx4 = splat(kx);
+    ky4 = splat(ky);
+#endif
+  }
+
   // Blends columns [xa, xb) of a row `width` pixels wide. The last group of four may run past
   // xb (never past the row): the shapes give alpha 0 there, which changes nothing.
   void fill4(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
@@ -1044,12 +1054,11 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
   walkRows(cv, Y0, Y1, OutlineSpans{rows, hollowRows, hollow, X0, X1}, sp, cx, cy, fill);
 }
 
-// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
-// innerHy, a second box as long but thinner drawn over it in innerColor in the same pass.
-static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color,
-                    float innerHy = 0, Rgba innerColor = Rgba{0, 0, 0, 0}) {
-  if (!(hx > 0 && hy > 0) || color.a <= 0) return;
-  const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
+// The rows of a local box centred on (cx, cy) whose coverage reaches half a pixel beyond its
+// sides at half sizes mx - 0.5, my - 0.5, blended by `fill`.
+template <typename Layers>
+static void boxRows(Canvas& cv, const LocalSpace& sp, float cx, float cy, float mx, float my,
+                    const SpanFill<Layers>& fill) {
   const float ax = std::fabs(sp.c) * mx + std::fabs(sp.s) * my;
   const float ay = std::fabs(sp.s) * mx + std::fabs(sp.c) * my;
   const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
@@ -1057,13 +1066,21 @@ static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float 
   if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const BoxRows rows(sp, cx, cy, mx, my);
-  const RowSpans<BoxRows> spans{rows, X0, X1};
+  walkRows(cv, Y0, Y1, RowSpans<BoxRows>{rows, X0, X1}, sp, cx, cy, fill);
+}
+
+// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
+// innerHy, a second box as long but thinner drawn over it in innerColor in the same pass.
+static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color,
+                    float innerHy = 0, Rgba innerColor = Rgba{0, 0, 0, 0}) {
+  if (!(hx > 0 && hy > 0) || color.a <= 0) return;
+  const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
   if (innerHy > 0)
-    walkRows(cv, Y0, Y1, spans, sp, cx, cy,
-             spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
-                      color, innerColor));
+    boxRows(cv, sp, cx, cy, mx, my,
+            spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
+                     color, innerColor));
   else
-    walkRows(cv, Y0, Y1, spans, sp, cx, cy, spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
+    boxRows(cv, sp, cx, cy, mx, my, spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
 }
 
 void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
@@ -1072,18 +1089,32 @@ void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, 
 }
 
 // A line is a box in a space turned along it, centred on its midpoint; false for a zero length.
-static bool lineSpace(const LocalSpace& sp, float x0, float y0, float x1, float y1, LocalSpace& along,
-                      float& halfLength) {
+// The line's direction (lc, ls), midpoint (mx, my) and half length in its local space: the part
+// of lineSpace that does not depend on the space.
+struct LineFrame {
+  float lc, ls, mx, my, halfLength;
+};
+static bool lineFrame(float x0, float y0, float x1, float y1, LineFrame& f) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = std::sqrt(dx * dx + dy * dy);
   if (!(len > 0)) return false;
-  const float lc = dx / len, ls = dy / len;
-  const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
-  along.ox = sp.ox + sp.c * mx - sp.s * my;
-  along.oy = sp.oy + sp.s * mx + sp.c * my;
-  along.c = sp.c * lc - sp.s * ls;
-  along.s = sp.s * lc + sp.c * ls;
-  halfLength = len / 2;
+  f = LineFrame{dx / len, dy / len, (x0 + x1) / 2, (y0 + y1) / 2, len / 2};
+  return true;
+}
+static LocalSpace alongLine(const LocalSpace& sp, const LineFrame& f) {
+  LocalSpace along;
+  along.ox = sp.ox + sp.c * f.mx - sp.s * f.my;
+  along.oy = sp.oy + sp.s * f.mx + sp.c * f.my;
+  along.c = sp.c * f.lc - sp.s * f.ls;
+  along.s = sp.s * f.lc + sp.c * f.ls;
+  return along;
+}
+static bool lineSpace(const LocalSpace& sp, float x0, float y0, float x1, float y1, LocalSpace& along,
+                      float& halfLength) {
+  LineFrame f;
+  if (!lineFrame(x0, y0, x1, y1, f)) return false;
+  along = alongLine(sp, f);
+  halfLength = f.halfLength;
   return true;
 }
 
@@ -1104,6 +1135,28 @@ void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1
   LocalSpace along;
   float half;
   if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, ow / 2, outer, iw / 2, inner);
+}
+
+void drawLinePairs(Canvas& cv, const LocalSpace* spaces, int32_t count, float x0, float y0, float x1, float y1,
+                   float outerWidth, Rgba outer, float innerWidth, Rgba inner) {
+  const float ow = std::max(outerWidth, 1.0f), iw = std::max(innerWidth, 1.0f);
+  LineFrame f;
+  if (outer.a <= 0 || inner.a <= 0 || !(iw <= ow) || !lineFrame(x0, y0, x1, y1, f) || !(f.halfLength > 0)) {
+    for (int32_t k = 0; k < count; ++k)
+      drawLinePair(cv, spaces[k], x0, y0, x1, y1, outerWidth, outer, innerWidth, inner);
+    return;
+  }
+  // What drawLinePair and fillBox work out per line is the same for all but the turn.
+  const float hy = ow / 2, innerHy = iw / 2;
+  const float hx = f.halfLength;
+  const LocalSpace first = alongLine(spaces[0], f);
+  auto fill = spanFill(first, BoxPairLayers(hx, hy, static_cast<float>(outer.a), innerHy, static_cast<float>(inner.a)),
+                       outer, inner);
+  for (int32_t k = 0; k < count; ++k) {
+    const LocalSpace along = alongLine(spaces[k], f);
+    fill.turn(along);
+    boxRows(cv, along, 0, 0, hx + 0.5f, hy + 0.5f, fill);
+  }
 }
 
 namespace {
