@@ -342,15 +342,24 @@ AVX2_FN inline __m256i div255x16(__m256i x) {
   return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
-  const __m256i a16 = _mm256_packs_epi32(alpha, alpha);
-  const __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
-  const __m256i aLo = _mm256_unpacklo_epi32(pairs, pairs), aHi = _mm256_unpackhi_epi32(pairs, pairs);
+// blendWide on eight pixels with each pixel's alpha already in all four of its 16-bit lanes, laid
+// out as d.
+AVX2_FN inline Wide8 blendSpread8(const Wide8& d, __m256i aLo, __m256i aHi, __m256i colorLo, __m256i colorHi) {
   const __m256i c255 = _mm256_set1_epi16(255);
   return Wide8{_mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorLo, aLo)),
                                 div255x16(_mm256_mullo_epi16(d.lo, _mm256_sub_epi16(c255, aLo)))),
                _mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorHi, aHi)),
                                 div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(c255, aHi))))};
+}
+
+// Alphas of 0-255 are their int32 lane's low byte: one byte shuffle per half spreads them.
+AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
+  const char z = -128;  // a shuffle index that gives a zero byte
+  const __m256i spreadLo = _mm256_setr_epi8(0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z,
+                                            0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z);
+  const __m256i spreadHi = _mm256_setr_epi8(8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z,
+                                            8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z);
+  return blendSpread8(d, _mm256_shuffle_epi8(alpha, spreadLo), _mm256_shuffle_epi8(alpha, spreadHi), colorLo, colorHi);
 }
 
 AVX2_FN inline __m256 min8(__m256 a, __m256 b) { return _mm256_min_ps(a, b); }
@@ -665,6 +674,16 @@ struct SpanFill {
 #endif
   }
 
+  // The same layers and colours in another space: only the row slopes depend on it.
+  void turn(const LocalSpace& sp) {
+    kx = sp.c;
+    ky = -sp.s;
+#if defined(__SSE2__)
+    kx4 = splat(kx);
+    ky4 = splat(ky);
+#endif
+  }
+
   // Blends columns [xa, xb) of a row `width` pixels wide. The last group of four may run past
   // xb (never past the row): the shapes give alpha 0 there, which changes nothing.
   void fill4(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
@@ -707,14 +726,29 @@ struct SpanFill {
   // fill with two groups of four at a time: lanes 0-3 are the group at X, lanes 4-7 the one at
   // X + 4, each with its own (X - ox) + lane as before. A last single group and the tail are
   // done as there.
+  // The eight-lane constants of the primitive. Rows blend through a uint32_t pointer that may
+  // alias this record as far as the compiler knows, so a caller walking many short rows works
+  // these out once and passes them in rather than have every row reload and rebroadcast them.
+  struct Lanes8 {
+    __m256 kx, ky, steps;
+    __m256i color, inner;
+  };
+  AVX2_INLINE Lanes8 lanes8() const {
+    return Lanes8{_mm256_set1_ps(kx), _mm256_set1_ps(ky), _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3), both(color16),
+                  both(inner16)};
+  }
+
   AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
+    fill8(lanes8(), row, width, xa, xb, sp);
+  }
+  AVX2_INLINE void fill8(const Lanes8& k, uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
     int32_t X = xa;
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
     if (padded <= width) xb = padded;
     const __m256 px = _mm256_set1_ps(sp.px), py = _mm256_set1_ps(sp.py);
-    const __m256 kx8 = _mm256_set1_ps(kx), ky8 = _mm256_set1_ps(ky);
-    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
-    const __m256i color8 = both(color16), inner8 = both(inner16);
+    const __m256 kx8 = k.kx, ky8 = k.ky;
+    const __m256 steps = k.steps;
+    const __m256i color8 = k.color, inner8 = k.inner;
     for (; X + 8 <= xb; X += 8) {
       const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
                                              _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
@@ -751,13 +785,14 @@ struct SpanFill {
 
   // Two rows whose spans are one group of four each (thin shapes have many): row A's group in
   // lanes 0-3, row B's in lanes 4-7, each lane with the arithmetic of its own group.
-  AVX2_INLINE void pair8(uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB, const Span& b) const {
+  AVX2_INLINE void pair8(const Lanes8& k, uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB,
+                         const Span& b) const {
     const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(xA) - a.ox), _mm_set1_ps(static_cast<float>(xB) - b.ox));
-    const __m256 u = _mm256_add_ps(origin, _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3));
+    const __m256 u = _mm256_add_ps(origin, k.steps);
     const __m256 px = _mm256_setr_m128(_mm_set1_ps(a.px), _mm_set1_ps(b.px));
     const __m256 py = _mm256_setr_m128(_mm_set1_ps(a.py), _mm_set1_ps(b.py));
-    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(kx), u), px);
-    const __m256 dy = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(ky), u), py);
+    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(k.kx, u), px);
+    const __m256 dy = _mm256_add_ps(_mm256_mul_ps(k.ky, u), py);
     __m256i alpha, innerAlpha;
     layers.alpha8(dx, dy, alpha, innerAlpha);
     const bool drawA = !allZero8(alpha), drawB = Layers::two && !allZero8(innerAlpha);
@@ -765,9 +800,8 @@ struct SpanFill {
     __m128i* pa = reinterpret_cast<__m128i*>(rowA + xA);
     __m128i* pb = reinterpret_cast<__m128i*>(rowB + xB);
     Wide8 d = widen8(_mm256_setr_m128i(_mm_loadu_si128(pa), _mm_loadu_si128(pb)));
-    const __m256i color8 = both(color16), inner8 = both(inner16);
-    if (drawA) d = blendWide8(d, alpha, color8, color8);
-    if (drawB) d = blendWide8(d, innerAlpha, inner8, inner8);
+    if (drawA) d = blendWide8(d, alpha, k.color, k.color);
+    if (drawB) d = blendWide8(d, innerAlpha, k.inner, k.inner);
     const __m256i out = narrow8(d);
     _mm_storeu_si128(pa, _mm256_castsi256_si128(out));
     _mm_storeu_si128(pb, _mm256_extracti128_si256(out, 1));
@@ -847,6 +881,7 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
   uint32_t* waitingRow = nullptr;
   int32_t waitingX = 0;
   Span waitingSpan{};
+  const typename SpanFill<Layers>::Lanes8 lanes = fill.lanes8();
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
@@ -856,19 +891,33 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
       uint32_t* row = cv.pixels + static_cast<size_t>(Y + k) * cv.width;
       const Span span{sp.ox, sp.c, p1[k], -sp.s, p2[k]};
-      if (xb[k] - xa[k] > 4 || xa[k] + 4 > cv.width) {
-        fill.fill8(row, cv.width, xa[k], xb[k], span);
-      } else if (waitingRow) {
-        fill.pair8(waitingRow, waitingX, waitingSpan, row, xa[k], span);
+      // The groups of four start at xa; a span that ends in one lone group after its pairs
+      // (5-8 groups of four are pairs, 9-12 columns one pair and a lone group) hands that group
+      // to the pairing below, as a short row would, and blends only the pairs here.
+      const int32_t padded = (xb[k] - xa[k] + 3) & ~3;
+      int32_t x = xa[k];
+      if (padded > 4) {
+        if ((padded & 4) == 0 || xa[k] + padded > cv.width) {
+          fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
+          continue;
+        }
+        x = xa[k] + padded - 4;
+        fill.fill8(lanes, row, cv.width, xa[k], x, span);
+      } else if (x + 4 > cv.width) {
+        fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
+        continue;
+      }
+      if (waitingRow) {
+        fill.pair8(lanes, waitingRow, waitingX, waitingSpan, row, x, span);
         waitingRow = nullptr;
       } else {
         waitingRow = row;
-        waitingX = xa[k];
+        waitingX = x;
         waitingSpan = span;
       }
     }
   }
-  if (waitingRow) fill.fill8(waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
+  if (waitingRow) fill.fill8(lanes, waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
 }
 #endif
 
@@ -1005,12 +1054,11 @@ void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float pe
   walkRows(cv, Y0, Y1, OutlineSpans{rows, hollowRows, hollow, X0, X1}, sp, cx, cy, fill);
 }
 
-// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
-// innerHy, a second box as long but thinner drawn over it in innerColor in the same pass.
-static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color,
-                    float innerHy = 0, Rgba innerColor = Rgba{0, 0, 0, 0}) {
-  if (!(hx > 0 && hy > 0) || color.a <= 0) return;
-  const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
+// The rows of a local box centred on (cx, cy) whose coverage reaches half a pixel beyond its
+// sides at half sizes mx - 0.5, my - 0.5, blended by `fill`.
+template <typename Layers>
+static void boxRows(Canvas& cv, const LocalSpace& sp, float cx, float cy, float mx, float my,
+                    const SpanFill<Layers>& fill) {
   const float ax = std::fabs(sp.c) * mx + std::fabs(sp.s) * my;
   const float ay = std::fabs(sp.s) * mx + std::fabs(sp.c) * my;
   const float fcx = sp.ox + sp.c * cx - sp.s * cy, fcy = sp.oy + sp.s * cx + sp.c * cy;
@@ -1018,13 +1066,21 @@ static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float 
   if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) return;
   touch(cv, X0, Y0, X1, Y1);
   const BoxRows rows(sp, cx, cy, mx, my);
-  const RowSpans<BoxRows> spans{rows, X0, X1};
+  walkRows(cv, Y0, Y1, RowSpans<BoxRows>{rows, X0, X1}, sp, cx, cy, fill);
+}
+
+// A local box centred on (cx, cy) with half sizes hx, hy, anti-aliased on all four sides; with
+// innerHy, a second box as long but thinner drawn over it in innerColor in the same pass.
+static void fillBox(Canvas& cv, const LocalSpace& sp, float cx, float cy, float hx, float hy, Rgba color,
+                    float innerHy = 0, Rgba innerColor = Rgba{0, 0, 0, 0}) {
+  if (!(hx > 0 && hy > 0) || color.a <= 0) return;
+  const float mx = hx + 0.5f, my = hy + 0.5f;  // coverage reaches half a pixel beyond the sides
   if (innerHy > 0)
-    walkRows(cv, Y0, Y1, spans, sp, cx, cy,
-             spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
-                      color, innerColor));
+    boxRows(cv, sp, cx, cy, mx, my,
+            spanFill(sp, BoxPairLayers(hx, hy, static_cast<float>(color.a), innerHy, static_cast<float>(innerColor.a)),
+                     color, innerColor));
   else
-    walkRows(cv, Y0, Y1, spans, sp, cx, cy, spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
+    boxRows(cv, sp, cx, cy, mx, my, spanFill(sp, BoxLayer(hx, hy, static_cast<float>(color.a)), color));
 }
 
 void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
@@ -1033,18 +1089,32 @@ void fillRectangle(Canvas& cv, const LocalSpace& sp, float x, float y, float w, 
 }
 
 // A line is a box in a space turned along it, centred on its midpoint; false for a zero length.
-static bool lineSpace(const LocalSpace& sp, float x0, float y0, float x1, float y1, LocalSpace& along,
-                      float& halfLength) {
+// The line's direction (lc, ls), midpoint (mx, my) and half length in its local space: the part
+// of lineSpace that does not depend on the space.
+struct LineFrame {
+  float lc, ls, mx, my, halfLength;
+};
+static bool lineFrame(float x0, float y0, float x1, float y1, LineFrame& f) {
   const float dx = x1 - x0, dy = y1 - y0;
   const float len = std::sqrt(dx * dx + dy * dy);
   if (!(len > 0)) return false;
-  const float lc = dx / len, ls = dy / len;
-  const float mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
-  along.ox = sp.ox + sp.c * mx - sp.s * my;
-  along.oy = sp.oy + sp.s * mx + sp.c * my;
-  along.c = sp.c * lc - sp.s * ls;
-  along.s = sp.s * lc + sp.c * ls;
-  halfLength = len / 2;
+  f = LineFrame{dx / len, dy / len, (x0 + x1) / 2, (y0 + y1) / 2, len / 2};
+  return true;
+}
+static LocalSpace alongLine(const LocalSpace& sp, const LineFrame& f) {
+  LocalSpace along;
+  along.ox = sp.ox + sp.c * f.mx - sp.s * f.my;
+  along.oy = sp.oy + sp.s * f.mx + sp.c * f.my;
+  along.c = sp.c * f.lc - sp.s * f.ls;
+  along.s = sp.s * f.lc + sp.c * f.ls;
+  return along;
+}
+static bool lineSpace(const LocalSpace& sp, float x0, float y0, float x1, float y1, LocalSpace& along,
+                      float& halfLength) {
+  LineFrame f;
+  if (!lineFrame(x0, y0, x1, y1, f)) return false;
+  along = alongLine(sp, f);
+  halfLength = f.halfLength;
   return true;
 }
 
@@ -1065,6 +1135,28 @@ void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1
   LocalSpace along;
   float half;
   if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, ow / 2, outer, iw / 2, inner);
+}
+
+void drawLinePairs(Canvas& cv, const LocalSpace* spaces, int32_t count, float x0, float y0, float x1, float y1,
+                   float outerWidth, Rgba outer, float innerWidth, Rgba inner) {
+  const float ow = std::max(outerWidth, 1.0f), iw = std::max(innerWidth, 1.0f);
+  LineFrame f;
+  if (outer.a <= 0 || inner.a <= 0 || !(iw <= ow) || !lineFrame(x0, y0, x1, y1, f) || !(f.halfLength > 0)) {
+    for (int32_t k = 0; k < count; ++k)
+      drawLinePair(cv, spaces[k], x0, y0, x1, y1, outerWidth, outer, innerWidth, inner);
+    return;
+  }
+  // What drawLinePair and fillBox work out per line is the same for all but the turn.
+  const float hy = ow / 2, innerHy = iw / 2;
+  const float hx = f.halfLength;
+  const LocalSpace first = alongLine(spaces[0], f);
+  auto fill = spanFill(first, BoxPairLayers(hx, hy, static_cast<float>(outer.a), innerHy, static_cast<float>(inner.a)),
+                       outer, inner);
+  for (int32_t k = 0; k < count; ++k) {
+    const LocalSpace along = alongLine(spaces[k], f);
+    fill.turn(along);
+    boxRows(cv, along, 0, 0, hx + 0.5f, hy + 0.5f, fill);
+  }
 }
 
 namespace {
@@ -1148,68 +1240,6 @@ struct SpriteFill {
   void fill4(uint32_t* row, int32_t, int32_t xa, int32_t xb, float px, float py) const { tail(row, xa, xb, px, py); }
 #endif
 
-#if defined(LUMIVEX_AVX2)
-  // The same eight pixels at a time (two groups of four, each with its own origin as above),
-  // texels fetched by one gather; a last group of four and the tail as in fill4.
-  AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, float px, float py) const {
-    const int32_t padded = xa + ((xb - xa + 3) & ~3);
-    const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
-    const __m256 c8 = _mm256_set1_ps(sp.c), ns8 = _mm256_set1_ps(-sp.s), px8 = _mm256_set1_ps(px),
-                 py8 = _mm256_set1_ps(py);
-    const __m256 zero = _mm256_setzero_ps(), w8 = _mm256_set1_ps(static_cast<float>(dw)),
-                 h8 = _mm256_set1_ps(static_cast<float>(dh));
-    const __m256 sx8 = _mm256_set1_ps(scaleX), sy8 = _mm256_set1_ps(scaleY);
-    const __m256 maxX = _mm256_set1_ps(static_cast<float>(sprite.width - 1)),
-                 maxY = _mm256_set1_ps(static_cast<float>(sprite.height - 1));
-    const __m256i stride = _mm256_set1_epi32(sprite.width);
-    const __m256i tint16 = _mm256_setr_epi16(static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
-                                             static_cast<short>(ta), static_cast<short>(tb), static_cast<short>(tg),
-                                             static_cast<short>(tr), static_cast<short>(ta), static_cast<short>(tb),
-                                             static_cast<short>(tg), static_cast<short>(tr), static_cast<short>(ta),
-                                             static_cast<short>(tb), static_cast<short>(tg), static_cast<short>(tr),
-                                             static_cast<short>(ta));
-    const __m256i keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
-    const __m256i opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
-    const __m256 steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
-    const int* texels = reinterpret_cast<const int*>(sprite.pixels);
-    int32_t X = xa;
-    // The pairs of groups, then at most one group of four on the low lanes only (the high ones
-    // masked off, their pixels neither read nor written).
-    for (; X + 4 <= end; X += 8) {
-      const bool single = X + 8 > end;
-      const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
-                                             _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
-      const __m256 u = _mm256_add_ps(origin, steps);
-      const __m256 lx = _mm256_add_ps(_mm256_mul_ps(c8, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(ns8, u), py8);
-      __m256 inside = _mm256_and_ps(
-          _mm256_and_ps(_mm256_cmp_ps(lx, zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, zero, _CMP_GE_OQ)),
-          _mm256_and_ps(_mm256_cmp_ps(lx, w8, _CMP_LT_OQ), _mm256_cmp_ps(ly, h8, _CMP_LT_OQ)));
-      if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
-      if (!_mm256_movemask_ps(inside)) continue;
-      const __m256i sx = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(lx, sx8), maxX), zero));
-      const __m256i sy = _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_mul_ps(ly, sy8), maxY), zero));
-      const __m256i t = _mm256_i32gather_epi32(texels, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), sx), 4);
-      const __m256i z = _mm256_setzero_si256();
-      const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), tint16));
-      const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), tint16));
-      const __m256i a01 = _mm256_shuffle_epi32(_mm256_srli_epi64(lo, 48), _MM_SHUFFLE(3, 3, 2, 0));
-      const __m256i a23 = _mm256_shuffle_epi32(_mm256_srli_epi64(hi, 48), _MM_SHUFFLE(3, 3, 2, 0));
-      const __m256i alpha = _mm256_and_si256(_mm256_unpacklo_epi64(a01, a23), _mm256_castps_si256(inside));
-      if (_mm256_testz_si256(alpha, alpha)) continue;  // transparent texels change nothing
-      const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, keepColor), opaque);
-      const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, keepColor), opaque);
-      if (single) {
-        __m128i* p = reinterpret_cast<__m128i*>(row + X);
-        const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-        _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendWide8(widen8(d), alpha, colorLo, colorHi))));
-      } else {
-        __m256i* p = reinterpret_cast<__m256i*>(row + X);
-        _mm256_storeu_si256(p, narrow8(blendWide8(widen8(_mm256_loadu_si256(p)), alpha, colorLo, colorHi)));
-      }
-    }
-    tail(row, X > end ? end : X, xb, px, py);
-  }
-#endif
 };
 
 // The rows of a sprite: BoxRows over its destination rectangle, pixels from SpriteFill.
@@ -1239,17 +1269,108 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
 }
 
 #if defined(LUMIVEX_AVX2)
+// The vector constants of one sprite's eight-pixel groups. They live in a local record worked
+// out once per sprite rather than in SpriteFill: row stores through a uint32_t pointer may alias
+// SpriteFill's fields as far as the compiler knows, so it would reload and rebroadcast them on
+// every row, which costs as much as a short row's pixels.
+struct SpriteLanes8 {
+  __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps, ox8, eight;
+  __m256i stride, tint16, keepColor, opaque;
+  const int* texels;
+};
+
+AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
+  SpriteLanes8 k;
+  k.c = _mm256_set1_ps(f.sp.c);
+  k.ns = _mm256_set1_ps(-f.sp.s);
+  k.zero = _mm256_setzero_ps();
+  k.w = _mm256_set1_ps(static_cast<float>(f.dw));
+  k.h = _mm256_set1_ps(static_cast<float>(f.dh));
+  k.scaleX = _mm256_set1_ps(f.scaleX);
+  k.scaleY = _mm256_set1_ps(f.scaleY);
+  k.maxX = _mm256_set1_ps(static_cast<float>(f.sprite.width - 1));
+  k.maxY = _mm256_set1_ps(static_cast<float>(f.sprite.height - 1));
+  k.steps = _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3);
+  k.stride = _mm256_set1_epi32(f.sprite.width);
+  const short tb = static_cast<short>(f.tb), tg = static_cast<short>(f.tg), tr = static_cast<short>(f.tr),
+              ta = static_cast<short>(f.ta);
+  k.tint16 = _mm256_setr_epi16(tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta);
+  k.keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
+  k.opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
+  k.ox8 = _mm256_set1_ps(f.sp.ox);
+  k.eight = _mm256_set1_ps(8.0f);
+  k.texels = reinterpret_cast<const int*>(f.sprite.pixels);
+  return k;
+}
+
+// SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
+// there), texels fetched by one gather; at most one last group of four on the low lanes only
+// (the high ones masked off, their pixels neither read nor written), then the tail as there.
+AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_t* row, int32_t width, int32_t xa,
+                             int32_t xb, float px, float py) {
+  const int32_t padded = xa + ((xb - xa + 3) & ~3);
+  const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
+  const __m256 px8 = _mm256_set1_ps(px), py8 = _mm256_set1_ps(py);
+  int32_t X = xa;
+  // X and X + 4 as floats, stepped by 8: exact for columns below 2^24, so each group's origin
+  // (X - ox) is the same single rounding as converting X and subtracting.
+  __m256 columns = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X)), _mm_set1_ps(static_cast<float>(X + 4)));
+  for (; X + 4 <= end; X += 8, columns = _mm256_add_ps(columns, k.eight)) {
+    const bool single = X + 8 > end;
+    const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
+    const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
+    __m256 inside = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
+    if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
+    if (!_mm256_movemask_ps(inside)) continue;
+    // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
+    // non-negative floats truncates to 0 or more), so they need the upper clamp alone; the lanes
+    // outside read nothing and keep 0.
+    const __m256i sx = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX));
+    const __m256i sy = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY));
+    const __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
+                                                  _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
+                                                  _mm256_castps_si256(inside), 4);
+    // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
+    // is known before the tint is worked out (the corners of a round sprite are such groups).
+    if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) continue;
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
+    const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
+    // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
+    // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
+    if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) continue;  // transparent texels change nothing
+    const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
+    const __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
+    const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
+    const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
+    if (single) {
+      __m128i* p = reinterpret_cast<__m128i*>(row + X);
+      const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
+      _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi))));
+    } else {
+      __m256i* p = reinterpret_cast<__m256i*>(row + X);
+      _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi)));
+    }
+  }
+  f.tail(row, X > end ? end : X, xb, px, py);
+}
+
 AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
+  const SpriteLanes8 k = spriteLanes8(f);
+  const float s = f.sp.s, c = f.sp.c, oy = f.sp.oy, dx = static_cast<float>(f.dx), dy = static_cast<float>(f.dy);
+  uint32_t* const pixels = cv.pixels;
+  const int32_t width = cv.width;
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
     int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
-      const int k = __builtin_ctz(static_cast<unsigned>(rows));
-      const float v = (Y + k) - f.sp.oy;
-      f.fill8(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k], f.sp.s * v - f.dx,
-              f.sp.c * v - f.dy);
+      const int r = __builtin_ctz(static_cast<unsigned>(rows));
+      const float v = (Y + r) - oy;
+      spriteSpan8(k, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], s * v - dx, c * v - dy);
     }
   }
 }

@@ -58,6 +58,10 @@ void drawLine(Canvas& canvas, const LocalSpace& space, float x0, float y0, float
 // A line of outerWidth, then the same line of innerWidth over it, in one pass.
 void drawLinePair(Canvas& canvas, const LocalSpace& space, float x0, float y0, float x1, float y1,
                   float outerWidth, Rgba outer, float innerWidth, Rgba inner);
+// drawLinePair in each of `count` spaces, in order, with the set-up they share worked out once
+// (the rays of a burst).
+void drawLinePairs(Canvas& canvas, const LocalSpace* spaces, int32_t count, float x0, float y0, float x1, float y1,
+                   float outerWidth, Rgba outer, float innerWidth, Rgba inner);
 // Outline of the ellipse (x, y, w, h) in frame space, the pen centred on the ellipse; pens
 // thinner than 1 draw as 1.
 void drawEllipseOutline(Canvas& canvas, float x, float y, float w, float h, float penWidth, Rgba color);

@@ -61,6 +61,9 @@ void clearRect(uint32_t* pixels, int32_t width, int32_t x0, int32_t y0, int32_t 
     std::memset(pixels + static_cast<size_t>(y) * width + x0, 0, static_cast<size_t>(x1 - x0) * 4);
 }
 
+// Rays of a lightburst handed to the rasterizer at once (a stack array, no allocation).
+constexpr int32_t RayBatch = 32;
+
 // The shapes with a core, a halo and end glows share these colours.
 struct BeamColors {
   Rgba core, halo, end;
@@ -129,9 +132,12 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
       const float arc = c.rayArc <= 0 ? 360.0f : c.rayArc;
       const float rw = std::max(0.5f, c.rayWidth);
       const float Lr = 1.2f * w;
-      for (int32_t j = 0; j < n; ++j) {
-        const LocalSpace sp = particleSpace(px, py, p.rotation - arc / 2 + arc * j / n);
-        drawLinePair(cv, sp, 0, 0, Lr, 0, 2.8f * rw, k.halo, rw, k.core);
+      // The rays go to the rasterizer a batch at a time: they share everything but their turn.
+      LocalSpace rays[RayBatch];
+      for (int32_t j0 = 0; j0 < n; j0 += RayBatch) {
+        const int32_t count = std::min(RayBatch, n - j0);
+        for (int32_t j = 0; j < count; ++j) rays[j] = particleSpace(px, py, p.rotation - arc / 2 + arc * (j0 + j) / n);
+        drawLinePairs(cv, rays, count, 0, 0, Lr, 0, 2.8f * rw, k.halo, rw, k.core);
       }
       if (k.end.a > 0) {
         const float G2 = 1.2f * h;

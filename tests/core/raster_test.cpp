@@ -169,6 +169,35 @@ TEST(Raster, HaloAndCoreInOnePassEqualTwoPasses) {
   }
 }
 
+// A fan of line pairs drawn in one call (the rays of a burst) against the same lines drawn one
+// by one, on both group widths: some rays run off the canvas, and the cases without a shared
+// set-up (a transparent layer, a core wider than the halo, a zero length) are among them.
+TEST(Raster, LinePairFanEqualsLinesOneByOne) {
+  const Rgba halo{150, 255, 240, 200}, core{255, 255, 255, 255};
+  struct Case { float length, outerWidth; Rgba outer; float innerWidth; Rgba inner; };
+  const Case cases[] = {{11, 5.6f, halo, 2, core},       {30, 9, halo, 3.5f, Rgba{90, 10, 200, 30}},
+                        {3, 1.5f, halo, 0.5f, core},     {11, 5.6f, Rgba{0, 1, 2, 3}, 2, core},
+                        {11, 2, halo, 5, core},          {0, 5.6f, halo, 2, core}};
+  for (int32_t lanes : {4, 8}) {
+    setRasterLanes(lanes);
+    for (const Case& k : cases) {
+      LocalSpace rays[13];
+      for (int j = 0; j < 13; ++j) rays[j] = particleSpace(9.5f + j * 3.1f, 6.25f + j * 1.7f, -40 + 360.0f * j / 13);
+      std::vector<uint32_t> one(48 * 40, 0x20102040u), two(48 * 40, 0x20102040u);
+      Canvas a = makeCanvas(one.data(), 48, 40), b = makeCanvas(two.data(), 48, 40);
+      drawLinePairs(a, rays, 13, 0, 0, k.length, 0, k.outerWidth, k.outer, k.innerWidth, k.inner);
+      for (const LocalSpace& sp : rays) drawLinePair(b, sp, 0, 0, k.length, 0, k.outerWidth, k.outer, k.innerWidth, k.inner);
+      EXPECT_EQ(one, two) << lanes << " lanes, length " << k.length;
+      if (k.length > 0) EXPECT_NE(one, std::vector<uint32_t>(48 * 40, 0x20102040u)) << k.length;
+      EXPECT_EQ(a.touchedX0, b.touchedX0);
+      EXPECT_EQ(a.touchedY0, b.touchedY0);
+      EXPECT_EQ(a.touchedX1, b.touchedX1);
+      EXPECT_EQ(a.touchedY1, b.touchedY1);
+    }
+  }
+  setRasterLanes(8);
+}
+
 // Nearest-neighbour sprite drawing worked out pixel by pixel, the plain way, as a reference for
 // the vector path: inverse-map the pixel centre, pick the texel, tint it, composite it.
 TEST(Raster, SpriteMatchesPlainReference) {
