@@ -194,39 +194,49 @@ struct BoxRows {
     xb = sp->ox + hi;
     return true;
   }
+};
+
 #if defined(__SSE2__)
-  // Four rows at once, Y to Y + 3, lane for lane the arithmetic of row and rowColumns (std::min
-  // and std::max mirrored operand for operand): their columns [xa, xb) clipped to [x0, x1),
-  // and p1 = s v - cx, p2 = c v - cy. Returns a bit per row that has columns.
-  int rows4(int32_t Y, int32_t x0, int32_t x1, int32_t* xa, int32_t* xb, float* p1s, float* p2s) const {
-    const __m128 v = _mm_sub_ps(_mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(Y), _mm_setr_epi32(0, 1, 2, 3))),
-                                _mm_set1_ps(sp->oy));
-    const __m128 p1 = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(sp->s), v), _mm_set1_ps(cx));
-    const __m128 p2 = _mm_sub_ps(_mm_mul_ps(_mm_set1_ps(sp->c), v), _mm_set1_ps(cy));
+// BoxRows four rows at once, with its vector constants worked out once per box: rows4 runs every
+// four rows and pixel stores may alias the box as far as the compiler knows, so constants kept in
+// the box would be reloaded and rebroadcast on every call.
+struct BoxRows4 {
+  __m128 s, c, cx, cy, oy, ox, negHx, hx, negHy, hy, invC, invS, fx0, fx1m;
+  __m128i ix0, ix1;
+  bool alongC, alongS;  // whether each side pair bounds the row (invC, invS not 0)
+  BoxRows4(const BoxRows& b, int32_t x0, int32_t x1)
+      : s(_mm_set1_ps(b.sp->s)), c(_mm_set1_ps(b.sp->c)), cx(_mm_set1_ps(b.cx)), cy(_mm_set1_ps(b.cy)),
+        oy(_mm_set1_ps(b.sp->oy)), ox(_mm_set1_ps(b.sp->ox)), negHx(_mm_set1_ps(-b.hx)), hx(_mm_set1_ps(b.hx)),
+        negHy(_mm_set1_ps(-b.hy)), hy(_mm_set1_ps(b.hy)), invC(_mm_set1_ps(b.invC)), invS(_mm_set1_ps(b.invS)),
+        fx0(_mm_set1_ps(static_cast<float>(x0))), fx1m(_mm_set1_ps(static_cast<float>(x1 - 1))),
+        ix0(_mm_set1_epi32(x0)), ix1(_mm_set1_epi32(x1)), alongC(b.invC != 0), alongS(b.invS != 0) {}
+  // Rows Y to Y + 3, lane for lane the arithmetic of BoxRows::row and rowColumns (std::min and
+  // std::max mirrored operand for operand): their columns [xa, xb) clipped to [x0, x1), and
+  // p1 = s v - cx, p2 = c v - cy. Returns a bit per row that has columns.
+  int rows(int32_t Y, int32_t* xa, int32_t* xb, float* p1s, float* p2s) const {
+    const __m128 v = _mm_sub_ps(_mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(Y), _mm_setr_epi32(0, 1, 2, 3))), oy);
+    const __m128 p1 = _mm_sub_ps(_mm_mul_ps(s, v), cx);
+    const __m128 p2 = _mm_sub_ps(_mm_mul_ps(c, v), cy);
     __m128 lo = _mm_set1_ps(-1e30f), hi = _mm_set1_ps(1e30f);
     __m128 ok = _mm_castsi128_ps(_mm_set1_epi32(-1));
     const __m128 sign = _mm_set1_ps(-0.0f);
-    if (invC != 0) {
-      const __m128 k = _mm_set1_ps(invC);
-      const __m128 a = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(-hx), p1), k), b = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(hx), p1), k);
+    if (alongC) {
+      const __m128 a = _mm_mul_ps(_mm_sub_ps(negHx, p1), invC), b = _mm_mul_ps(_mm_sub_ps(hx, p1), invC);
       lo = _mm_max_ps(_mm_min_ps(b, a), lo);
       hi = _mm_min_ps(_mm_max_ps(b, a), hi);
     } else {
-      ok = _mm_andnot_ps(_mm_cmpgt_ps(_mm_andnot_ps(sign, p1), _mm_set1_ps(hx)), ok);
+      ok = _mm_andnot_ps(_mm_cmpgt_ps(_mm_andnot_ps(sign, p1), hx), ok);
     }
-    if (invS != 0) {
-      const __m128 k = _mm_set1_ps(invS);
-      const __m128 a = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(-hy), p2), k), b = _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(hy), p2), k);
+    if (alongS) {
+      const __m128 a = _mm_mul_ps(_mm_sub_ps(negHy, p2), invS), b = _mm_mul_ps(_mm_sub_ps(hy, p2), invS);
       lo = _mm_max_ps(_mm_min_ps(b, a), lo);
       hi = _mm_min_ps(_mm_max_ps(b, a), hi);
     } else {
-      ok = _mm_andnot_ps(_mm_cmpgt_ps(_mm_andnot_ps(sign, p2), _mm_set1_ps(hy)), ok);
+      ok = _mm_andnot_ps(_mm_cmpgt_ps(_mm_andnot_ps(sign, p2), hy), ok);
     }
     ok = _mm_and_ps(ok, _mm_cmple_ps(lo, hi));
-    const __m128 u0 = _mm_add_ps(_mm_set1_ps(sp->ox), lo), u1 = _mm_add_ps(_mm_set1_ps(sp->ox), hi);
+    const __m128 u0 = _mm_add_ps(ox, lo), u1 = _mm_add_ps(ox, hi);
     ok = _mm_and_ps(ok, _mm_cmple_ps(u0, u1));
-    const __m128 fx0 = _mm_set1_ps(static_cast<float>(x0)), fx1m = _mm_set1_ps(static_cast<float>(x1 - 1));
-    const __m128i ix0 = _mm_set1_epi32(x0), ix1 = _mm_set1_epi32(x1);
     // xa: x0 at or left of x0, x1 past x1 - 1, else ceil(u0).
     const __m128i t0 = _mm_cvttps_epi32(u0);
     const __m128i ceil0 = _mm_sub_epi32(t0, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t0), u0)));
@@ -245,8 +255,8 @@ struct BoxRows {
     _mm_storeu_ps(p2s, p2);
     return _mm_movemask_ps(ok);
   }
-#endif
 };
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // The span kernel. Along a row, a shape's local offsets are linear in u = X - ox:
@@ -859,15 +869,17 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, c
 template <typename Layers>
 inline void walkRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const LocalSpace& sp,
                       float, float, const SpanFill<Layers>& fill) {
+  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
+  const float ox = sp.ox, c = sp.c, ns = -sp.s;
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
-    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
       fill.fill4(cv.pixels + static_cast<size_t>(Y + k) * cv.width, cv.width, xa[k], xb[k],
-                 Span{sp.ox, sp.c, p1[k], -sp.s, p2[k]});
+                 Span{ox, c, p1[k], ns, p2[k]});
     }
   }
 }
@@ -882,29 +894,33 @@ AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRow
   int32_t waitingX = 0;
   Span waitingSpan{};
   const typename SpanFill<Layers>::Lanes8 lanes = fill.lanes8();
+  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
+  const float ox = sp.ox, c = sp.c, ns = -sp.s;
+  uint32_t* const pixels = cv.pixels;
+  const int32_t width = cv.width;
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
-    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
-      uint32_t* row = cv.pixels + static_cast<size_t>(Y + k) * cv.width;
-      const Span span{sp.ox, sp.c, p1[k], -sp.s, p2[k]};
+      uint32_t* row = pixels + static_cast<size_t>(Y + k) * width;
+      const Span span{ox, c, p1[k], ns, p2[k]};
       // The groups of four start at xa; a span that ends in one lone group after its pairs
       // (5-8 groups of four are pairs, 9-12 columns one pair and a lone group) hands that group
       // to the pairing below, as a short row would, and blends only the pairs here.
       const int32_t padded = (xb[k] - xa[k] + 3) & ~3;
       int32_t x = xa[k];
       if (padded > 4) {
-        if ((padded & 4) == 0 || xa[k] + padded > cv.width) {
-          fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
+        if ((padded & 4) == 0 || xa[k] + padded > width) {
+          fill.fill8(lanes, row, width, xa[k], xb[k], span);
           continue;
         }
         x = xa[k] + padded - 4;
-        fill.fill8(lanes, row, cv.width, xa[k], x, span);
-      } else if (x + 4 > cv.width) {
-        fill.fill8(lanes, row, cv.width, xa[k], xb[k], span);
+        fill.fill8(lanes, row, width, xa[k], x, span);
+      } else if (x + 4 > width) {
+        fill.fill8(lanes, row, width, xa[k], xb[k], span);
         continue;
       }
       if (waitingRow) {
@@ -1253,10 +1269,11 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
             f.sp.c * v - f.dy);
   }
 #else
+  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
-    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
@@ -1362,10 +1379,11 @@ AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxR
   const float s = f.sp.s, c = f.sp.c, oy = f.sp.oy, dx = static_cast<float>(f.dx), dy = static_cast<float>(f.dy);
   uint32_t* const pixels = cv.pixels;
   const int32_t width = cv.width;
+  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
   for (int32_t Y = Y0; Y < Y1; Y += 4) {
     int32_t xa[4], xb[4];
     float p1[4], p2[4];
-    int rows = spans.rows.rows4(Y, spans.X0, spans.X1, xa, xb, p1, p2);
+    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
     if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int r = __builtin_ctz(static_cast<unsigned>(rows));
