@@ -569,6 +569,10 @@ struct OneLayer {
     a = _mm256_cvttps_epi32(shape.alpha8(dx, dy));
     b = _mm256_setzero_si256();
   }
+  // No constants of their own to keep across groups.
+  struct Lanes8 {};
+  AVX2_INLINE Lanes8 lanes8() const { return Lanes8{}; }
+  AVX2_INLINE void alpha8(const Lanes8&, __m256 dx, __m256 dy, __m256i& a, __m256i& b) const { alpha8(dx, dy, a, b); }
 #endif
 };
 
@@ -592,6 +596,10 @@ struct TwoLayers {
     a = _mm256_cvttps_epi32(outer.alpha8(dx, dy));
     b = _mm256_cvttps_epi32(inner.alpha8(dx, dy));
   }
+  // No constants of their own to keep across groups.
+  struct Lanes8 {};
+  AVX2_INLINE Lanes8 lanes8() const { return Lanes8{}; }
+  AVX2_INLINE void alpha8(const Lanes8&, __m256 dx, __m256 dy, __m256i& a, __m256i& b) const { alpha8(dx, dy, a, b); }
 #endif
 };
 
@@ -624,6 +632,10 @@ struct BoxLayer {
         _mm256_add_ps(_mm256_mul_ps(splat8(A), _mm256_mul_ps(bx.cover8(abs8(dx)), by.cover8(abs8(dy)))), splat8(0.5f)));
     b = _mm256_setzero_si256();
   }
+  // No constants of their own to keep across groups.
+  struct Lanes8 {};
+  AVX2_INLINE Lanes8 lanes8() const { return Lanes8{}; }
+  AVX2_INLINE void alpha8(const Lanes8&, __m256 dx, __m256 dy, __m256i& a, __m256i& b) const { alpha8(dx, dy, a, b); }
 #endif
 };
 
@@ -655,12 +667,23 @@ struct BoxPairLayers {
   }
 #endif
 #if defined(LUMIVEX_AVX2)
-  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
-    const __m256 cx = bx.cover8(abs8(dx)), ady = abs8(dy);
-    a = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(splat8(A), _mm256_mul_ps(cx, by.cover8(ady))), splat8(0.5f)));
-    b = _mm256_cvttps_epi32(
-        _mm256_add_ps(_mm256_mul_ps(splat8(innerA), _mm256_mul_ps(cx, byInner.cover8(ady))), splat8(0.5f)));
+  // The eight-lane constants, worked out once by a caller walking many groups (see SpanFill::Lanes8).
+  struct Lanes8 {
+    __m256 A, innerA, reachX, capX, reachY, capY, reachInner, capInner;
+  };
+  AVX2_INLINE Lanes8 lanes8() const {
+    return Lanes8{splat8(A), splat8(innerA), splat8(bx.reach), splat8(bx.cap), splat8(by.reach), splat8(by.cap),
+                  splat8(byInner.reach), splat8(byInner.cap)};
   }
+  AVX2_INLINE void alpha8(const Lanes8& k, __m256 dx, __m256 dy, __m256i& a, __m256i& b) const {
+    const __m256 zero = _mm256_setzero_ps(), half = splat8(0.5f);
+    const __m256 cx = min8(max8(_mm256_sub_ps(k.reachX, abs8(dx)), zero), k.capX), ady = abs8(dy);
+    const __m256 cy = min8(max8(_mm256_sub_ps(k.reachY, ady), zero), k.capY);
+    const __m256 cyInner = min8(max8(_mm256_sub_ps(k.reachInner, ady), zero), k.capInner);
+    a = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(k.A, _mm256_mul_ps(cx, cy)), half));
+    b = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(k.innerA, _mm256_mul_ps(cx, cyInner)), half));
+  }
+  AVX2_FN void alpha8(__m256 dx, __m256 dy, __m256i& a, __m256i& b) const { alpha8(lanes8(), dx, dy, a, b); }
 #endif
 };
 
@@ -742,10 +765,11 @@ struct SpanFill {
   struct Lanes8 {
     __m256 kx, ky, steps;
     __m256i color, inner;
+    typename Layers::Lanes8 layer;
   };
   AVX2_INLINE Lanes8 lanes8() const {
     return Lanes8{_mm256_set1_ps(kx), _mm256_set1_ps(ky), _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3), both(color16),
-                  both(inner16)};
+                  both(inner16), layers.lanes8()};
   }
 
   AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
@@ -765,7 +789,7 @@ struct SpanFill {
       const __m256 u = _mm256_add_ps(origin, steps);
       const __m256 dx = _mm256_add_ps(_mm256_mul_ps(kx8, u), px), dy = _mm256_add_ps(_mm256_mul_ps(ky8, u), py);
       __m256i a, b;
-      layers.alpha8(dx, dy, a, b);
+      layers.alpha8(k.layer, dx, dy, a, b);
       const bool drawA = !allZero8(a), drawB = Layers::two && !allZero8(b);
       if (!drawA && !drawB) continue;
       __m256i* p = reinterpret_cast<__m256i*>(row + X);
@@ -804,7 +828,7 @@ struct SpanFill {
     const __m256 dx = _mm256_add_ps(_mm256_mul_ps(k.kx, u), px);
     const __m256 dy = _mm256_add_ps(_mm256_mul_ps(k.ky, u), py);
     __m256i alpha, innerAlpha;
-    layers.alpha8(dx, dy, alpha, innerAlpha);
+    layers.alpha8(k.layer, dx, dy, alpha, innerAlpha);
     const bool drawA = !allZero8(alpha), drawB = Layers::two && !allZero8(innerAlpha);
     if (!drawA && !drawB) return;
     __m128i* pa = reinterpret_cast<__m128i*>(rowA + xA);
