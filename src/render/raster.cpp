@@ -1344,9 +1344,52 @@ AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
   return k;
 }
 
+// One group of spriteSpan8 at X (its columns X and X + 4 as floats): eight pixels, or with
+// `single` the low four alone (the high lanes masked off, their pixels neither read nor written).
+template <bool single>
+AVX2_INLINE void spriteGroup8(const SpriteLanes8& k, uint32_t* row, int32_t X, __m256 columns, __m256 px8,
+                              __m256 py8) {
+  const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
+  const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
+  __m256 inside = _mm256_and_ps(
+      _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
+      _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
+  if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
+  if (!_mm256_movemask_ps(inside)) return;
+  // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
+  // non-negative floats truncates to 0 or more), so they need the upper clamp alone; the lanes
+  // outside read nothing and keep 0.
+  const __m256i sx = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX));
+  const __m256i sy = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY));
+  const __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
+                                                _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
+                                                _mm256_castps_si256(inside), 4);
+  // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
+  // is known before the tint is worked out (the corners of a round sprite are such groups).
+  if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) return;
+  const __m256i z = _mm256_setzero_si256();
+  const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
+  const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
+  // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
+  // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
+  if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) return;  // transparent texels change nothing
+  const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
+  const __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
+  const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
+  const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
+  if (single) {
+    __m128i* p = reinterpret_cast<__m128i*>(row + X);
+    const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
+    _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi))));
+  } else {
+    __m256i* p = reinterpret_cast<__m256i*>(row + X);
+    _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi)));
+  }
+}
+
 // SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
-// there), texels fetched by one gather; at most one last group of four on the low lanes only
-// (the high ones masked off, their pixels neither read nor written), then the tail as there.
+// there), texels fetched by one gather; at most one last group of four on the low lanes only,
+// then the tail as there.
 AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_t* row, int32_t width, int32_t xa,
                              int32_t xb, float px, float py) {
   const int32_t padded = xa + ((xb - xa + 3) & ~3);
@@ -1356,46 +1399,14 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_
   // X and X + 4 as floats, stepped by 8: exact for columns below 2^24, so each group's origin
   // (X - ox) is the same single rounding as converting X and subtracting.
   __m256 columns = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X)), _mm_set1_ps(static_cast<float>(X + 4)));
-  for (; X + 4 <= end; X += 8, columns = _mm256_add_ps(columns, k.eight)) {
-    const bool single = X + 8 > end;
-    const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
-    const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
-    __m256 inside = _mm256_and_ps(
-        _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
-        _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
-    if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
-    if (!_mm256_movemask_ps(inside)) continue;
-    // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
-    // non-negative floats truncates to 0 or more), so they need the upper clamp alone; the lanes
-    // outside read nothing and keep 0.
-    const __m256i sx = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX));
-    const __m256i sy = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY));
-    const __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
-                                                  _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
-                                                  _mm256_castps_si256(inside), 4);
-    // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
-    // is known before the tint is worked out (the corners of a round sprite are such groups).
-    if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) continue;
-    const __m256i z = _mm256_setzero_si256();
-    const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
-    const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
-    // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
-    // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
-    if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) continue;  // transparent texels change nothing
-    const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
-    const __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
-    const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
-    const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
-    if (single) {
-      __m128i* p = reinterpret_cast<__m128i*>(row + X);
-      const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-      _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi))));
-    } else {
-      __m256i* p = reinterpret_cast<__m256i*>(row + X);
-      _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi)));
-    }
+  for (; X + 8 <= end; X += 8, columns = _mm256_add_ps(columns, k.eight))
+    spriteGroup8<false>(k, row, X, columns, px8, py8);
+  // end - xa is a multiple of four, so a last single group ends at end.
+  if (X + 4 <= end) {
+    spriteGroup8<true>(k, row, X, columns, px8, py8);
+    X += 4;
   }
-  f.tail(row, X > end ? end : X, xb, px, py);
+  f.tail(row, X, xb, px, py);
 }
 
 AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
