@@ -79,7 +79,7 @@ inline int32_t ceilPositive(float v) {
 
 // The pixel rows and columns a frame-space box [fx0, fx1] x [fy0, fy1] can touch, clipped to the
 // canvas; false when nothing is left.
-bool clipBox(const Canvas& cv, float fx0, float fy0, float fx1, float fy1, int32_t& x0, int32_t& y0,
+inline bool clipBox(const Canvas& cv, float fx0, float fy0, float fx1, float fy1, int32_t& x0, int32_t& y0,
              int32_t& x1, int32_t& y1) {
   if (!(fx0 <= fx1 && fy0 <= fy1)) return false;  // also rejects NaN
   if (fx1 < 0 || fy1 < 0 || fx0 > cv.width - 1 || fy0 > cv.height - 1) return false;
@@ -91,7 +91,7 @@ bool clipBox(const Canvas& cv, float fx0, float fy0, float fx1, float fy1, int32
   return x0 < x1 && y0 < y1;
 }
 
-void touch(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+inline void touch(Canvas& cv, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   if (cv.touchedX0 >= cv.touchedX1) {
     cv.touchedX0 = x0; cv.touchedY0 = y0; cv.touchedX1 = x1; cv.touchedY1 = y1;
     return;
