@@ -34,18 +34,8 @@ constexpr DWORD WatchMs = 1500;      // how long the screen is watched, busy and
 constexpr DWORD WatchEveryMs = 16;   // pause between two readings of the screen
 constexpr int BusyHostEmitters = 4;  // effects playing while the screen is watched
 
-static double nowMs() {
-  static LARGE_INTEGER frequency = {};
-  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-static void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
+static double nowMs() { return hostClockMs(); }
+static void pump() { hostPump(); }
 
 static void pumpFor(DWORD ms) {
   const DWORD start = GetTickCount();

@@ -18,18 +18,8 @@
 #include "render/overlay_win32.h"
 #include "runtime/runtime_win32.h"
 
-static double nowMs() {
-  static LARGE_INTEGER frequency = {};
-  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-static void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
+static double nowMs() { return hostClockMs(); }
+static void pump() { hostPump(); }
 
 static int32_t act(int32_t action, std::string a, std::string b, std::string c, std::string d) {
   char* slots[4] = {&a[0], &b[0], &c[0], &d[0]};

@@ -184,7 +184,9 @@ TEST(HostileReentry, ActionsRunFromOurOwnPumpingDoTheirWholeJob) {
       else
         d->message(row.outerMessage);
       EXPECT_EQ(script.ran, 1) << "the script was not run from inside the call";
-      if (row.nestedAction) EXPECT_EQ(script.answer, row.nestedAnswer);
+      if (row.nestedAction) {
+        EXPECT_EQ(script.answer, row.nestedAnswer);
+      }
       EXPECT_EQ(h.variables[LastError], row.lastError);
       // Every effect that answered 1 runs, shows and is the registry's: nothing else exists.
       EXPECT_EQ(overlays().size(), row.running.size());

@@ -4,9 +4,15 @@
 // encoders (stb_image_write, GDI+); a row names the codecs that can write and read its file.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "config/sprite.h"
+#include "runtime/emitter.h"
 
 enum SpriteFormat { SpritePng, SpriteBmp, SpriteGif, SpriteJpeg, SpriteText, SpriteMissing };
 
@@ -94,3 +100,31 @@ inline std::string spriteTextWithPath(const char* pattern, const std::string& pa
 }
 
 inline int spriteChannel(uint32_t c, int shift) { return static_cast<int>((c >> shift) & 255); }
+
+// Loads the row's file (already written at path) with the installed codec and checks what
+// LoadSprite answers, reports (messages collects the LastError sink's texts) and leaves in the
+// emitter: size, path and pixels within tolerance. The sprite is released afterwards.
+inline void expectSpriteFileLoads(const SpriteFileCase& c, const std::string& path, int tolerance,
+                                  std::vector<std::string>& messages) {
+  std::unique_ptr<Emitter> e(new Emitter());
+  messages.clear();
+  EXPECT_EQ(LoadSprite(*e, path), c.result);
+  EXPECT_EQ(messages, std::vector<std::string>{spriteTextWithPath(c.message, path)});
+  EXPECT_EQ(e->spriteWidth, c.sw);
+  EXPECT_EQ(e->spriteHeight, c.sh);
+  EXPECT_EQ(e->spritePath, c.result ? path : std::string());
+  if (!c.result) {
+    EXPECT_EQ(e->spriteImage, nullptr);
+    return;
+  }
+  ASSERT_NE(e->spriteImage, nullptr);
+  ASSERT_EQ(e->spriteImage->width, c.sw);
+  ASSERT_EQ(e->spriteImage->height, c.sh);
+  for (const SpritePixelCheck& p : c.pixels) {
+    const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
+    for (int shift = 0; shift < 32; shift += 8)
+      EXPECT_NEAR(spriteChannel(got, shift), spriteChannel(p.argb, shift), tolerance)
+          << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
+  }
+  FreeSprite(*e);
+}

@@ -129,8 +129,6 @@ std::wstring scratchDir() {
 std::vector<std::string> gMessages;
 void recordMessage(const std::string& message) { gMessages.push_back(message); }
 
-std::string withPath(const char* pattern, const std::string& path) { return spriteTextWithPath(pattern, path); }
-int channelOf(uint32_t c, int shift) { return spriteChannel(c, shift); }
 
 std::wstring wide(const std::string& utf8Text) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, utf8Text.c_str(), static_cast<int>(utf8Text.size()), nullptr, 0);
@@ -164,27 +162,7 @@ TEST_F(GdiplusSprite, LoadsFiles) {
     const std::string path = utf8(wide);
     SCOPED_TRACE(path);
     ASSERT_EQ(writeFile(wide, c.format, c.pattern, c.w, c.h), 1);
-    std::unique_ptr<Emitter> e(new Emitter());
-    gMessages.clear();
-    EXPECT_EQ(LoadSprite(*e, path), c.result);
-    EXPECT_EQ(gMessages, std::vector<std::string>{withPath(c.message, path)});
-    EXPECT_EQ(e->spriteWidth, c.sw);
-    EXPECT_EQ(e->spriteHeight, c.sh);
-    EXPECT_EQ(e->spritePath, c.result ? path : std::string());
-    if (c.result) {
-      ASSERT_NE(e->spriteImage, nullptr);
-      ASSERT_EQ(e->spriteImage->width, c.sw);
-      ASSERT_EQ(e->spriteImage->height, c.sh);
-      for (const SpritePixelCheck& p : c.pixels) {
-        const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
-        for (int shift = 0; shift < 32; shift += 8)
-          EXPECT_NEAR(channelOf(got, shift), channelOf(p.argb, shift), c.gdiplusTolerance)
-              << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
-      }
-    } else {
-      EXPECT_EQ(e->spriteImage, nullptr);
-    }
-    FreeSprite(*e);
+    expectSpriteFileLoads(c, path, c.gdiplusTolerance, gMessages);
     // The file is no longer held open once the sprite is loaded or refused.
     if (c.format != SpriteMissing) {
       EXPECT_NE(DeleteFileW(wide.c_str()), 0);

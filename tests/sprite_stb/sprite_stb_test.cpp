@@ -79,27 +79,7 @@ TEST(SpriteStb, LoadsFiles) {
     SCOPED_TRACE(c.name);
     const std::string path = dir + "/" + c.name;
     ASSERT_EQ(writeFile(path, c.format, c.pattern, c.w, c.h), 1);
-    std::unique_ptr<Emitter> e(new Emitter());
-    gMessages.clear();
-    EXPECT_EQ(LoadSprite(*e, path), c.result);
-    EXPECT_EQ(gMessages, std::vector<std::string>{withPath(c.message, path)});
-    EXPECT_EQ(e->spriteWidth, c.sw);
-    EXPECT_EQ(e->spriteHeight, c.sh);
-    EXPECT_EQ(e->spritePath, c.result ? path : std::string());
-    if (!c.result) {
-      EXPECT_EQ(e->spriteImage, nullptr);
-      continue;
-    }
-    ASSERT_NE(e->spriteImage, nullptr);
-    ASSERT_EQ(e->spriteImage->width, c.sw);
-    ASSERT_EQ(e->spriteImage->height, c.sh);
-    for (const SpritePixelCheck& p : c.pixels) {
-      const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
-      for (int shift = 0; shift < 32; shift += 8)
-        EXPECT_NEAR(channelOf(got, shift), channelOf(p.argb, shift), c.stbTolerance)
-            << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
-    }
-    FreeSprite(*e);
+    expectSpriteFileLoads(c, path, c.stbTolerance, gMessages);
     std::remove(path.c_str());
   }
   setSpriteCodec(nullptr);

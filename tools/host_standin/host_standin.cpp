@@ -233,6 +233,14 @@ void hostPump() {
   }
 }
 
+double hostClockMs() {
+  static LARGE_INTEGER frequency = {};
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 void hostPumpFor(DWORD ms) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < ms) {

@@ -131,6 +131,8 @@ std::wstring hostBesideProgram(const wchar_t* file);
 // Dispatches every message waiting in this thread's queue: the timer thread moves and shows the
 // overlays through it.
 void hostPump();
+// The performance counter in milliseconds, for the tools and benchmarks that time things.
+double hostClockMs();
 // Keeps pumping for ms milliseconds.
 void hostPumpFor(DWORD ms);
 
