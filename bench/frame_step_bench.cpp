@@ -263,10 +263,8 @@ int main(int argc, char** argv) {
   }
   hostMakeCurrent(host);
   runtimeInit(GetModuleHandleW(nullptr));
-  hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
-  hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
-  hostApi.hostWindow = host.page;
-  installHostLink();
+  connectHost(reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess),
+              reinterpret_cast<SetVariableFn>(hostSetVariable), host.page);
   SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // away from the caption
 
   printf("emitters  presentation  update+render ms  present ms  tick ms  ticks/s run  "

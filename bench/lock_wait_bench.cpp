@@ -35,10 +35,8 @@ int main(int argc, char** argv) {
   hostAddObject(host, "Small", 660, 0, 160, 120);
   hostMakeCurrent(host);
   runtimeInit(GetModuleHandleW(nullptr));
-  hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
-  hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
-  hostApi.hostWindow = host.page;
-  installHostLink();
+  connectHost(reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess),
+              reinterpret_cast<SetVariableFn>(hostSetVariable), host.page);
   SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);  // away from the caption
 
   if (!act(3, "Big", "Sparkle", "100", options)) {

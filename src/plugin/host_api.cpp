@@ -79,3 +79,10 @@ void installHostLink() {
   static const HostLink link = {setLastError, findObjectWindow, pickObject, storedHostWindow};
   setHostLink(&link);
 }
+
+void connectHost(InterfaceAccessFn interfaceAccess, SetVariableFn setVariable, HWND hostWindow) {
+  hostApi.interfaceAccess = interfaceAccess;
+  hostApi.setVariable = setVariable;
+  hostApi.hostWindow = hostWindow;
+  installHostLink();
+}

@@ -48,3 +48,7 @@ void setLastErrorFromCore(const std::string& utf8Message);
 // Hands the layers below what they may ask of the host (runtime/host_link.h): these functions,
 // and the host window as the registration stored it. Called at load; tests call it too.
 void installHostLink();
+// Connects a host of the same process without the registration exports: the two callbacks the
+// runtime calls, the host window and the HostLink. For programs that link the runtime
+// themselves (its tests and benchmarks).
+void connectHost(InterfaceAccessFn interfaceAccess, SetVariableFn setVariable, HWND hostWindow);

@@ -49,9 +49,8 @@ HostStandIn& host() {
   }
   hostMakeCurrent(*h);
   // The runtime copy asks the host through its own HostApi.
-  hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
-  hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
-  hostApi.hostWindow = h->page;
+  connectHost(reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess),
+              reinterpret_cast<SetVariableFn>(hostSetVariable), h->page);
   return *h;
 }
 

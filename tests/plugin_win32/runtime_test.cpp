@@ -47,9 +47,8 @@ class Runtime : public ::testing::Test {
     HostStandIn& h = page();
     hostMakeCurrent(h);
     // Other tests of this program hand the host's callbacks around; set them as the host would.
-    hostApi.interfaceAccess = reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess);
-    hostApi.setVariable = reinterpret_cast<SetVariableFn>(hostSetVariable);
-    hostApi.hostWindow = h.page;
+    connectHost(reinterpret_cast<InterfaceAccessFn>(hostInterfaceAccess),
+                reinterpret_cast<SetVariableFn>(hostSetVariable), h.page);
     playEnabled = 1;
   }
   void TearDown() override {
