@@ -100,7 +100,12 @@ void spawnParticle(Emitter& emitter) {
   p->phase = randomRange(g, 0, 6.283f);
 
   if (c.shape == ShapeRay || c.shape == ShapeBeam || c.shape == ShapeLaser) {
+#if defined(__SSE2__)
+    // Lane selects rather than branches: the sign of vx is a coin toss, which a branch mispredicts.
+    p->rotation = _mm_cvtss_f32(directionDegrees4(_mm_set1_ps(p->vx), _mm_set1_ps(p->vy)));
+#else
     p->rotation = directionDegrees(p->vx, p->vy);
+#endif
     p->spin = 0;
   } else {
     p->rotation = randomRange(g, 0, 360);
