@@ -258,6 +258,68 @@ struct BoxRows4 {
 };
 #endif
 
+#if defined(LUMIVEX_AVX2)
+// BoxRows4 on eight rows at once, lane for lane the same arithmetic: a thin box is a dozen rows
+// or so, which this does in two steps rather than four.
+struct BoxRows8 {
+  __m256 s, c, cx, cy, oy, ox, negHx, hx, negHy, hy, invC, invS, fx0, fx1m;
+  __m256i ix0, ix1;
+  bool alongC, alongS;
+  AVX2_INLINE BoxRows8(const BoxRows& b, int32_t x0, int32_t x1)
+      : s(_mm256_set1_ps(b.sp->s)), c(_mm256_set1_ps(b.sp->c)), cx(_mm256_set1_ps(b.cx)), cy(_mm256_set1_ps(b.cy)),
+        oy(_mm256_set1_ps(b.sp->oy)), ox(_mm256_set1_ps(b.sp->ox)), negHx(_mm256_set1_ps(-b.hx)),
+        hx(_mm256_set1_ps(b.hx)), negHy(_mm256_set1_ps(-b.hy)), hy(_mm256_set1_ps(b.hy)),
+        invC(_mm256_set1_ps(b.invC)), invS(_mm256_set1_ps(b.invS)), fx0(_mm256_set1_ps(static_cast<float>(x0))),
+        fx1m(_mm256_set1_ps(static_cast<float>(x1 - 1))), ix0(_mm256_set1_epi32(x0)), ix1(_mm256_set1_epi32(x1)),
+        alongC(b.invC != 0), alongS(b.invS != 0) {}
+  // Rows Y to Y + 7, as BoxRows4::rows.
+  AVX2_INLINE int rows(int32_t Y, int32_t* xa, int32_t* xb, float* p1s, float* p2s) const {
+    const __m256 v =
+        _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(Y), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))), oy);
+    const __m256 p1 = _mm256_sub_ps(_mm256_mul_ps(s, v), cx);
+    const __m256 p2 = _mm256_sub_ps(_mm256_mul_ps(c, v), cy);
+    __m256 lo = _mm256_set1_ps(-1e30f), hi = _mm256_set1_ps(1e30f);
+    __m256 ok = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    const __m256 sign = _mm256_set1_ps(-0.0f);
+    if (alongC) {
+      const __m256 a = _mm256_mul_ps(_mm256_sub_ps(negHx, p1), invC), b = _mm256_mul_ps(_mm256_sub_ps(hx, p1), invC);
+      lo = _mm256_max_ps(_mm256_min_ps(b, a), lo);
+      hi = _mm256_min_ps(_mm256_max_ps(b, a), hi);
+    } else {
+      ok = _mm256_andnot_ps(_mm256_cmp_ps(_mm256_andnot_ps(sign, p1), hx, _CMP_GT_OS), ok);
+    }
+    if (alongS) {
+      const __m256 a = _mm256_mul_ps(_mm256_sub_ps(negHy, p2), invS), b = _mm256_mul_ps(_mm256_sub_ps(hy, p2), invS);
+      lo = _mm256_max_ps(_mm256_min_ps(b, a), lo);
+      hi = _mm256_min_ps(_mm256_max_ps(b, a), hi);
+    } else {
+      ok = _mm256_andnot_ps(_mm256_cmp_ps(_mm256_andnot_ps(sign, p2), hy, _CMP_GT_OS), ok);
+    }
+    ok = _mm256_and_ps(ok, _mm256_cmp_ps(lo, hi, _CMP_LE_OS));
+    const __m256 u0 = _mm256_add_ps(ox, lo), u1 = _mm256_add_ps(ox, hi);
+    ok = _mm256_and_ps(ok, _mm256_cmp_ps(u0, u1, _CMP_LE_OS));
+    const __m256i t0 = _mm256_cvttps_epi32(u0);
+    const __m256i ceil0 =
+        _mm256_sub_epi32(t0, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(t0), u0, _CMP_LT_OS)));
+    const __m256i left = _mm256_castps_si256(_mm256_cmp_ps(u0, fx0, _CMP_LE_OS));
+    const __m256i right = _mm256_castps_si256(_mm256_cmp_ps(u0, fx1m, _CMP_GT_OS));
+    __m256i a = _mm256_blendv_epi8(ceil0, ix1, right);
+    a = _mm256_blendv_epi8(a, ix0, left);
+    const __m256i floor1 = _mm256_add_epi32(_mm256_cvttps_epi32(u1), _mm256_set1_epi32(1));
+    const __m256i past = _mm256_castps_si256(_mm256_cmp_ps(u1, fx1m, _CMP_GE_OS));
+    const __m256i before = _mm256_castps_si256(_mm256_cmp_ps(u1, fx0, _CMP_LT_OS));
+    __m256i b = _mm256_blendv_epi8(floor1, ix0, before);
+    b = _mm256_blendv_epi8(b, ix1, past);
+    ok = _mm256_and_ps(ok, _mm256_castsi256_ps(_mm256_cmpgt_epi32(b, a)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(xa), a);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(xb), b);
+    _mm256_storeu_ps(p1s, p1);
+    _mm256_storeu_ps(p2s, p2);
+    return _mm256_movemask_ps(ok);
+  }
+};
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // The span kernel. Along a row, a shape's local offsets are linear in u = X - ox:
 // dx = kx u + px, dy = ky u + py. A shape turns (dx, dy) into "alpha + 0.5" (truncated to the
@@ -348,28 +410,44 @@ AVX2_FN inline Wide8 widen8(__m256i d) {
 
 AVX2_FN inline __m256i narrow8(const Wide8& d) { return _mm256_packus_epi16(d.lo, d.hi); }
 
-AVX2_FN inline __m256i div255x16(__m256i x) {
-  return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+// The integer constants of the eight-pixel blend. A walker keeps them in a record of its own,
+// made opaque to the compiler (see blend8Constants), and hands them to every group: left to
+// itself, the compiler rebuilds each broadcast constant (three instructions) in every group.
+struct Blend8 {
+  __m256i c255, c128, c257;
+};
+
+AVX2_INLINE Blend8 blend8Constants() {
+  Blend8 k{_mm256_set1_epi16(255), _mm256_set1_epi16(128), _mm256_set1_epi16(257)};
+  // The compiler no longer knows their values, so it keeps them (in registers or its own stack
+  // slots, read as memory operands) rather than rebuild them.
+  __asm__("" : "+x"(k.c255), "+x"(k.c128), "+x"(k.c257));
+  return k;
+}
+
+AVX2_INLINE __m256i div255x16(__m256i x, const Blend8& k) {
+  return _mm256_mulhi_epu16(_mm256_add_epi16(x, k.c128), k.c257);
 }
 
 // blendWide on eight pixels with each pixel's alpha already in all four of its 16-bit lanes, laid
 // out as d.
-AVX2_FN inline Wide8 blendSpread8(const Wide8& d, __m256i aLo, __m256i aHi, __m256i colorLo, __m256i colorHi) {
-  const __m256i c255 = _mm256_set1_epi16(255);
-  return Wide8{_mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorLo, aLo)),
-                                div255x16(_mm256_mullo_epi16(d.lo, _mm256_sub_epi16(c255, aLo)))),
-               _mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorHi, aHi)),
-                                div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(c255, aHi))))};
+AVX2_INLINE Wide8 blendSpread8(const Wide8& d, __m256i aLo, __m256i aHi, __m256i colorLo, __m256i colorHi,
+                               const Blend8& k) {
+  return Wide8{_mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorLo, aLo), k),
+                                div255x16(_mm256_mullo_epi16(d.lo, _mm256_sub_epi16(k.c255, aLo)), k)),
+               _mm256_add_epi16(div255x16(_mm256_mullo_epi16(colorHi, aHi), k),
+                                div255x16(_mm256_mullo_epi16(d.hi, _mm256_sub_epi16(k.c255, aHi)), k))};
 }
 
 // Alphas of 0-255 are their int32 lane's low byte: one byte shuffle per half spreads them.
-AVX2_FN inline Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi) {
+AVX2_INLINE Wide8 blendWide8(const Wide8& d, __m256i alpha, __m256i colorLo, __m256i colorHi, const Blend8& k) {
   const char z = -128;  // a shuffle index that gives a zero byte
   const __m256i spreadLo = _mm256_setr_epi8(0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z,
                                             0, z, 0, z, 0, z, 0, z, 4, z, 4, z, 4, z, 4, z);
   const __m256i spreadHi = _mm256_setr_epi8(8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z,
                                             8, z, 8, z, 8, z, 8, z, 12, z, 12, z, 12, z, 12, z);
-  return blendSpread8(d, _mm256_shuffle_epi8(alpha, spreadLo), _mm256_shuffle_epi8(alpha, spreadHi), colorLo, colorHi);
+  return blendSpread8(d, _mm256_shuffle_epi8(alpha, spreadLo), _mm256_shuffle_epi8(alpha, spreadHi), colorLo, colorHi,
+                      k);
 }
 
 AVX2_FN inline __m256 min8(__m256 a, __m256 b) { return _mm256_min_ps(a, b); }
@@ -764,12 +842,31 @@ struct SpanFill {
   // these out once and passes them in rather than have every row reload and rebroadcast them.
   struct Lanes8 {
     __m256 kx, ky, steps;
-    __m256i color, inner;
+    __m256i color, inner, fours;
+    Blend8 blend;
     typename Layers::Lanes8 layer;
   };
   AVX2_INLINE Lanes8 lanes8() const {
     return Lanes8{_mm256_set1_ps(kx), _mm256_set1_ps(ky), _mm256_setr_ps(0, 1, 2, 3, 0, 1, 2, 3), both(color16),
-                  both(inner16), layers.lanes8()};
+                  both(inner16), _mm256_setr_epi32(0, 0, 0, 0, 4, 4, 4, 4), blend8Constants(), layers.lanes8()};
+  }
+
+  // The groups of four at X and X + 4 of a row whose linear forms are px, py (broadcast) with
+  // the local origin at ox8 (broadcast). (X - ox) + lane as the four-pixel groups have it: X and
+  // X + 4 are exact as floats, so converting the columns and subtracting rounds once, as there.
+  AVX2_INLINE void group8(const Lanes8& k, uint32_t* row, int32_t X, __m256 ox8, __m256 px, __m256 py) const {
+    const __m256 origin = _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(X), k.fours)), ox8);
+    const __m256 u = _mm256_add_ps(origin, k.steps);
+    const __m256 dx = _mm256_add_ps(_mm256_mul_ps(k.kx, u), px), dy = _mm256_add_ps(_mm256_mul_ps(k.ky, u), py);
+    __m256i a, b;
+    layers.alpha8(k.layer, dx, dy, a, b);
+    const bool drawA = !allZero8(a), drawB = Layers::two && !allZero8(b);
+    if (!drawA && !drawB) return;
+    __m256i* p = reinterpret_cast<__m256i*>(row + X);
+    Wide8 d = widen8(_mm256_loadu_si256(p));
+    if (drawA) d = blendWide8(d, a, k.color, k.color, k.blend);
+    if (drawB) d = blendWide8(d, b, k.inner, k.inner, k.blend);
+    _mm256_storeu_si256(p, narrow8(d));
   }
 
   AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
@@ -779,25 +876,8 @@ struct SpanFill {
     int32_t X = xa;
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
     if (padded <= width) xb = padded;
-    const __m256 px = _mm256_set1_ps(sp.px), py = _mm256_set1_ps(sp.py);
-    const __m256 kx8 = k.kx, ky8 = k.ky;
-    const __m256 steps = k.steps;
-    const __m256i color8 = k.color, inner8 = k.inner;
-    for (; X + 8 <= xb; X += 8) {
-      const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X) - sp.ox),
-                                             _mm_set1_ps(static_cast<float>(X + 4) - sp.ox));
-      const __m256 u = _mm256_add_ps(origin, steps);
-      const __m256 dx = _mm256_add_ps(_mm256_mul_ps(kx8, u), px), dy = _mm256_add_ps(_mm256_mul_ps(ky8, u), py);
-      __m256i a, b;
-      layers.alpha8(k.layer, dx, dy, a, b);
-      const bool drawA = !allZero8(a), drawB = Layers::two && !allZero8(b);
-      if (!drawA && !drawB) continue;
-      __m256i* p = reinterpret_cast<__m256i*>(row + X);
-      Wide8 d = widen8(_mm256_loadu_si256(p));
-      if (drawA) d = blendWide8(d, a, color8, color8);
-      if (drawB) d = blendWide8(d, b, inner8, inner8);
-      _mm256_storeu_si256(p, narrow8(d));
-    }
+    const __m256 px = _mm256_set1_ps(sp.px), py = _mm256_set1_ps(sp.py), ox8 = _mm256_set1_ps(sp.ox);
+    for (; X + 8 <= xb; X += 8) group8(k, row, X, ox8, px, py);
     if (X + 4 <= xb) {
       const __m128 u = _mm_add_ps(_mm_set1_ps(static_cast<float>(X) - sp.ox), _mm_setr_ps(0, 1, 2, 3));
       const __m128 dx = _mm_add_ps(_mm_mul_ps(kx4, u), _mm_set1_ps(sp.px));
@@ -822,9 +902,14 @@ struct SpanFill {
   AVX2_INLINE void pair8(const Lanes8& k, uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB,
                          const Span& b) const {
     const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(xA) - a.ox), _mm_set1_ps(static_cast<float>(xB) - b.ox));
+    pairAt(k, rowA, xA, rowB, xB, origin, a.px, a.py, b.px, b.py);
+  }
+  // pair8 with the lanes' origins (X - ox) worked out by the caller.
+  AVX2_INLINE void pairAt(const Lanes8& k, uint32_t* rowA, int32_t xA, uint32_t* rowB, int32_t xB, __m256 origin,
+                          float apx, float apy, float bpx, float bpy) const {
     const __m256 u = _mm256_add_ps(origin, k.steps);
-    const __m256 px = _mm256_setr_m128(_mm_set1_ps(a.px), _mm_set1_ps(b.px));
-    const __m256 py = _mm256_setr_m128(_mm_set1_ps(a.py), _mm_set1_ps(b.py));
+    const __m256 px = _mm256_setr_m128(_mm_set1_ps(apx), _mm_set1_ps(bpx));
+    const __m256 py = _mm256_setr_m128(_mm_set1_ps(apy), _mm_set1_ps(bpy));
     const __m256 dx = _mm256_add_ps(_mm256_mul_ps(k.kx, u), px);
     const __m256 dy = _mm256_add_ps(_mm256_mul_ps(k.ky, u), py);
     __m256i alpha, innerAlpha;
@@ -834,8 +919,8 @@ struct SpanFill {
     __m128i* pa = reinterpret_cast<__m128i*>(rowA + xA);
     __m128i* pb = reinterpret_cast<__m128i*>(rowB + xB);
     Wide8 d = widen8(_mm256_setr_m128i(_mm_loadu_si128(pa), _mm_loadu_si128(pb)));
-    if (drawA) d = blendWide8(d, alpha, k.color, k.color);
-    if (drawB) d = blendWide8(d, innerAlpha, k.inner, k.inner);
+    if (drawA) d = blendWide8(d, alpha, k.color, k.color, k.blend);
+    if (drawB) d = blendWide8(d, innerAlpha, k.inner, k.inner, k.blend);
     const __m256i out = narrow8(d);
     _mm_storeu_si128(pa, _mm256_castsi256_si128(out));
     _mm_storeu_si128(pb, _mm256_extracti128_si256(out, 1));
@@ -876,13 +961,14 @@ inline void walkRows4(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, co
 template <typename Spans, typename Layers>
 AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const Spans& spans, const LocalSpace& sp, float cx,
                        float cy, const SpanFill<Layers>& fill) {
+  const typename SpanFill<Layers>::Lanes8 lanes = fill.lanes8();
   for (int32_t Y = Y0; Y < Y1; ++Y) {
     int32_t cols[4];
     const int n = spans.spans(static_cast<float>(Y), cols);
     if (!n) continue;
     uint32_t* row = cv.pixels + static_cast<size_t>(Y) * cv.width;
     const Span span = spanFor(sp, cx, cy, static_cast<float>(Y));
-    for (int k = 0; k < n; ++k) fill.fill8(row, cv.width, cols[2 * k], cols[2 * k + 1], span);
+    for (int k = 0; k < n; ++k) fill.fill8(lanes, row, cv.width, cols[2 * k], cols[2 * k + 1], span);
   }
 }
 #endif
@@ -910,54 +996,65 @@ inline void walkRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows
 #endif
 
 #if defined(LUMIVEX_AVX2)
+// The rows [Y0, Y1) of a box in the space `sp` on eight lanes, spans from `boxRows`, pixels from
+// `fill` with its eight-lane constants `lanes` (kx, ky those of sp). A row whose span is one
+// group of four waits for the next such row, and the two go together.
 template <typename Layers>
-AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const LocalSpace& sp,
-                       float, float, const SpanFill<Layers>& fill) {
-  // A row whose span is one group of four waits for the next such row, and the two go together.
+AVX2_INLINE void boxWalk8(uint32_t* pixels, int32_t width, int32_t Y0, int32_t Y1, const BoxRows8& boxRows,
+                          const LocalSpace& sp, const SpanFill<Layers>& fill,
+                          const typename SpanFill<Layers>::Lanes8& lanes) {
   uint32_t* waitingRow = nullptr;
   int32_t waitingX = 0;
-  Span waitingSpan{};
-  const typename SpanFill<Layers>::Lanes8 lanes = fill.lanes8();
-  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
+  float waitingPx = 0, waitingPy = 0;
   const float ox = sp.ox, c = sp.c, ns = -sp.s;
-  uint32_t* const pixels = cv.pixels;
-  const int32_t width = cv.width;
-  for (int32_t Y = Y0; Y < Y1; Y += 4) {
-    int32_t xa[4], xb[4];
-    float p1[4], p2[4];
-    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
-    if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
+  const __m256 ox8 = _mm256_set1_ps(ox);
+  for (int32_t Y = Y0; Y < Y1; Y += 8) {
+    alignas(32) int32_t xa[8], xb[8];
+    alignas(32) float p1[8], p2[8];
+    int rows = boxRows.rows(Y, xa, xb, p1, p2);
+    if (Y1 - Y < 8) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int k = __builtin_ctz(static_cast<unsigned>(rows));
       uint32_t* row = pixels + static_cast<size_t>(Y + k) * width;
-      const Span span{ox, c, p1[k], ns, p2[k]};
       // The groups of four start at xa; a span that ends in one lone group after its pairs
       // (5-8 groups of four are pairs, 9-12 columns one pair and a lone group) hands that group
       // to the pairing below, as a short row would, and blends only the pairs here.
       const int32_t padded = (xb[k] - xa[k] + 3) & ~3;
       int32_t x = xa[k];
-      if (padded > 4) {
-        if ((padded & 4) == 0 || xa[k] + padded > width) {
-          fill.fill8(lanes, row, width, xa[k], xb[k], span);
-          continue;
-        }
-        x = xa[k] + padded - 4;
-        fill.fill8(lanes, row, width, xa[k], x, span);
-      } else if (x + 4 > width) {
-        fill.fill8(lanes, row, width, xa[k], xb[k], span);
+      if (xa[k] + padded > width) {  // at the canvas's right edge: groups, then single pixels
+        fill.fill8(lanes, row, width, xa[k], xb[k], Span{ox, c, p1[k], ns, p2[k]});
         continue;
       }
+      if (padded > 4) {
+        const __m256 px = _mm256_set1_ps(p1[k]), py = _mm256_set1_ps(p2[k]);
+        fill.group8(lanes, row, x, ox8, px, py);
+        if (padded == 8) continue;
+        if ((padded & 4) == 0) {
+          for (x += 8; x < xa[k] + padded; x += 8) fill.group8(lanes, row, x, ox8, px, py);
+          continue;
+        }
+        for (x += 8; x + 4 < xa[k] + padded; x += 8) fill.group8(lanes, row, x, ox8, px, py);
+      }
       if (waitingRow) {
-        fill.pair8(lanes, waitingRow, waitingX, waitingSpan, row, x, span);
+        const __m256 origin = _mm256_sub_ps(
+            _mm256_cvtepi32_ps(_mm256_setr_m128i(_mm_set1_epi32(waitingX), _mm_set1_epi32(x))), ox8);
+        fill.pairAt(lanes, waitingRow, waitingX, row, x, origin, waitingPx, waitingPy, p1[k], p2[k]);
         waitingRow = nullptr;
       } else {
         waitingRow = row;
         waitingX = x;
-        waitingSpan = span;
+        waitingPx = p1[k];
+        waitingPy = p2[k];
       }
     }
   }
-  if (waitingRow) fill.fill8(lanes, waitingRow, cv.width, waitingX, waitingX + 4, waitingSpan);
+  if (waitingRow) fill.fill8(lanes, waitingRow, width, waitingX, waitingX + 4, Span{ox, c, waitingPx, ns, waitingPy});
+}
+
+template <typename Layers>
+AVX2_FN void walkRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const LocalSpace& sp,
+                       float, float, const SpanFill<Layers>& fill) {
+  boxWalk8(cv.pixels, cv.width, Y0, Y1, BoxRows8(spans.rows, spans.X0, spans.X1), sp, fill, fill.lanes8());
 }
 #endif
 
@@ -1177,6 +1274,30 @@ void drawLinePair(Canvas& cv, const LocalSpace& sp, float x0, float y0, float x1
   if (lineSpace(sp, x0, y0, x1, y1, along, half)) fillBox(cv, along, 0, 0, half, ow / 2, outer, iw / 2, inner);
 }
 
+#if defined(LUMIVEX_AVX2)
+// drawLinePairs' lines on eight lanes: boxRows and walkRows8 per line, with what the lines share
+// (layers, colours, their eight-lane constants) set up once for all of them.
+AVX2_FN static void linePairs8(Canvas& cv, const LocalSpace* spaces, int32_t count, const LineFrame& f,
+                               SpanFill<BoxPairLayers> fill) {
+  typename SpanFill<BoxPairLayers>::Lanes8 lanes = fill.lanes8();
+  const float mx = fill.layers.bx.reach, my = fill.layers.by.reach;  // half sizes + 0.5
+  for (int32_t k = 0; k < count; ++k) {
+    const LocalSpace along = alongLine(spaces[k], f);
+    const float ax = std::fabs(along.c) * mx + std::fabs(along.s) * my;
+    const float ay = std::fabs(along.s) * mx + std::fabs(along.c) * my;
+    const float fcx = along.ox + along.c * 0 - along.s * 0, fcy = along.oy + along.s * 0 + along.c * 0;
+    int32_t X0, Y0, X1, Y1;
+    if (!clipBox(cv, fcx - ax, fcy - ay, fcx + ax, fcy + ay, X0, Y0, X1, Y1)) continue;
+    touch(cv, X0, Y0, X1, Y1);
+    fill.turn(along);
+    lanes.kx = _mm256_set1_ps(fill.kx);
+    lanes.ky = _mm256_set1_ps(fill.ky);
+    const BoxRows rows(along, 0, 0, mx, my);
+    boxWalk8(cv.pixels, cv.width, Y0, Y1, BoxRows8(rows, X0, X1), along, fill, lanes);
+  }
+}
+#endif
+
 void drawLinePairs(Canvas& cv, const LocalSpace* spaces, int32_t count, float x0, float y0, float x1, float y1,
                    float outerWidth, Rgba outer, float innerWidth, Rgba inner) {
   const float ow = std::max(outerWidth, 1.0f), iw = std::max(innerWidth, 1.0f);
@@ -1192,6 +1313,12 @@ void drawLinePairs(Canvas& cv, const LocalSpace* spaces, int32_t count, float x0
   const LocalSpace first = alongLine(spaces[0], f);
   auto fill = spanFill(first, BoxPairLayers(hx, hy, static_cast<float>(outer.a), innerHy, static_cast<float>(inner.a)),
                        outer, inner);
+#if defined(LUMIVEX_AVX2)
+  if (gRasterLanes == 8) {
+    linePairs8(cv, spaces, count, f, fill);
+    return;
+  }
+#endif
   for (int32_t k = 0; k < count; ++k) {
     const LocalSpace along = alongLine(spaces[k], f);
     fill.turn(along);
@@ -1317,6 +1444,7 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
 struct SpriteLanes8 {
   __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps, ox8, eight;
   __m256i stride, tint16, keepColor, opaque;
+  Blend8 blend;
   const int* texels;
 };
 
@@ -1340,6 +1468,7 @@ AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
   k.opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
   k.ox8 = _mm256_set1_ps(f.sp.ox);
   k.eight = _mm256_set1_ps(8.0f);
+  k.blend = blend8Constants();
   k.texels = reinterpret_cast<const int*>(f.sprite.pixels);
   return k;
 }
@@ -1368,8 +1497,8 @@ AVX2_INLINE void spriteGroup8(const SpriteLanes8& k, uint32_t* row, int32_t X, _
   // is known before the tint is worked out (the corners of a round sprite are such groups).
   if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) return;
   const __m256i z = _mm256_setzero_si256();
-  const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16));
-  const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16));
+  const __m256i lo = div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(t, z), k.tint16), k.blend);
+  const __m256i hi = div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(t, z), k.tint16), k.blend);
   // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
   // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
   if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) return;  // transparent texels change nothing
@@ -1380,10 +1509,10 @@ AVX2_INLINE void spriteGroup8(const SpriteLanes8& k, uint32_t* row, int32_t X, _
   if (single) {
     __m128i* p = reinterpret_cast<__m128i*>(row + X);
     const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-    _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi))));
+    _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi, k.blend))));
   } else {
     __m256i* p = reinterpret_cast<__m256i*>(row + X);
-    _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi)));
+    _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi, k.blend)));
   }
 }
 
