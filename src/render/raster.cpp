@@ -1473,26 +1473,30 @@ AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
   return k;
 }
 
-// One group of spriteSpan8 at X (its columns X and X + 4 as floats): eight pixels, or with
-// `single` the low four alone (the high lanes masked off, their pixels neither read nor written).
+// The texels of one group of spriteSpan8 (its columns X and X + 4 as floats): eight lanes, or
+// with `single` the low four alone; 0 in the lanes outside the destination rectangle.
 template <bool single>
-AVX2_INLINE void spriteGroup8(const SpriteLanes8& k, uint32_t* row, int32_t X, __m256 columns, __m256 px8,
-                              __m256 py8) {
+AVX2_INLINE __m256i spriteTexels8(const SpriteLanes8& k, __m256 columns, __m256 px8, __m256 py8) {
   const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
   const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
   __m256 inside = _mm256_and_ps(
       _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
       _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
   if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
-  if (!_mm256_movemask_ps(inside)) return;
+  if (!_mm256_movemask_ps(inside)) return _mm256_setzero_si256();
   // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
   // non-negative floats truncates to 0 or more), so they need the upper clamp alone; the lanes
   // outside read nothing and keep 0.
   const __m256i sx = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(lx, k.scaleX), k.maxX));
   const __m256i sy = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_mul_ps(ly, k.scaleY), k.maxY));
-  const __m256i t = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
-                                                _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
-                                                _mm256_castps_si256(inside), 4);
+  return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), k.texels,
+                                     _mm256_add_epi32(_mm256_mullo_epi32(sy, k.stride), sx),
+                                     _mm256_castps_si256(inside), 4);
+}
+
+// The texels t of one group tinted and blended at X (with `single`, the four pixels there alone).
+template <bool single>
+AVX2_INLINE void spriteBlend8(const SpriteLanes8& k, uint32_t* row, int32_t X, __m256i t) {
   // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
   // is known before the tint is worked out (the corners of a round sprite are such groups).
   if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) return;
@@ -1516,11 +1520,35 @@ AVX2_INLINE void spriteGroup8(const SpriteLanes8& k, uint32_t* row, int32_t X, _
   }
 }
 
+// Groups whose texels are fetched before any of them is blended: a gather takes long to arrive,
+// and fetched some groups ahead it arrives while earlier groups blend. A sprite's pixels are each
+// drawn once, so its groups may be blended in any order; the queue is emptied before the sprite
+// is done.
+constexpr int32_t SpriteQueue = 16;
+struct SpriteGroups {
+  __m256i texels[SpriteQueue];
+  uint32_t* pixels[SpriteQueue];
+  int32_t count;
+};
+
+AVX2_INLINE void blendQueued(const SpriteLanes8& k, SpriteGroups& q) {
+  for (int32_t j = 0; j < q.count; ++j) spriteBlend8<false>(k, q.pixels[j], 0, q.texels[j]);
+  q.count = 0;
+}
+
+AVX2_INLINE void queueGroup(const SpriteLanes8& k, SpriteGroups& q, uint32_t* pixels, __m256i texels) {
+  q.texels[q.count] = texels;
+  q.pixels[q.count] = pixels;
+  if (++q.count == SpriteQueue) blendQueued(k, q);
+}
+
 // SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
 // there), texels fetched by one gather; at most one last group of four on the low lanes only,
-// then the tail as there.
-AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_t* row, int32_t width, int32_t xa,
-                             int32_t xb, float px, float py) {
+// then the tail as there. The groups go through the queue; a last group of four goes as a
+// group of eight whose high lanes have alpha 0 (which leaves those pixels as they are) where
+// the row has room for it.
+AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, SpriteGroups& q, const SpriteFill& f, uint32_t* row,
+                             int32_t width, int32_t xa, int32_t xb, float px, float py) {
   const int32_t padded = xa + ((xb - xa + 3) & ~3);
   const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
   const __m256 px8 = _mm256_set1_ps(px), py8 = _mm256_set1_ps(py);
@@ -1529,10 +1557,14 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, const SpriteFill& f, uint32_
   // (X - ox) is the same single rounding as converting X and subtracting.
   __m256 columns = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(X)), _mm_set1_ps(static_cast<float>(X + 4)));
   for (; X + 8 <= end; X += 8, columns = _mm256_add_ps(columns, k.eight))
-    spriteGroup8<false>(k, row, X, columns, px8, py8);
+    queueGroup(k, q, row + X, spriteTexels8<false>(k, columns, px8, py8));
   // end - xa is a multiple of four, so a last single group ends at end.
   if (X + 4 <= end) {
-    spriteGroup8<true>(k, row, X, columns, px8, py8);
+    const __m256i texels = spriteTexels8<true>(k, columns, px8, py8);
+    if (X + 8 <= width)
+      queueGroup(k, q, row + X, texels);
+    else
+      spriteBlend8<true>(k, row, X, texels);
     X += 4;
   }
   f.tail(row, X, xb, px, py);
@@ -1543,18 +1575,21 @@ AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxR
   const float s = f.sp.s, c = f.sp.c, oy = f.sp.oy, dx = static_cast<float>(f.dx), dy = static_cast<float>(f.dy);
   uint32_t* const pixels = cv.pixels;
   const int32_t width = cv.width;
-  const BoxRows4 boxRows4(spans.rows, spans.X0, spans.X1);
-  for (int32_t Y = Y0; Y < Y1; Y += 4) {
-    int32_t xa[4], xb[4];
-    float p1[4], p2[4];
-    int rows = boxRows4.rows(Y, xa, xb, p1, p2);
-    if (Y1 - Y < 4) rows &= (1 << (Y1 - Y)) - 1;
+  const BoxRows8 boxRows8(spans.rows, spans.X0, spans.X1);
+  SpriteGroups q;
+  q.count = 0;
+  for (int32_t Y = Y0; Y < Y1; Y += 8) {
+    alignas(32) int32_t xa[8], xb[8];
+    alignas(32) float p1[8], p2[8];
+    int rows = boxRows8.rows(Y, xa, xb, p1, p2);
+    if (Y1 - Y < 8) rows &= (1 << (Y1 - Y)) - 1;
     for (; rows; rows &= rows - 1) {
       const int r = __builtin_ctz(static_cast<unsigned>(rows));
       const float v = (Y + r) - oy;
-      spriteSpan8(k, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], s * v - dx, c * v - dy);
+      spriteSpan8(k, q, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], s * v - dx, c * v - dy);
     }
   }
+  blendQueued(k, q);
 }
 #endif
 
