@@ -1443,7 +1443,7 @@ inline void spriteRows4(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRo
 // every row, which costs as much as a short row's pixels.
 struct SpriteLanes8 {
   __m256 c, ns, zero, w, h, scaleX, scaleY, maxX, maxY, steps, ox8, eight;
-  __m256i stride, tint16, keepColor, opaque;
+  __m256i stride, tint16, spreadAlpha, opaque;
   Blend8 blend;
   const int* texels;
 };
@@ -1464,7 +1464,9 @@ AVX2_INLINE SpriteLanes8 spriteLanes8(const SpriteFill& f) {
   const short tb = static_cast<short>(f.tb), tg = static_cast<short>(f.tg), tr = static_cast<short>(f.tr),
               ta = static_cast<short>(f.ta);
   k.tint16 = _mm256_setr_epi16(tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta, tb, tg, tr, ta);
-  k.keepColor = _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
+  // Each pixel's 16-bit alpha (bytes 6 and 7 of its 64 bits) into all four of its 16-bit lanes.
+  k.spreadAlpha = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
+                                   6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
   k.opaque = _mm256_setr_epi16(0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255);
   k.ox8 = _mm256_set1_ps(f.sp.ox);
   k.eight = _mm256_set1_ps(8.0f);
@@ -1479,9 +1481,9 @@ template <bool single>
 AVX2_INLINE __m256i spriteTexels8(const SpriteLanes8& k, __m256 columns, __m256 px8, __m256 py8) {
   const __m256 u = _mm256_add_ps(_mm256_sub_ps(columns, k.ox8), k.steps);
   const __m256 lx = _mm256_add_ps(_mm256_mul_ps(k.c, u), px8), ly = _mm256_add_ps(_mm256_mul_ps(k.ns, u), py8);
-  __m256 inside = _mm256_and_ps(
-      _mm256_and_ps(_mm256_cmp_ps(lx, k.zero, _CMP_GE_OQ), _mm256_cmp_ps(ly, k.zero, _CMP_GE_OQ)),
-      _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
+  // lx >= 0 and ly >= 0 as one test of the smaller (a NaN lx gives ly, but fails lx < w).
+  __m256 inside = _mm256_and_ps(_mm256_cmp_ps(_mm256_min_ps(lx, ly), k.zero, _CMP_GE_OQ),
+                                _mm256_and_ps(_mm256_cmp_ps(lx, k.w, _CMP_LT_OQ), _mm256_cmp_ps(ly, k.h, _CMP_LT_OQ)));
   if (single) inside = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_setr_epi32(-1, -1, -1, -1, 0, 0, 0, 0)));
   if (!_mm256_movemask_ps(inside)) return _mm256_setzero_si256();
   // Only the lanes inside are fetched: their offsets are at least 0 (a product of two
@@ -1494,9 +1496,12 @@ AVX2_INLINE __m256i spriteTexels8(const SpriteLanes8& k, __m256 columns, __m256 
                                      _mm256_castps_si256(inside), 4);
 }
 
-// The texels t of one group tinted and blended at X (with `single`, the four pixels there alone).
-template <bool single>
-AVX2_INLINE void spriteBlend8(const SpriteLanes8& k, uint32_t* row, int32_t X, __m256i t) {
+// Where a group's eight pixels are: eight in a row, the low four alone, or four and four in two rows.
+enum class SpriteGroup { Eight, Four, Pair };
+
+// The texels t of one group tinted and blended at `at` (and for a pair, the high four at `high`).
+template <SpriteGroup shape>
+AVX2_INLINE void spriteBlend8(const SpriteLanes8& k, uint32_t* at, uint32_t* high, __m256i t) {
   // A texel of alpha 0 gives alpha 0 whatever the tint: a group of those changes nothing, and
   // is known before the tint is worked out (the corners of a round sprite are such groups).
   if (_mm256_testz_si256(t, _mm256_set1_epi32(-16777216))) return;
@@ -1506,34 +1511,47 @@ AVX2_INLINE void spriteBlend8(const SpriteLanes8& k, uint32_t* row, int32_t X, _
   // The tinted alphas (0 outside, where no texel was read) sit in the fourth 16-bit lane of
   // each pixel, as the blend wants them: spread over the pixel's lanes where they are.
   if (_mm256_testz_si256(_mm256_or_si256(lo, hi), k.opaque)) return;  // transparent texels change nothing
-  const __m256i aLo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
-  const __m256i aHi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
-  const __m256i colorLo = _mm256_or_si256(_mm256_and_si256(lo, k.keepColor), k.opaque);
-  const __m256i colorHi = _mm256_or_si256(_mm256_and_si256(hi, k.keepColor), k.opaque);
-  if (single) {
-    __m128i* p = reinterpret_cast<__m128i*>(row + X);
-    const __m256i d = _mm256_inserti128_si256(_mm256_setzero_si256(), _mm_loadu_si128(p), 0);
-    _mm_storeu_si128(p, _mm256_castsi256_si128(narrow8(blendSpread8(widen8(d), aLo, aHi, colorLo, colorHi, k.blend))));
-  } else {
-    __m256i* p = reinterpret_cast<__m256i*>(row + X);
+  const __m256i aLo = _mm256_shuffle_epi8(lo, k.spreadAlpha), aHi = _mm256_shuffle_epi8(hi, k.spreadAlpha);
+  const __m256i colorLo = _mm256_blend_epi16(lo, k.opaque, 0x88), colorHi = _mm256_blend_epi16(hi, k.opaque, 0x88);
+  if (shape == SpriteGroup::Eight) {
+    __m256i* p = reinterpret_cast<__m256i*>(at);
     _mm256_storeu_si256(p, narrow8(blendSpread8(widen8(_mm256_loadu_si256(p)), aLo, aHi, colorLo, colorHi, k.blend)));
+    return;
   }
+  __m128i* p = reinterpret_cast<__m128i*>(at);
+  __m128i* q = reinterpret_cast<__m128i*>(high);
+  const __m128i d = _mm_loadu_si128(p);
+  const __m256i both = shape == SpriteGroup::Pair ? _mm256_setr_m128i(d, _mm_loadu_si128(q))
+                                                   : _mm256_inserti128_si256(_mm256_setzero_si256(), d, 0);
+  const __m256i out = narrow8(blendSpread8(widen8(both), aLo, aHi, colorLo, colorHi, k.blend));
+  _mm_storeu_si128(p, _mm256_castsi256_si128(out));
+  if (shape == SpriteGroup::Pair) _mm_storeu_si128(q, _mm256_extracti128_si256(out, 1));
 }
 
 // Groups whose texels are fetched before any of them is blended: a gather takes long to arrive,
 // and fetched some groups ahead it arrives while earlier groups blend. A sprite's pixels are each
-// drawn once, so its groups may be blended in any order; the queue is emptied before the sprite
-// is done.
+// drawn once, so its groups may be blended in any order; the queues are emptied before the
+// sprite is done. A row whose span ends in a lone group of four hands it to the next such row,
+// and the two go as one group: lanes 0-3 the first row's, 4-7 the second's.
 constexpr int32_t SpriteQueue = 16;
 struct SpriteGroups {
-  __m256i texels[SpriteQueue];
+  __m256i texels[SpriteQueue], pairTexels[SpriteQueue];
   uint32_t* pixels[SpriteQueue];
-  int32_t count;
+  uint32_t* pairPixels[SpriteQueue][2];
+  int32_t count, pairs;
+  uint32_t* waiting;  // the lone group of four waiting for another, or null
+  float waitingColumn, waitingPx, waitingPy;
 };
 
 AVX2_INLINE void blendQueued(const SpriteLanes8& k, SpriteGroups& q) {
-  for (int32_t j = 0; j < q.count; ++j) spriteBlend8<false>(k, q.pixels[j], 0, q.texels[j]);
+  for (int32_t j = 0; j < q.count; ++j) spriteBlend8<SpriteGroup::Eight>(k, q.pixels[j], nullptr, q.texels[j]);
   q.count = 0;
+}
+
+AVX2_INLINE void blendQueuedPairs(const SpriteLanes8& k, SpriteGroups& q) {
+  for (int32_t j = 0; j < q.pairs; ++j)
+    spriteBlend8<SpriteGroup::Pair>(k, q.pairPixels[j][0], q.pairPixels[j][1], q.pairTexels[j]);
+  q.pairs = 0;
 }
 
 AVX2_INLINE void queueGroup(const SpriteLanes8& k, SpriteGroups& q, uint32_t* pixels, __m256i texels) {
@@ -1543,10 +1561,8 @@ AVX2_INLINE void queueGroup(const SpriteLanes8& k, SpriteGroups& q, uint32_t* pi
 }
 
 // SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
-// there), texels fetched by one gather; at most one last group of four on the low lanes only,
-// then the tail as there. The groups go through the queue; a last group of four goes as a
-// group of eight whose high lanes have alpha 0 (which leaves those pixels as they are) where
-// the row has room for it.
+// there), texels fetched by one gather; at most one last group of four, paired with another
+// row's; then the tail as there.
 AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, SpriteGroups& q, const SpriteFill& f, uint32_t* row,
                              int32_t width, int32_t xa, int32_t xb, float px, float py) {
   const int32_t padded = xa + ((xb - xa + 3) & ~3);
@@ -1560,11 +1576,21 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, SpriteGroups& q, const Sprit
     queueGroup(k, q, row + X, spriteTexels8<false>(k, columns, px8, py8));
   // end - xa is a multiple of four, so a last single group ends at end.
   if (X + 4 <= end) {
-    const __m256i texels = spriteTexels8<true>(k, columns, px8, py8);
-    if (X + 8 <= width)
-      queueGroup(k, q, row + X, texels);
-    else
-      spriteBlend8<true>(k, row, X, texels);
+    if (!q.waiting) {
+      q.waiting = row + X;
+      q.waitingColumn = static_cast<float>(X);
+      q.waitingPx = px;
+      q.waitingPy = py;
+    } else {
+      const __m256 pairColumns = _mm256_setr_m128(_mm_set1_ps(q.waitingColumn), _mm_set1_ps(static_cast<float>(X)));
+      const __m256 pairPx = _mm256_setr_m128(_mm_set1_ps(q.waitingPx), _mm_set1_ps(px));
+      const __m256 pairPy = _mm256_setr_m128(_mm_set1_ps(q.waitingPy), _mm_set1_ps(py));
+      q.pairTexels[q.pairs] = spriteTexels8<false>(k, pairColumns, pairPx, pairPy);
+      q.pairPixels[q.pairs][0] = q.waiting;
+      q.pairPixels[q.pairs][1] = row + X;
+      q.waiting = nullptr;
+      if (++q.pairs == SpriteQueue) blendQueuedPairs(k, q);
+    }
     X += 4;
   }
   f.tail(row, X, xb, px, py);
@@ -1576,20 +1602,35 @@ AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxR
   uint32_t* const pixels = cv.pixels;
   const int32_t width = cv.width;
   const BoxRows8 boxRows8(spans.rows, spans.X0, spans.X1);
+  const __m256 s8 = _mm256_set1_ps(s), c8 = _mm256_set1_ps(c), oy8 = _mm256_set1_ps(oy);
+  const __m256 dx8 = _mm256_set1_ps(dx), dy8 = _mm256_set1_ps(dy);
   SpriteGroups q;
-  q.count = 0;
+  q.count = q.pairs = 0;
+  q.waiting = nullptr;
+  q.waitingColumn = q.waitingPx = q.waitingPy = 0;
   for (int32_t Y = Y0; Y < Y1; Y += 8) {
     alignas(32) int32_t xa[8], xb[8];
-    alignas(32) float p1[8], p2[8];
+    alignas(32) float p1[8], p2[8], px[8], py[8];
     int rows = boxRows8.rows(Y, xa, xb, p1, p2);
     if (Y1 - Y < 8) rows &= (1 << (Y1 - Y)) - 1;
+    // Each row's linear forms, (Y + r - oy) s - dx and (Y + r - oy) c - dy, eight rows at once.
+    const __m256 v =
+        _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(Y), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))), oy8);
+    _mm256_store_ps(px, _mm256_sub_ps(_mm256_mul_ps(s8, v), dx8));
+    _mm256_store_ps(py, _mm256_sub_ps(_mm256_mul_ps(c8, v), dy8));
     for (; rows; rows &= rows - 1) {
       const int r = __builtin_ctz(static_cast<unsigned>(rows));
-      const float v = (Y + r) - oy;
-      spriteSpan8(k, q, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], s * v - dx, c * v - dy);
+      spriteSpan8(k, q, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], px[r], py[r]);
     }
   }
   blendQueued(k, q);
+  blendQueuedPairs(k, q);
+  if (q.waiting) {
+    const __m256 columns = _mm256_setr_m128(_mm_set1_ps(q.waitingColumn), _mm_set1_ps(q.waitingColumn + 4));
+    spriteBlend8<SpriteGroup::Four>(
+        k, q.waiting, nullptr,
+        spriteTexels8<true>(k, columns, _mm256_set1_ps(q.waitingPx), _mm256_set1_ps(q.waitingPy)));
+  }
 }
 #endif
 
