@@ -2,7 +2,9 @@
 // The pool itself lives inline in the Emitter record; nothing here allocates.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -114,6 +116,50 @@ inline float engineAtan(float x) {
       (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z;
   const float y = base + (poly * r + r);
   return negative ? -y : y;
+}
+
+// Sine and cosine of x radians, rounded to float from a double-precision evaluation (within an
+// ulp of the exact values; almost always the nearest float). Ours rather than the C library's
+// sincosf: inline, it costs a third of the call at every spawn, and it gives the same
+// directions on Linux and on Windows. Beyond 65536 radians, and for NaN and infinities, it
+// hands over to the library.
+inline void engineSinCos(float x, float& sine, float& cosine) {
+  if (!(x > -65536.0f && x < 65536.0f)) {
+    sine = std::sin(x);
+    cosine = std::cos(x);
+    return;
+  }
+  if (x == 0) {  // keeps the sign of a zero, which the sums below would lose
+    sine = x;
+    cosine = 1;
+    return;
+  }
+  // x = k pi/2 + r with |r| <= pi/4: k by rounding through the 2^52 + 2^51 trick (SSE2 has no
+  // rounding instruction), r with pi/2 split in two so that k times the first part is exact.
+  const double d = x;
+  const double shift = 6755399441055744.0;
+  const double k = (d * 0.63661977236758134308 + shift) - shift;
+  const double r = (d - k * 1.5707963267341256) - k * 6.077100506506192e-11;
+  // The classic single-precision kernels' minimax polynomials on |r| <= pi/4 (sin within 2^-37.5
+  // relative, cos within 2^-34 absolute), evaluated in double, grouped so that the products
+  // run side by side rather than one after another.
+  const double z = r * r, w = z * z;
+  const double sr = (r + r * z * (-0.166666666416265235595 + z * 0.0083333293858894631756)) +
+                    r * z * w * (-0.000198393348360966317347 + z * 0.0000027183114939898219064);
+  const double cr = ((1 + z * -0.499999997251031003120) + w * 0.0416666233237390631894) +
+                    w * z * (-0.00138867637746099294692 + z * 0.0000243904487962774090654);
+  // Quadrant q: sin is (s, c, -s, -c) and cos (c, -s, -c, s) for q = 0..3, chosen on the bits so
+  // that a random quadrant costs no mispredicted branch.
+  const uint32_t q = static_cast<uint32_t>(static_cast<int32_t>(k)) & 3u;
+  const float sf = static_cast<float>(sr), cf = static_cast<float>(cr);
+  uint32_t sb, cb;
+  std::memcpy(&sb, &sf, 4);
+  std::memcpy(&cb, &cf, 4);
+  const uint32_t swap = 0u - (q & 1u);
+  const uint32_t sinBits = ((sb & ~swap) | (cb & swap)) ^ (((q >> 1) & 1u) << 31);
+  const uint32_t cosBits = ((cb & ~swap) | (sb & swap)) ^ ((((q + 1) >> 1) & 1u) << 31);
+  std::memcpy(&sine, &sinBits, 4);
+  std::memcpy(&cosine, &cosBits, 4);
 }
 
 // Degrees in [-90, 270) of the direction (vx, vy); 90 or -90 when vx is practically 0.

@@ -67,8 +67,10 @@ void spawnParticle(Emitter& emitter) {
   const float angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
   const float radians = angle * EnginePi / 180.0f;
   const float speed = randomRange(g, c.speedMin, c.speedMax);
-  p->vx = std::cos(radians) * speed;
-  p->vy = std::sin(radians) * speed;
+  float sine, cosine;
+  engineSinCos(radians, sine, cosine);
+  p->vx = cosine * speed;
+  p->vy = sine * speed;
 
   p->life = randomRange(g, c.lifeMin, c.lifeMax);
   p->lifeTotal = p->life;

@@ -390,6 +390,58 @@ TEST(Direction, DegreesInRange) {
   for (const Case& k : cases) EXPECT_NEAR(directionDegrees(k.vx, k.vy), k.deg, 1e-4) << k.vx << "," << k.vy;
 }
 
+// engineSinCos against the double-precision functions rounded to float: never more than one
+// float step away and almost always the same float, over every quadrant of both signs up to
+// where it hands over to the library; the library's own values beyond; NaN for NaN and infinities.
+TEST(Direction, OwnSineAndCosineAreWithinAFloatStep) {
+  auto steps = [](float a, float b) {  // how many floats apart two finite values are
+    int32_t ia, ib;
+    std::memcpy(&ia, &a, 4);
+    std::memcpy(&ib, &b, 4);
+    if (ia < 0) ia = INT32_MIN - ia;
+    if (ib < 0) ib = INT32_MIN - ib;
+    return std::llabs(static_cast<long long>(ia) - ib);
+  };
+  long long worst = 0;
+  int same = 0, total = 0;
+  for (int i = -300000; i <= 300000; ++i) {
+    const float x = i * 0.2185f;  // +-65550 radians, past the hand-over at 65536
+    float s, c;
+    engineSinCos(x, s, c);
+    if (std::fabs(x) >= 65536) {
+      EXPECT_EQ(s, std::sin(x)) << x;
+      EXPECT_EQ(c, std::cos(x)) << x;
+      continue;
+    }
+    const float rs = static_cast<float>(std::sin(static_cast<double>(x)));
+    const float rc = static_cast<float>(std::cos(static_cast<double>(x)));
+    worst = std::max({worst, steps(s, rs), steps(c, rc)});
+    same += (s == rs) + (c == rc);
+    total += 2;
+  }
+  EXPECT_LE(worst, 1);
+  EXPECT_GT(same, total * 0.99) << same << " of " << total;
+  // Quadrant edges and signed zero.
+  struct Case { float x, sine, cosine; };
+  const float pi = 3.14159265f;
+  const Case cases[] = {{0, 0, 1}, {pi / 2, 1, 0}, {pi, 0, -1}, {3 * pi / 2, -1, 0}, {-pi / 2, -1, 0},
+                        {pi / 4, 0.70710678f, 0.70710678f}, {-3 * pi / 4, -0.70710678f, -0.70710678f}};
+  for (const Case& k : cases) {
+    float s, c;
+    engineSinCos(k.x, s, c);
+    EXPECT_NEAR(s, k.sine, 1e-6) << k.x;
+    EXPECT_NEAR(c, k.cosine, 1e-6) << k.x;
+  }
+  float s, c;
+  engineSinCos(-0.0f, s, c);
+  EXPECT_TRUE(s == 0 && std::signbit(s)) << "sin(-0) is -0";
+  EXPECT_EQ(c, 1);
+  for (float bad : {NAN, INFINITY, -INFINITY}) {
+    engineSinCos(bad, s, c);
+    EXPECT_TRUE(std::isnan(s) && std::isnan(c)) << bad;
+  }
+}
+
 TEST(Direction, OwnArcTangentIsAccurate) {
   double worst = 0;
   for (int i = -200000; i <= 200000; ++i) {
