@@ -1563,10 +1563,10 @@ AVX2_INLINE void queueGroup(const SpriteLanes8& k, SpriteGroups& q, uint32_t* pi
 // SpriteFill::fill4 eight pixels at a time (two groups of four, each with its own origin as
 // there), texels fetched by one gather; at most one last group of four, paired with another
 // row's; then the tail as there.
+// `end` is where the groups of four stop: xa plus the span rounded up to whole groups, or down
+// where that would run past the row.
 AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, SpriteGroups& q, const SpriteFill& f, uint32_t* row,
-                             int32_t width, int32_t xa, int32_t xb, float px, float py) {
-  const int32_t padded = xa + ((xb - xa + 3) & ~3);
-  const int32_t end = padded <= width ? padded : xa + ((xb - xa) & ~3);
+                             int32_t xa, int32_t xb, int32_t end, float px, float py) {
   const __m256 px8 = _mm256_set1_ps(px), py8 = _mm256_set1_ps(py);
   int32_t X = xa;
   // X and X + 4 as floats, stepped by 8: exact for columns below 2^24, so each group's origin
@@ -1593,7 +1593,7 @@ AVX2_INLINE void spriteSpan8(const SpriteLanes8& k, SpriteGroups& q, const Sprit
     }
     X += 4;
   }
-  f.tail(row, X, xb, px, py);
+  if (X < xb) f.tail(row, X, xb, px, py);
 }
 
 AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxRows>& spans, const SpriteFill& f) {
@@ -1604,6 +1604,7 @@ AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxR
   const BoxRows8 boxRows8(spans.rows, spans.X0, spans.X1);
   const __m256 s8 = _mm256_set1_ps(s), c8 = _mm256_set1_ps(c), oy8 = _mm256_set1_ps(oy);
   const __m256 dx8 = _mm256_set1_ps(dx), dy8 = _mm256_set1_ps(dy);
+  const __m256i width8 = _mm256_set1_epi32(width), fourMultiple = _mm256_set1_epi32(~3);
   SpriteGroups q;
   q.count = q.pairs = 0;
   q.waiting = nullptr;
@@ -1618,9 +1619,18 @@ AVX2_FN void spriteRows8(Canvas& cv, int32_t Y0, int32_t Y1, const RowSpans<BoxR
         _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_set1_epi32(Y), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))), oy8);
     _mm256_store_ps(px, _mm256_sub_ps(_mm256_mul_ps(s8, v), dx8));
     _mm256_store_ps(py, _mm256_sub_ps(_mm256_mul_ps(c8, v), dy8));
+    // Where each row's groups end (see spriteSpan8), eight rows at once.
+    alignas(32) int32_t end[8];
+    {
+      const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(xa));
+      const __m256i span = _mm256_sub_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(xb)), a);
+      const __m256i up = _mm256_add_epi32(a, _mm256_and_si256(_mm256_add_epi32(span, _mm256_set1_epi32(3)), fourMultiple));
+      const __m256i down = _mm256_add_epi32(a, _mm256_and_si256(span, fourMultiple));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(end), _mm256_blendv_epi8(up, down, _mm256_cmpgt_epi32(up, width8)));
+    }
     for (; rows; rows &= rows - 1) {
       const int r = __builtin_ctz(static_cast<unsigned>(rows));
-      spriteSpan8(k, q, f, pixels + static_cast<size_t>(Y + r) * width, width, xa[r], xb[r], px[r], py[r]);
+      spriteSpan8(k, q, f, pixels + static_cast<size_t>(Y + r) * width, xa[r], xb[r], end[r], px[r], py[r]);
     }
   }
   blendQueued(k, q);
