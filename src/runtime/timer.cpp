@@ -161,6 +161,12 @@ void frameStep() {
     registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e); });
     return;
   }
+  // Nothing draws (ended bursts keep their place with drawing off, and so do faded effects until
+  // their release): nothing to show or hide, so the caption rule's look at the cursor and the
+  // host window, the dearest part of such a tick, waits until something draws.
+  bool drawing = false;
+  registryWalk(registry, [&drawing](Emitter& e) { drawing = drawing || e.renderingEnabled != 0; });
+  if (!drawing) return;
   const int hide = captionRuleHides();
   if (hide < 0) return;
   if (hide) {
