@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/simd.h"
+
 constexpr int MaxParticles = 2000;
 
 struct Particle {
@@ -201,6 +203,40 @@ inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
                                     _mm_andnot_ps(_mm_cmpge_ps(vy, zero), _mm_set1_ps(-90.0f)));
   return _mm_or_ps(_mm_and_ps(sideways, deg), _mm_andnot_ps(sideways, vertical));
 }
+
+#if defined(LUMIVEX_AVX2)
+// directionDegrees4 on eight directions, lane for lane the same arithmetic.
+AVX2_INLINE __m256 directionDegrees8(__m256 vx, __m256 vy) {
+  const __m256 zero = _mm256_setzero_ps(), sign = _mm256_set1_ps(-0.0f);
+  const __m256 t = _mm256_div_ps(vy, vx);
+  const __m256 negative = _mm256_cmp_ps(t, zero, _CMP_LT_OS);
+  const __m256 x = _mm256_or_ps(_mm256_and_ps(negative, _mm256_xor_ps(t, sign)), _mm256_andnot_ps(negative, t));
+  const __m256 beyond = _mm256_cmp_ps(x, _mm256_set1_ps(2.414213562373095f), _CMP_GT_OS);
+  const __m256 mid = _mm256_andnot_ps(beyond, _mm256_cmp_ps(x, _mm256_set1_ps(0.41421356237309503f), _CMP_GT_OS));
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 rFar = _mm256_div_ps(_mm256_set1_ps(-1.0f), x);
+  const __m256 rMid = _mm256_div_ps(_mm256_sub_ps(x, one), _mm256_add_ps(x, one));
+  const __m256 r = _mm256_or_ps(_mm256_or_ps(_mm256_and_ps(beyond, rFar), _mm256_and_ps(mid, rMid)),
+                                _mm256_andnot_ps(_mm256_or_ps(beyond, mid), x));
+  const __m256 base = _mm256_or_ps(_mm256_and_ps(beyond, _mm256_set1_ps(EnginePi / 2)),
+                                   _mm256_and_ps(mid, _mm256_set1_ps(EnginePi / 4)));
+  const __m256 z = _mm256_mul_ps(r, r);
+  __m256 poly = _mm256_sub_ps(_mm256_mul_ps(_mm256_set1_ps(8.05374449538e-2f), z), _mm256_set1_ps(1.38776856032e-1f));
+  poly = _mm256_add_ps(_mm256_mul_ps(poly, z), _mm256_set1_ps(1.99777106478e-1f));
+  poly = _mm256_sub_ps(_mm256_mul_ps(poly, z), _mm256_set1_ps(3.33329491539e-1f));
+  poly = _mm256_mul_ps(poly, z);
+  const __m256 y = _mm256_add_ps(base, _mm256_add_ps(_mm256_mul_ps(poly, r), r));
+  const __m256 atan = _mm256_or_ps(_mm256_and_ps(negative, _mm256_xor_ps(y, sign)), _mm256_andnot_ps(negative, y));
+  __m256 deg = _mm256_div_ps(_mm256_mul_ps(atan, _mm256_set1_ps(180.0f)), _mm256_set1_ps(EnginePi));
+  deg = _mm256_add_ps(deg, _mm256_and_ps(_mm256_cmp_ps(vx, zero, _CMP_LT_OS), _mm256_set1_ps(180.0f)));
+  // Practically vertical (NaN included): 90 or -90 by the sign of vy.
+  const __m256 sideways = _mm256_or_ps(_mm256_cmp_ps(vx, _mm256_set1_ps(0.000001f), _CMP_GE_OS),
+                                       _mm256_cmp_ps(vx, _mm256_set1_ps(-0.000001f), _CMP_LE_OS));
+  const __m256 vertical = _mm256_or_ps(_mm256_and_ps(_mm256_cmp_ps(vy, zero, _CMP_GE_OS), _mm256_set1_ps(90.0f)),
+                                       _mm256_andnot_ps(_mm256_cmp_ps(vy, zero, _CMP_GE_OS), _mm256_set1_ps(-90.0f)));
+  return _mm256_or_ps(_mm256_and_ps(sideways, deg), _mm256_andnot_ps(sideways, vertical));
+}
+#endif
 #endif
 
 // The generator's state is per thread and seeds itself from the thread identity and the clock on

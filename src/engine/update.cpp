@@ -10,6 +10,66 @@ static inline float lerpf(float a, float b, float t) { return a + (b - a) * t; }
 // Preset-specific sideways motion, chosen once per update from the lower-cased preset name.
 enum Sway { SwayNone, SwaySnow, SwayBubbles, SwayAurora };
 
+#if defined(LUMIVEX_AVX2)
+// The noise pass's pushes for the live particles live[0..n) eight at a time, lane for lane the
+// four-lane pass's arithmetic; returns how many it did (whole groups of eight).
+AVX2_FN static int32_t noisePushes8(const Emitter& emitter, const int32_t* live, int32_t n, const float* noise,
+                                    float noiseN, float noiseO, float noisePower, float dt, float* pushX,
+                                    float* pushY) {
+  const __m256 scale = _mm256_set1_ps(noiseN), offset = _mm256_set1_ps(noiseO), shift = _mm256_set1_ps(500.0f);
+  const __m256 power = _mm256_set1_ps(noisePower), step = _mm256_set1_ps(dt);
+  const __m256 two = _mm256_set1_ps(2.0f), one = _mm256_set1_ps(1.0f);
+  // Positions read by gathers: a particle is a whole number of floats, so slot i's x is float
+  // i * stride of the pool from the first x, and its y the next float.
+  constexpr int32_t stride = sizeof(Particle) / sizeof(float);
+  static_assert(sizeof(Particle) % sizeof(float) == 0, "particles are whole floats");
+  const float* xs = &emitter.particles[0].x;
+  const float* ys = &emitter.particles[0].y;
+  const __m256i strides = _mm256_set1_epi32(stride);
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i at = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(live + k)), strides);
+    const __m256 nx = _mm256_add_ps(_mm256_div_ps(_mm256_i32gather_ps(xs, at, 4), scale), offset);
+    const __m256 ny = _mm256_add_ps(_mm256_div_ps(_mm256_i32gather_ps(ys, at, 4), scale), offset);
+    const __m256 noiseX = sampleNoise8(noise, nx, ny);
+    const __m256 noiseY = sampleNoise8(noise, _mm256_add_ps(nx, shift), _mm256_add_ps(ny, shift));
+    alignas(32) float px[8], py[8];  // (2 noise - 1) x power x dt
+    _mm256_store_ps(px, _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_mul_ps(two, noiseX), one), power), step));
+    _mm256_store_ps(py, _mm256_mul_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_mul_ps(two, noiseY), one), power), step));
+    for (int j = 0; j < 8; ++j) {
+      pushX[live[k + j]] = px[j];
+      pushY[live[k + j]] = py[j];
+    }
+  }
+  return k;
+}
+
+// The turning pass for the live particles live[0..n) eight at a time, lane for lane the four-lane
+// pass; returns how many it did (whole groups of eight).
+AVX2_FN static int32_t turnAlong8(Emitter& emitter, const int32_t* live, int32_t n) {
+  constexpr int32_t stride = sizeof(Particle) / sizeof(float);
+  const float* vxs = &emitter.particles[0].vx;
+  const float* vys = &emitter.particles[0].vy;
+  const __m256i strides = _mm256_set1_epi32(stride);
+  const __m256 sign = _mm256_set1_ps(-0.0f), one = _mm256_set1_ps(1.0f);
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m256i at = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(live + k)), strides);
+    const __m256 vx = _mm256_i32gather_ps(vxs, at, 4), vy = _mm256_i32gather_ps(vys, at, 4);
+    alignas(32) float deg[8];
+    _mm256_store_ps(deg, directionDegrees8(vx, vy));
+    // Fast enough to tell a direction: |vx| + |vy| > 1.
+    const int fast = _mm256_movemask_ps(
+        _mm256_cmp_ps(_mm256_add_ps(_mm256_andnot_ps(sign, vx), _mm256_andnot_ps(sign, vy)), one, _CMP_GT_OS));
+    for (int j = 0; j < 8; ++j) {
+      Particle& p = emitter.particles[live[k + j]];
+      if (p.active && (fast >> j & 1)) p.rotation = deg[j];
+    }
+  }
+  return k;
+}
+#endif
+
 void updateParticles(Emitter& emitter, float dt) {
   if (emitter.baseHeight <= 0) emitter.baseHeight = emitter.frameHeight > 0 ? emitter.frameHeight : 1;
   float k = emitter.baseHeight >= 1
@@ -53,6 +113,9 @@ void updateParticles(Emitter& emitter, float dt) {
   if (noisy) {
     const int32_t n = liveCount;
     int32_t k = 0;
+#if defined(LUMIVEX_AVX2)
+    if (processorHasAvx2()) k = noisePushes8(emitter, live, n, noise, noiseN, noiseO, noisePower, dt, pushX, pushY);
+#endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(noiseN), offset = _mm_set1_ps(noiseO), shift = _mm_set1_ps(500.0f);
     const __m128 power = _mm_set1_ps(noisePower), step = _mm_set1_ps(dt);
@@ -167,6 +230,9 @@ void updateParticles(Emitter& emitter, float dt) {
   // Long shapes point along their velocity (kept while it is too slow to tell a direction).
   if (turnsAlong) {
     int32_t k = 0;
+#if defined(LUMIVEX_AVX2)
+    if (processorHasAvx2()) k = turnAlong8(emitter, live, liveCount);
+#endif
 #if defined(__SSE2__)
     for (; k + 4 <= liveCount; k += 4) {
       Particle* q[4] = {&emitter.particles[live[k]], &emitter.particles[live[k + 1]],

@@ -14,25 +14,16 @@
 #include <emmintrin.h>
 #endif
 
-// Eight-pixel groups with AVX2 where the processor has it (checked at run time): the functions
-// that use it carry the target attribute, everything else stays SSE2. Lane for lane they do the
-// arithmetic of the four-pixel groups, so the pixels are the same either way.
-#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define LUMIVEX_AVX2 1
-#include <immintrin.h>
-#define AVX2_FN __attribute__((target("avx2")))
-// The per-row kernels are inlined into their row walkers, so that the primitive's constants
-// stay in registers from row to row.
-#define AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-#endif
-
+// Eight-pixel groups with AVX2 where the processor has it (common/simd.h); the per-row kernels
+// are inlined into their row walkers, so that the primitive's constants stay in registers from
+// row to row.
+#include "common/simd.h"
 #include "config/sprite.h"
 
 // The widest groups the processor allows: 8 lanes with AVX2, else 4.
 static int32_t widestLanes() {
 #if defined(LUMIVEX_AVX2)
-  __builtin_cpu_init();  // may run before the constructors that would otherwise do it
-  return __builtin_cpu_supports("avx2") ? 8 : 4;
+  return processorHasAvx2() ? 8 : 4;
 #else
   return 4;
 #endif

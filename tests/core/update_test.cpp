@@ -288,9 +288,11 @@ TEST(Noise, LerpColorChannelRoundsTheStepHalfAway) {
   for (const Case& k : cases) EXPECT_EQ(lerpColorChannel(k.a, k.b, k.t), k.out) << k.a << " " << k.b;
 }
 
-// Many live particles go through the four-at-a-time passes (noise, turning): each particle must
-// come out exactly as the scalar helpers say, whatever its place in a group of four, with dead
-// and free slots in between and a particle that dies during the update left as it was.
+// Many live particles go through the passes that take eight or four at a time (noise, turning):
+// each particle must come out exactly as the scalar helpers say, whatever its place in a group
+// (14 live: a group of eight where the processor has AVX2, then groups of four, then one by
+// one), with dead and free slots in between and a particle that dies during the update left as
+// it was.
 TEST_F(UpdateFixture, EveryParticleOfABatchIsPushedAndTurnedAsOnItsOwn) {
   EmitterConfig& c = e->config;
   c.shape = ShapeRay;
@@ -299,7 +301,8 @@ TEST_F(UpdateFixture, EveryParticleOfABatchIsPushedAndTurnedAsOnItsOwn) {
   const Row rows[] = {{0, 50, 50, 30, 40, 10},     {1, 10, 90, -30, 5, 10},   {3, 199, 1, 0, -50, 10},
                       {4, 7.5f, 3, 0.1f, 0.2f, 10}, {5, 120, 60, -8, -9, 0.01f}, {9, 33, 33, 1e-7f, 20, 10},
                       {10, 60, 20, -100, 0, 10},   {11, 80, 70, 3, -300, 10}, {40, 5, 5, 500, 499, 10},
-                      {41, 150, 95, -0.4f, 0.3f, 10}, {1999, 190, 10, -70, 70, 10}};
+                      {41, 150, 95, -0.4f, 0.3f, 10}, {42, 20, 80, 12, -7, 10},  {100, 170, 30, -2, 60, 10},
+                      {1500, 90, 50, 45, -45, 10},   {1999, 190, 10, -70, 70, 10}};
   struct Expect { float vx, vy, rotation; int active; };
   Expect expect[sizeof rows / sizeof rows[0]];
   const float dt = 0.05f, o = (e->elapsed + dt) * 2.2f;
@@ -322,13 +325,25 @@ TEST_F(UpdateFixture, EveryParticleOfABatchIsPushedAndTurnedAsOnItsOwn) {
     EXPECT_EQ(p.vy, expect[k].vy) << "slot " << rows[k].slot;
     EXPECT_EQ(p.rotation, expect[k].rotation) << "slot " << rows[k].slot;
   }
-  EXPECT_EQ(e->aliveCount, 10);
+  EXPECT_EQ(e->aliveCount, 13);
 }
 
 #if defined(__SSE2__)
-// The four-lane noise and direction agree with the scalar ones bit for bit, on the awkward inputs
-// (wrap-around, the range limit of the integer conversion, infinities, NaN, the branch points of
-// the arc tangent) and on a sweep of ordinary ones.
+// Noise and direction of `lanes` points at once (four with SSE2, eight with AVX2).
+void noiseAndDirection4(const float* table, const float* x, const float* y, float* noise, float* deg) {
+  _mm_storeu_ps(noise, sampleNoise4(table, _mm_loadu_ps(x), _mm_loadu_ps(y)));
+  _mm_storeu_ps(deg, directionDegrees4(_mm_loadu_ps(x), _mm_loadu_ps(y)));
+}
+#if defined(LUMIVEX_AVX2)
+AVX2_FN void noiseAndDirection8(const float* table, const float* x, const float* y, float* noise, float* deg) {
+  _mm256_storeu_ps(noise, sampleNoise8(table, _mm256_loadu_ps(x), _mm256_loadu_ps(y)));
+  _mm256_storeu_ps(deg, directionDegrees8(_mm256_loadu_ps(x), _mm256_loadu_ps(y)));
+}
+#endif
+
+// The four- and eight-lane noise and direction agree with the scalar ones bit for bit, on the
+// awkward inputs (wrap-around, the range limit of the integer conversion, infinities, NaN, the
+// branch points of the arc tangent) and on a sweep of ordinary ones.
 TEST(FourLanes, NoiseAndDirectionMatchTheScalarOnesExactly) {
   const float inf = INFINITY, nan = NAN;
   std::vector<float> values = {0, -0.0f, 0.5f, -0.5f, 1, -1, 255, 255.5f, 256, -256.25f, 1e-7f, -1e-7f,
@@ -342,20 +357,26 @@ TEST(FourLanes, NoiseAndDirectionMatchTheScalarOnesExactly) {
   }
   const float* table = noiseTable();
   const size_t n = values.size();
-  for (size_t i = 0; i + 4 <= n * 4; i += 4) {
-    float x[4], y[4];
-    for (int j = 0; j < 4; ++j) {
-      x[j] = values[(i + j) % n];
-      y[j] = values[(i * 7 + j * 13 + 3) % n];
+  struct Width { int lanes; void (*run)(const float*, const float*, const float*, float*, float*); };
+  std::vector<Width> widths = {{4, noiseAndDirection4}};
+#if defined(LUMIVEX_AVX2)
+  if (processorHasAvx2()) widths.push_back({8, noiseAndDirection8});
+#endif
+  for (const Width& w : widths)
+    for (size_t i = 0; i + w.lanes <= n * 4; i += w.lanes) {
+      float x[8], y[8], noise[8], deg[8];
+      for (int j = 0; j < w.lanes; ++j) {
+        x[j] = values[(i + j) % n];
+        y[j] = values[(i * 7 + j * 13 + 3) % n];
+      }
+      w.run(table, x, y, noise, deg);
+      for (int j = 0; j < w.lanes; ++j) {
+        const float wantNoise = sampleNoise(table, x[j], y[j]), wantDeg = directionDegrees(x[j], y[j]);
+        ASSERT_EQ(std::memcmp(&noise[j], &wantNoise, 4), 0)
+            << w.lanes << " lanes, " << x[j] << ", " << y[j] << ": " << noise[j] << " vs " << wantNoise;
+        ASSERT_EQ(std::memcmp(&deg[j], &wantDeg, 4), 0)
+            << w.lanes << " lanes, " << x[j] << ", " << y[j] << ": " << deg[j] << " vs " << wantDeg;
+      }
     }
-    alignas(16) float noise[4], deg[4];
-    _mm_store_ps(noise, sampleNoise4(table, _mm_loadu_ps(x), _mm_loadu_ps(y)));
-    _mm_store_ps(deg, directionDegrees4(_mm_loadu_ps(x), _mm_loadu_ps(y)));
-    for (int j = 0; j < 4; ++j) {
-      const float wantNoise = sampleNoise(table, x[j], y[j]), wantDeg = directionDegrees(x[j], y[j]);
-      ASSERT_EQ(std::memcmp(&noise[j], &wantNoise, 4), 0) << x[j] << ", " << y[j] << ": " << noise[j] << " vs " << wantNoise;
-      ASSERT_EQ(std::memcmp(&deg[j], &wantDeg, 4), 0) << x[j] << ", " << y[j] << ": " << deg[j] << " vs " << wantDeg;
-    }
-  }
 }
 #endif
