@@ -888,14 +888,9 @@ struct SpanFill {
     tail(row, X, xb, sp);
   }
 
-  // Two rows whose spans are one group of four each (thin shapes have many): row A's group in
-  // lanes 0-3, row B's in lanes 4-7, each lane with the arithmetic of its own group.
-  AVX2_INLINE void pair8(const Lanes8& k, uint32_t* rowA, int32_t xA, const Span& a, uint32_t* rowB, int32_t xB,
-                         const Span& b) const {
-    const __m256 origin = _mm256_setr_m128(_mm_set1_ps(static_cast<float>(xA) - a.ox), _mm_set1_ps(static_cast<float>(xB) - b.ox));
-    pairAt(k, rowA, xA, rowB, xB, origin, a.px, a.py, b.px, b.py);
-  }
-  // pair8 with the lanes' origins (X - ox) worked out by the caller.
+  // Two rows whose spans are one group of four each (thin shapes have many): row A's group at xA
+  // in lanes 0-3, row B's at xB in lanes 4-7, each lane with the arithmetic of its own group
+  // (origin holds each group's X - ox, px and py each row's linear forms).
   AVX2_INLINE void pairAt(const Lanes8& k, uint32_t* rowA, int32_t xA, uint32_t* rowB, int32_t xB, __m256 origin,
                           float apx, float apy, float bpx, float bpy) const {
     const __m256 u = _mm256_add_ps(origin, k.steps);
