@@ -188,7 +188,9 @@ TEST(Raster, LinePairFanEqualsLinesOneByOne) {
       drawLinePairs(a, rays, 13, 0, 0, k.length, 0, k.outerWidth, k.outer, k.innerWidth, k.inner);
       for (const LocalSpace& sp : rays) drawLinePair(b, sp, 0, 0, k.length, 0, k.outerWidth, k.outer, k.innerWidth, k.inner);
       EXPECT_EQ(one, two) << lanes << " lanes, length " << k.length;
-      if (k.length > 0) EXPECT_NE(one, std::vector<uint32_t>(48 * 40, 0x20102040u)) << k.length;
+      if (k.length > 0) {
+        EXPECT_NE(one, std::vector<uint32_t>(48 * 40, 0x20102040u)) << k.length;
+      }
       EXPECT_EQ(a.touchedX0, b.touchedX0);
       EXPECT_EQ(a.touchedY0, b.touchedY0);
       EXPECT_EQ(a.touchedX1, b.touchedX1);
