@@ -261,7 +261,9 @@ TEST_F(RenderFixture, CircleSoftnessThreshold) {
     // Well out from the centre a soft disc has faded; a solid one is (nearly) opaque there.
     const int off = std::max(1, static_cast<int>(k.size * 0.6f));
     const uint32_t a = alphaAt(100 + off, 50);
-    if (k.soft) EXPECT_LT(a, 150u) << k.softness << " " << k.size;
+    if (k.soft) {
+      EXPECT_LT(a, 150u) << k.softness << " " << k.size;
+    }
     else EXPECT_GT(a, 200u) << k.softness << " " << k.size;
   }
 }
