@@ -25,6 +25,8 @@ void seedPcg(RandomState& g, uint64_t seed, uint64_t stream) {
   g.state = g.state * 6364136223846793005ull + g.inc;
 }
 
+}  // namespace
+
 RandomState& threadRandom() {
   ThreadRandom& t = tlsRandom;
   if (!t.seeded) {
@@ -37,16 +39,10 @@ RandomState& threadRandom() {
   return t.g;
 }
 
-}  // namespace
-
 void seedRandom(uint64_t seed) {
   seedPcg(tlsRandom.g, seed, 0x5851F42D4C957F2Dull);
   tlsRandom.seeded = true;
 }
-
-RandomState takeRandom() { return threadRandom(); }
-
-void keepRandom(const RandomState& g) { threadRandom() = g; }
 
 float randomRange(float a, float b) { return randomRange(threadRandom(), a, b); }
 

@@ -40,7 +40,8 @@ void spawnParticle(Emitter& emitter) {
   emitter.freeSlotHint = i + 1;
 
   const EmitterConfig& c = emitter.config;
-  RandomState g = takeRandom();
+  RandomState& generator = threadRandom();
+  RandomState g = generator;
   p->active = 1;
 
   float x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
@@ -118,7 +119,7 @@ void spawnParticle(Emitter& emitter) {
 
   if (nameIs(emitter.presetName, "snow")) p->vx = p->vx + randomRange(g, -15, 15);
 
-  keepRandom(g);
+  generator = g;
   emitter.aliveCount = emitter.aliveCount + 1;
 }
 
