@@ -120,8 +120,8 @@ inline float engineAtan(float x) {
 
 // Sine and cosine of x radians, rounded to float from a double-precision evaluation (within an
 // ulp of the exact values; almost always the nearest float). Ours rather than the C library's
-// sincosf: inline, it costs a third of the call at every spawn, and it gives the same
-// directions on Linux and on Windows. Beyond 65536 radians, and for NaN and infinities, it
+// sincosf: inline, it spares a library call at every spawn, and it gives the same directions on
+// Linux and on Windows. Beyond 65536 radians, and for NaN and infinities, it
 // hands over to the library.
 inline void engineSinCos(float x, float& sine, float& cosine) {
   if (!(x > -65536.0f && x < 65536.0f)) {

@@ -825,9 +825,6 @@ struct SpanFill {
   }
 
 #if defined(LUMIVEX_AVX2)
-  // fill with two groups of four at a time: lanes 0-3 are the group at X, lanes 4-7 the one at
-  // X + 4, each with its own (X - ox) + lane as before. A last single group and the tail are
-  // done as there.
   // The eight-lane constants of the primitive. Rows blend through a uint32_t pointer that may
   // alias this record as far as the compiler knows, so a caller walking many short rows works
   // these out once and passes them in rather than have every row reload and rebroadcast them.
@@ -860,9 +857,8 @@ struct SpanFill {
     _mm256_storeu_si256(p, narrow8(d));
   }
 
-  AVX2_INLINE void fill8(uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
-    fill8(lanes8(), row, width, xa, xb, sp);
-  }
+  // fill4 with two groups of four at a time (group8); a last single group and the tail are done
+  // as there.
   AVX2_INLINE void fill8(const Lanes8& k, uint32_t* row, int32_t width, int32_t xa, int32_t xb, const Span& sp) const {
     int32_t X = xa;
     const int32_t padded = xa + ((xb - xa + 3) & ~3);
