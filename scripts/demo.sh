@@ -25,22 +25,17 @@ sed -e "s|@SPRITE@|${sprite_path//\\/\\\\}|" -e "s|@OUT@|out/demo|" tools/demo/t
 echo "== scripted tour under Wine (each Wine start takes a while under emulation)"
 # xcompmgr blends the overlays' per-pixel alpha as a desktop does; without a compositing manager
 # X would show their premultiplied colours over black.
-# Under qemu emulation Wine has been seen, rarely, to die of an illegal instruction part-way
-# through the tour (not reproduced in later runs); a failed tour is played once more.
-tour() {
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    xcompmgr -n & compositor=$!
-    sleep 1
-    status=0
-    scripts/wine-run.sh build/win32/bin/lumivex-demo.exe --script out/demo/tour.txt || status=$?
-    kill $compositor
-    exit $status'
-}
-if ! tour; then
-  echo "== the tour failed; playing it once more"
-  rm -f out/demo/*.bmp
-  tour
-fi
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  xcompmgr -n & compositor=$!
+  sleep 1
+  status=0
+  scripts/wine-run.sh build/win32/bin/lumivex-demo.exe --script out/demo/tour.txt || status=$?
+  kill $compositor
+  exit $status'
+# Every screenshot the tour asks for must be there.
+for shot in $(sed -n 's/^shot //p' out/demo/tour.txt); do
+  [ -f "$shot" ] || { echo "demo: the tour left no $shot" >&2; exit 1; }
+done
 for bmp in out/demo/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
 done

@@ -108,6 +108,20 @@ const char* PresetDisplayName(int id);
 void ApplyIntensity(EmitterConfig& config, int32_t intensity);
 void ApplyPlaySettings(EmitterConfig& config, int32_t intensity, const std::string& colorText);
 
+// The bounds every effect's values are held within once the preset, the intensity and the options
+// have done their work, so that the engine's and the renderer's arithmetic stays finite (a host
+// may run with float traps unmasked). Each is beyond anything an author could see differ.
+constexpr float MaxSpeed = 1e7f;        // pixels per second: crosses any frame in a 1 ms step
+constexpr float MaxSize = 1e6f;         // pixels (radius): far larger than any frame
+constexpr float MaxLife = 1e6f;         // seconds: eleven days
+constexpr float MinLife = 1e-4f;        // seconds: a positive life below a step still ends in it
+constexpr float MaxSpawnRate = 1e7f;    // particles per second: fills the pool in any step
+constexpr float MaxCyclesPerSecond = 1e4f;  // twinkle and pulse: far above the frame rate
+constexpr float MaxForce = 1e7f;        // pixels per second squared: gravity, wind, noise
+// Holds every field of config within those bounds (an angle is reduced to one turn, exactly);
+// values already inside are left bit for bit as they are. NaN reads as 0.
+void BoundConfigValues(EmitterConfig& config);
+
 // "R,G,B": three non-empty comma fields, each read leniently and clamped to 0-255. 1 on success.
 int ParseColorText(const std::string& text, int32_t& r, int32_t& g, int32_t& b);
 void SetStartColor(EmitterConfig& config, const std::string& text);

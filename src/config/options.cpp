@@ -65,10 +65,13 @@ int TaperEdgeFromText(const std::string& text) {
 }
 
 // v * m held within the finite floats: a huge multiplier saturates instead of reaching infinity.
+// Worked in double, where the product of two floats cannot overflow, so that not even the
+// multiplication raises an overflow under a host's unmasked control words.
 static float scaleFinite(float v, float m) {
-  const float r = v * m;
-  if (std::isinf(r)) return r > 0 ? FLT_MAX : -FLT_MAX;
-  return r;
+  const double r = static_cast<double>(v) * static_cast<double>(m);
+  if (r > FLT_MAX) return FLT_MAX;
+  if (r < -FLT_MAX) return -FLT_MAX;
+  return static_cast<float>(r);
 }
 
 // A float multiplier applies only when it is not negative (0 zeroes the fields).
@@ -162,7 +165,7 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
     const float m = readLeadingFloat(v);
     if (m >= 0) {
       c.spawnRate = scaleFinite(c.spawnRate, m);
-      c.burstCount = roundHalfAway(static_cast<float>(c.burstCount) * m);
+      c.burstCount = roundHalfAway(static_cast<double>(c.burstCount) * static_cast<double>(m));
     }
   }
 
@@ -184,4 +187,47 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
     const int shape = ShapeIdFromName(v);
     if (shape >= 0) c.shape = shape;
   }
+}
+
+// Within [lo, hi]; NaN reads as 0 (then clamped).
+static void holdWithin(float& v, float lo, float hi) {
+  if (!(v == v)) v = 0;
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
+}
+
+void BoundConfigValues(EmitterConfig& c) {
+  holdWithin(c.spawnRate, 0, MaxSpawnRate);
+  for (float* v : {&c.emitX, &c.emitY}) holdWithin(*v, -4, 4);
+  for (float* v : {&c.emitW, &c.emitH}) holdWithin(*v, 0, 4);
+  holdWithin(c.spreadAngle, 0, 360);
+  holdWithin(c.baseAngle, -FLT_MAX, FLT_MAX);
+  // Beyond a million degrees, one turn of it: fmod is exact, so the direction is the same one,
+  // and its radians cannot overflow. Angles an author would type stay as typed.
+  if (c.baseAngle > 1e6f || c.baseAngle < -1e6f) c.baseAngle = std::fmod(c.baseAngle, 360.0f);
+  for (float* v : {&c.speedMin, &c.speedMax}) holdWithin(*v, -MaxSpeed, MaxSpeed);
+  for (float* v : {&c.sizeStartMin, &c.sizeStartMax, &c.sizeEndMin, &c.sizeEndMax}) holdWithin(*v, 0, MaxSize);
+  for (float* v : {&c.lifeMin, &c.lifeMax}) {
+    holdWithin(*v, 0, MaxLife);
+    if (*v > 0 && *v < MinLife) *v = MinLife;
+  }
+  holdWithin(c.colorMidPos, 0, 1);
+  for (float* v : {&c.gravity, &c.windX, &c.windY, &c.noisePower}) holdWithin(*v, -MaxForce, MaxForce);
+  holdWithin(c.drag, 0, 1);
+  holdWithin(c.gravityVariance, -100, 100);
+  holdWithin(c.noiseScale, 0, MaxSize);
+  holdWithin(c.noiseSpeed, -MaxCyclesPerSecond, MaxCyclesPerSecond);
+  for (float* v : {&c.alphaStart, &c.alphaEnd, &c.fadeInFraction, &c.fadeOutFraction}) holdWithin(*v, 0, 1);
+  holdWithin(c.glowSoftness, 0, 1000);
+  holdWithin(c.feather, 0, MaxSize);
+  holdWithin(c.taper, 0, 1);
+  holdWithin(c.stretch, 0, 100);
+  for (float* v : {&c.twinkleSpeed, &c.pulseSpeed}) holdWithin(*v, 0, MaxCyclesPerSecond);
+  holdWithin(c.twinkleAmount, 0, 1);
+  holdWithin(c.pulseAmount, 0, 100);
+  for (float* v : {&c.beamCore, &c.beamHalo, &c.beamEndGlow}) holdWithin(*v, 0, 100);
+  holdWithin(c.rayArc, -3600, 3600);
+  holdWithin(c.rayWidth, 0, MaxSize);
+  if (c.rayCount < 0) c.rayCount = 0;
+  if (c.rayCount > 1000) c.rayCount = 1000;
 }

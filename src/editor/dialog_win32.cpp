@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "common/fp_env.h"
 #include "runtime/emitter.h"
 #include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
@@ -77,6 +78,7 @@ static LRESULT canvasMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 // No C++ exception may unwind through the system's code that calls a window procedure; nothing
 // here allocates much, so one that does fail paints nothing.
 static LRESULT CALLBACK canvasProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  EngineFpScope engineWords;  // called from the host's thread under the host's control words
   try {
     return canvasMessage(w, msg, wp, lp);
   } catch (...) {
@@ -157,6 +159,7 @@ static LRESULT editorMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 // A handler cut short by a failed allocation ends the editor as cancelled: the host's parameters
 // stay as they were, and no exception unwinds through the system's code.
 static LRESULT CALLBACK editorProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  EngineFpScope engineWords;
   try {
     return editorMessage(w, msg, wp, lp);
   } catch (...) {
@@ -282,7 +285,17 @@ int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
   SetForegroundWindow(d.window);
   MSG msg;
   while (!d.done) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    BOOL got = 0;
+    {
+      // Waiting and dispatching run the host's windows too: under the host's control words
+      // (ours come back in our own window procedures).
+      HostFpScope hostWords;
+      got = GetMessageW(&msg, nullptr, 0, 0);
+      if (got > 0 && (!d.window || !IsDialogMessageW(d.window, &msg))) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
     if (got == 0) {
       // The application is quitting: the editor ends as cancelled and the quit goes on.
       PostQuitMessage(static_cast<int>(msg.wParam));
@@ -290,10 +303,6 @@ int runEditorLoop(EditorDialog& d, void (*afterPass)()) {
       break;
     }
     if (got < 0) break;
-    if (!d.window || !IsDialogMessageW(d.window, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
     if (afterPass && !d.done) afterPass();
   }
   endEditorStyle(visualStyle);
@@ -432,7 +441,12 @@ int chooseColor(HWND owner, int& r, int& g, int& b) {
   cc.rgbResult = RGB(r, g, b);
   cc.lpCustColors = toolkit.customColors;
   cc.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-  if (!ChooseColorW(&cc)) return 0;
+  BOOL chosen = FALSE;
+  {
+    HostFpScope hostWords;  // a modal loop: the host's windows are served meanwhile
+    chosen = ChooseColorW(&cc);
+  }
+  if (!chosen) return 0;
   r = GetRValue(cc.rgbResult);
   g = GetGValue(cc.rgbResult);
   b = GetBValue(cc.rgbResult);
@@ -455,6 +469,11 @@ std::wstring chooseSpriteFile(HWND owner, const std::wstring& initialFile) {
   ofn.lpstrTitle = L"Select sprite image";
   // The host's current directory is left where it was.
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&ofn)) return std::wstring();
+  BOOL opened = FALSE;
+  {
+    HostFpScope hostWords;
+    opened = GetOpenFileNameW(&ofn);
+  }
+  if (!opened) return std::wstring();
   return path;
 }

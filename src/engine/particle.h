@@ -175,13 +175,15 @@ inline float directionDegrees(float vx, float vy) {
 // (every branch there is a lane select here).
 inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
   const __m128 zero = _mm_setzero_ps(), sign = _mm_set1_ps(-0.0f);
-  const __m128 t = _mm_div_ps(vy, vx);
+  const __m128 one = _mm_set1_ps(1.0f);
+  // Lanes whose quotient is not used divide by 1 instead, so that no lane divides by zero.
+  const __m128 sideways = _mm_or_ps(_mm_cmpge_ps(vx, _mm_set1_ps(0.000001f)), _mm_cmple_ps(vx, _mm_set1_ps(-0.000001f)));
+  const __m128 t = _mm_div_ps(vy, _mm_or_ps(_mm_and_ps(sideways, vx), _mm_andnot_ps(sideways, one)));
   const __m128 negative = _mm_cmplt_ps(t, zero);
   const __m128 x = _mm_or_ps(_mm_and_ps(negative, _mm_xor_ps(t, sign)), _mm_andnot_ps(negative, t));
   const __m128 beyond = _mm_cmpgt_ps(x, _mm_set1_ps(2.414213562373095f));
   const __m128 mid = _mm_andnot_ps(beyond, _mm_cmpgt_ps(x, _mm_set1_ps(0.41421356237309503f)));
-  const __m128 one = _mm_set1_ps(1.0f);
-  const __m128 rFar = _mm_div_ps(_mm_set1_ps(-1.0f), x);
+  const __m128 rFar = _mm_div_ps(_mm_set1_ps(-1.0f), _mm_or_ps(_mm_and_ps(beyond, x), _mm_andnot_ps(beyond, one)));
   const __m128 rMid = _mm_div_ps(_mm_sub_ps(x, one), _mm_add_ps(x, one));
   const __m128 r = _mm_or_ps(_mm_or_ps(_mm_and_ps(beyond, rFar), _mm_and_ps(mid, rMid)),
                              _mm_andnot_ps(_mm_or_ps(beyond, mid), x));
@@ -196,7 +198,6 @@ inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
   __m128 deg = _mm_div_ps(_mm_mul_ps(atan, _mm_set1_ps(180.0f)), _mm_set1_ps(EnginePi));
   deg = _mm_add_ps(deg, _mm_and_ps(_mm_cmplt_ps(vx, zero), _mm_set1_ps(180.0f)));
   // Practically vertical (NaN included): 90 or -90 by the sign of vy.
-  const __m128 sideways = _mm_or_ps(_mm_cmpge_ps(vx, _mm_set1_ps(0.000001f)), _mm_cmple_ps(vx, _mm_set1_ps(-0.000001f)));
   const __m128 vertical = _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(vy, zero), _mm_set1_ps(90.0f)),
                                     _mm_andnot_ps(_mm_cmpge_ps(vy, zero), _mm_set1_ps(-90.0f)));
   return _mm_or_ps(_mm_and_ps(sideways, deg), _mm_andnot_ps(sideways, vertical));
@@ -206,13 +207,15 @@ inline __m128 directionDegrees4(__m128 vx, __m128 vy) {
 // directionDegrees4 on eight directions, lane for lane the same arithmetic.
 AVX2_INLINE __m256 directionDegrees8(__m256 vx, __m256 vy) {
   const __m256 zero = _mm256_setzero_ps(), sign = _mm256_set1_ps(-0.0f);
-  const __m256 t = _mm256_div_ps(vy, vx);
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 sideways = _mm256_or_ps(_mm256_cmp_ps(vx, _mm256_set1_ps(0.000001f), _CMP_GE_OS),
+                                       _mm256_cmp_ps(vx, _mm256_set1_ps(-0.000001f), _CMP_LE_OS));
+  const __m256 t = _mm256_div_ps(vy, _mm256_blendv_ps(one, vx, sideways));
   const __m256 negative = _mm256_cmp_ps(t, zero, _CMP_LT_OS);
   const __m256 x = _mm256_or_ps(_mm256_and_ps(negative, _mm256_xor_ps(t, sign)), _mm256_andnot_ps(negative, t));
   const __m256 beyond = _mm256_cmp_ps(x, _mm256_set1_ps(2.414213562373095f), _CMP_GT_OS);
   const __m256 mid = _mm256_andnot_ps(beyond, _mm256_cmp_ps(x, _mm256_set1_ps(0.41421356237309503f), _CMP_GT_OS));
-  const __m256 one = _mm256_set1_ps(1.0f);
-  const __m256 rFar = _mm256_div_ps(_mm256_set1_ps(-1.0f), x);
+  const __m256 rFar = _mm256_div_ps(_mm256_set1_ps(-1.0f), _mm256_blendv_ps(one, x, beyond));
   const __m256 rMid = _mm256_div_ps(_mm256_sub_ps(x, one), _mm256_add_ps(x, one));
   const __m256 r = _mm256_or_ps(_mm256_or_ps(_mm256_and_ps(beyond, rFar), _mm256_and_ps(mid, rMid)),
                                 _mm256_andnot_ps(_mm256_or_ps(beyond, mid), x));
@@ -228,8 +231,6 @@ AVX2_INLINE __m256 directionDegrees8(__m256 vx, __m256 vy) {
   __m256 deg = _mm256_div_ps(_mm256_mul_ps(atan, _mm256_set1_ps(180.0f)), _mm256_set1_ps(EnginePi));
   deg = _mm256_add_ps(deg, _mm256_and_ps(_mm256_cmp_ps(vx, zero, _CMP_LT_OS), _mm256_set1_ps(180.0f)));
   // Practically vertical (NaN included): 90 or -90 by the sign of vy.
-  const __m256 sideways = _mm256_or_ps(_mm256_cmp_ps(vx, _mm256_set1_ps(0.000001f), _CMP_GE_OS),
-                                       _mm256_cmp_ps(vx, _mm256_set1_ps(-0.000001f), _CMP_LE_OS));
   const __m256 vertical = _mm256_or_ps(_mm256_and_ps(_mm256_cmp_ps(vy, zero, _CMP_GE_OS), _mm256_set1_ps(90.0f)),
                                        _mm256_andnot_ps(_mm256_cmp_ps(vy, zero, _CMP_GE_OS), _mm256_set1_ps(-90.0f)));
   return _mm256_or_ps(_mm256_and_ps(sideways, deg), _mm256_andnot_ps(sideways, vertical));

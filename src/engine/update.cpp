@@ -10,6 +10,14 @@ static inline float lerpf(float a, float b, float t) { return a + (b - a) * t; }
 // Preset-specific sideways motion, chosen once per update from the lower-cased preset name.
 enum Sway { SwayNone, SwaySnow, SwayBubbles, SwayAurora };
 
+int32_t updateLanes() {
+#if defined(LUMIVEX_AVX2)
+  return processorHasAvx2() ? 8 : 4;
+#else
+  return 4;
+#endif
+}
+
 #if defined(LUMIVEX_AVX2)
 // The noise pass's pushes for the live particles live[0..n) eight at a time, lane for lane the
 // four-lane pass's arithmetic; returns how many it did (whole groups of eight).
@@ -114,7 +122,7 @@ void updateParticles(Emitter& emitter, float dt) {
     const int32_t n = liveCount;
     int32_t k = 0;
 #if defined(LUMIVEX_AVX2)
-    if (processorHasAvx2()) k = noisePushes8(emitter, live, n, noise, noiseN, noiseO, noisePower, dt, pushX, pushY);
+    if (updateLanes() == 8) k = noisePushes8(emitter, live, n, noise, noiseN, noiseO, noisePower, dt, pushX, pushY);
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(noiseN), offset = _mm_set1_ps(noiseO), shift = _mm_set1_ps(500.0f);
@@ -231,7 +239,7 @@ void updateParticles(Emitter& emitter, float dt) {
   if (turnsAlong) {
     int32_t k = 0;
 #if defined(LUMIVEX_AVX2)
-    if (processorHasAvx2()) k = turnAlong8(emitter, live, liveCount);
+    if (updateLanes() == 8) k = turnAlong8(emitter, live, liveCount);
 #endif
 #if defined(__SSE2__)
     for (; k + 4 <= liveCount; k += 4) {

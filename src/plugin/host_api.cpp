@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/fp_env.h"
 #include "common/text.h"
 #include "plugin/host_text.h"
 #include "runtime/host_link.h"
@@ -20,7 +21,11 @@ static int askHost(int32_t request, const std::wstring& question, std::wstring& 
   if (!hostApi.interfaceAccess) return 0;
   char* text = toHostText(question);
   if (!text) return 0;
-  int32_t ok = hostApi.interfaceAccess(request, &text);
+  int32_t ok = 0;
+  {
+    HostFpScope hostWords;  // the host's code runs under its own control words
+    ok = hostApi.interfaceAccess(request, &text);
+  }
   int readable = hostMemoryReadable(text, 1);
   if (ok && readable) answer = readHostText(text);
   // A pointer we cannot even read is no block of ours to free.
@@ -62,7 +67,10 @@ void setLastErrorText(const wchar_t* message) {
   static const wchar_t name[] = L"[Lumivex.LastError]";
   char* nameBlock = hostBlockOf(name, static_cast<int>(wcslen(name)));
   char* value = hostBlockOf(message, static_cast<int>(wcslen(message)));
-  if (nameBlock && value) hostApi.setVariable(nameBlock, value);
+  if (nameBlock && value) {
+    HostFpScope hostWords;
+    hostApi.setVariable(nameBlock, value);
+  }
   if (nameBlock) GlobalFree(nameBlock);
   if (value) GlobalFree(value);
 }

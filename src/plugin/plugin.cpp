@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/fp_env.h"
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
 #include "editor/editors.h"
@@ -35,8 +36,12 @@ PluginState plugin = {};
 // outermost export ends, when no action can be half-way any more. No allocation happens while an
 // effect is in the registry half-started or while a window or bitmap is held outside the
 // runtime's records, so nothing is left half-registered or without an owner.
+//
+// Our own floating-point control words hold for the whole body and the caller's come back
+// exactly when it ends (common/fp_env.h), the failure path included.
 template <typename Body>
 int32_t guarded(int32_t failed, Body body) {
+  EngineFpScope engineWords;
   const int32_t lockDepth = engineLockDepth();
   ++plugin.exportDepth;
   int32_t result = failed;
@@ -66,6 +71,7 @@ int32_t registerPlugIn(AddActionFn addAction, uint32_t second, uint32_t third,
     char* description = toHostText(action.description);
     memset(plugin.paramTypes, 0, sizeof plugin.paramTypes);
     for (int32_t i = 0; i < action.paramCount; ++i) plugin.paramTypes[i] = 1;
+    HostFpScope hostWords;  // the host's code runs under its own control words
     addAction(action.number, name, description, plugin.paramTypes, 0, action.paramCount);
   }
   return 0;
@@ -116,6 +122,7 @@ int32_t hostMessage(int32_t code) {
 }
 
 int32_t about() {
+  HostFpScope hostWords;  // the box's loop dispatches the host's messages too
   MessageBoxW(GetActiveWindow(), aboutText().c_str(), L"About Lumivex", MB_ICONINFORMATION);
   return 0;
 }
@@ -162,6 +169,7 @@ int32_t __stdcall nbRegisterScriptProcessor(uint32_t scriptProcessor) {
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  EngineFpScope engineWords;
   if (reason == DLL_PROCESS_ATTACH) {
     playEnabled = 1;
     runtimeInit(instance);

@@ -1132,8 +1132,13 @@ static void fillEllipseWith(Canvas& cv, const LocalSpace& sp, float cx, float cy
   walkRows(cv, Y0, Y1, RowSpans<EllipseRows>{rows, X0, X1}, sp, cx, cy, fill);
 }
 
+// Ellipses narrower than this draw nothing: a soft one covers no pixel centre and a solid one's
+// coverage rounds to 0, so skipping them changes no pixel, and no set-up divides by the square of
+// a tiny or denormal radius (which would overflow).
+constexpr float MinExtent = 1e-3f;  // pixels
+
 void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
-  if (!(w > 0 && h > 0) || color.a <= 0) return;
+  if (!(w >= MinExtent && h >= MinExtent) || color.a <= 0) return;
   const float ra = w / 2, rb = h / 2;
   const SoftEllipseShape shape(1 / (ra * ra), 1 / (rb * rb), static_cast<float>(color.a));
   fillEllipseWith(cv, sp, x + ra, y + rb, ra, rb, 0, spanFill(sp, oneLayer(shape), color));
@@ -1141,12 +1146,12 @@ void fillSoftEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w
 
 void fillSoftEllipsePair(Canvas& cv, const LocalSpace& sp, float x, float cy, float w, float outerH, Rgba outer,
                          float innerH, Rgba inner) {
-  if (outer.a <= 0 || inner.a <= 0 || !(innerH > 0) || !(innerH <= outerH)) {
+  if (outer.a <= 0 || inner.a <= 0 || !(innerH >= MinExtent) || !(innerH <= outerH)) {
     fillSoftEllipse(cv, sp, x, cy - outerH / 2, w, outerH, outer);
     fillSoftEllipse(cv, sp, x, cy - innerH / 2, w, innerH, inner);
     return;
   }
-  if (!(w > 0)) return;
+  if (!(w >= MinExtent)) return;
   const float ra = w / 2, rb = outerH / 2, rbi = innerH / 2;
   const SoftEllipseShape outerShape(1 / (ra * ra), 1 / (rb * rb), static_cast<float>(outer.a));
   const SoftEllipseShape innerShape(1 / (ra * ra), 1 / (rbi * rbi), static_cast<float>(inner.a));
@@ -1154,7 +1159,7 @@ void fillSoftEllipsePair(Canvas& cv, const LocalSpace& sp, float x, float cy, fl
 }
 
 void fillEllipse(Canvas& cv, const LocalSpace& sp, float x, float y, float w, float h, Rgba color) {
-  if (!(w > 0 && h > 0) || color.a <= 0) return;
+  if (!(w >= MinExtent && h >= MinExtent) || color.a <= 0) return;
   const float ra = w / 2, rb = h / 2;
   // Tiny ellipses cover little of a pixel, whatever the distance says.
   const SolidEllipseShape shape(EllipseDistance(ra, rb), std::min(1.0f, w) * std::min(1.0f, h),
@@ -1190,7 +1195,10 @@ struct OutlineSpans {
 void drawEllipseOutline(Canvas& cv, float x, float y, float w, float h, float penWidth, Rgba color) {
   if (!(w > 0 && h > 0) || color.a <= 0) return;
   const float half = std::max(penWidth, 1.0f) / 2;
-  const float ra = w / 2, rb = h / 2, cx = x + ra, cy = y + rb;
+  const float cx = x + w / 2, cy = y + h / 2;
+  // The pen draws a dot around a tiny ring all the same: its radii are held at MinExtent / 2,
+  // which moves no pixel's distance to the pen visibly, so that none is the square of a tiny one.
+  const float ra = std::max(w / 2, MinExtent / 2), rb = std::max(h / 2, MinExtent / 2);
   const float outer = half + 0.75f;
   int32_t X0, Y0, X1, Y1;
   if (!clipBox(cv, cx - ra - outer, cy - rb - outer, cx + ra + outer, cy + rb + outer, X0, Y0, X1, Y1)) return;

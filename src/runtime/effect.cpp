@@ -50,4 +50,5 @@ void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int
   } else {
     ApplyPlaySettings(e.config, intensity, colorOrOptions);
   }
+  BoundConfigValues(e.config);
 }

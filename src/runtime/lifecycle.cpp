@@ -3,6 +3,7 @@
 // notifications that re-fit, hide and show every overlay. Owns no state beyond runtime_win32's.
 #include <new>
 
+#include "common/fp_env.h"
 #include "common/utf16_win32.h"
 #include "config/sprite.h"
 #include "engine/engine.h"
@@ -200,7 +201,9 @@ static int fadeIsOver(const Emitter& e, DWORD now) {
 }
 
 static void CALLBACK fadeTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  // A callback of the host's message loop: nothing may unwind into it.
+  // A callback of the host's message loop: nothing may unwind into it, and it runs under the
+  // host's control words until ours are set.
+  EngineFpScope engineWords;
   try {
     if (runtime.shuttingDown) return;
     releaseFinishedFades();

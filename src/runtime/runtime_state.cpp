@@ -2,6 +2,7 @@
 // that guards both, waiting for timer callbacks and bounded message pumping. Owns all of these.
 #include <windows.h>
 
+#include "common/fp_env.h"
 #include "runtime/runtime_win32.h"
 
 RuntimeState runtime = {};
@@ -40,7 +41,10 @@ void lockEngine() {
     // Serves what other threads send to this thread's windows meanwhile (among them the moves,
     // order and showing the timer thread asks of our overlays without waiting for them).
     MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    {
+      HostFpScope hostWords;  // what is served may be the host's code
+      PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
     Sleep(1);
   }
 }
@@ -61,7 +65,10 @@ void waitForCallbacks() {
   if (runtime.shuttingDown) return;
   for (int i = 0; i < WaitRounds && runtime.callbacksRunning > 0; ++i) {
     MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    {
+      HostFpScope hostWords;
+      PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    }
     Sleep(10);
   }
 }
@@ -69,6 +76,8 @@ void waitForCallbacks() {
 void pumpMessages(int maxCount) {
   if (runtime.shuttingDown) return;
   MSG msg;
+  // Host script runs from here: under the host's control words.
+  HostFpScope hostWords;
   for (int n = 0; n < maxCount && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));

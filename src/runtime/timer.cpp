@@ -7,6 +7,7 @@
 
 #include <iterator>
 
+#include "common/fp_env.h"
 #include "render/overlay_win32.h"
 #include "render/render_frame.h"
 #include "runtime/host_link.h"
@@ -24,6 +25,8 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
   // Counted from the first instruction, so that unloading can wait for a callback that has not
   // reached the lock yet; from the moment unloading begins a callback leaves at once.
   InterlockedIncrement(&runtime.callbacksRunning);
+  // The timer's thread is the system's: whatever control words it has, ours hold here.
+  EngineFpScope engineWords;
   if (!runtime.shuttingDown && runtime.lockWaiters == 0 && tryLockEngine()) {
     // Nothing may unwind into the timer's thread; the frame step allocates nothing, so this
     // only keeps the promise should that ever change.
@@ -87,6 +90,7 @@ static int waitServingSent(HANDLE handle, DWORD start, DWORD limitMs) {
                                               handle ? limitMs - spent : 1, QS_SENDMESSAGE);
     if (handle && r == WAIT_OBJECT_0) return 1;
     MSG msg;
+    HostFpScope hostWords;  // sent messages may be the host's
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }

@@ -531,6 +531,13 @@ DWORD WINAPI clickFromAnotherThread(void* p) {
 }  // namespace
 
 TEST(HostileEditors, EditorsEndWhenAClickIsSentFromAnotherThread) {
+  // Under qemu-i386 user emulation Wine kills or hangs a program in which a Windows exception is
+  // dispatched while another of its threads waits (a few lines that raise one exception beside a
+  // waiting thread show it), and the version 6 controls' answer to a message sent from another
+  // thread is such a case. The editors themselves are tested there by editor_tests, from the
+  // editor's own thread; native Wine runs this test.
+  if (std::getenv("LUMIVEX_WINE_EMULATED"))
+    GTEST_SKIP() << "Wine under qemu-i386: no cross-thread messages to the version 6 controls";
   struct Row {
     int32_t action;
     const wchar_t* title;
