@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "common/fp_env.h"
 #include "engine/engine.h"
 #include "runtime/effect.h"
 #include "runtime/emitter.h"
@@ -71,5 +72,25 @@ static void BM_Prewarm10sFire2000(benchmark::State& state) {
   state.counters["alive"] = alive;
 }
 BENCHMARK(BM_Prewarm10sFire2000)->Unit(benchmark::kMillisecond);
+
+// What every way into the plug-in pays for our own float control words: saving the caller's,
+// setting ours and giving the caller's back (an export, a window procedure, a timer callback),
+// and a call out to the host's code inside it.
+static void BM_EngineFpScope(benchmark::State& state) {
+  for (auto _ : state) {
+    EngineFpScope ours;
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_EngineFpScope);
+
+static void BM_EngineFpScopeWithHostCall(benchmark::State& state) {
+  for (auto _ : state) {
+    EngineFpScope ours;
+    HostFpScope host;
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_EngineFpScopeWithHostCall);
 
 BENCHMARK_MAIN();

@@ -11,11 +11,14 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/fp_env.h"
+#include "config/emitter_config.h"
 #include "config/sprite.h"
 #include "config/sprite_gdiplus.h"
 #include "host_standin/host_standin.h"
@@ -568,6 +571,98 @@ TEST(HostileEditors, EditorsEndWhenAClickIsSentFromAnotherThread) {
     EXPECT_EQ(result, row.result);
     pump();
   }
+}
+
+// --- A host whose thread traps on floating-point errors ---------------------------------------
+
+namespace {
+
+// What a Delphi program's runtime leaves on its UI thread: invalid operation, division by zero
+// and overflow unmasked.
+constexpr FpControl DelphiWords = {0x1332, 0x1900};
+
+int hasDelphiWords() {
+  const FpControl c = readFpControl();
+  return (c.x87 & 0x1F3F) == (DelphiWords.x87 & 0x1F3F) && c.mxcsr == DelphiWords.mxcsr;
+}
+
+struct WordsLog {
+  int calls;        // calls made by the host
+  int hostsAfter;   // after how many of them the host's words were there again
+  int hostCode;     // host code run from inside an editor's loop
+  int hostCodeHostsWords;  // how often that code ran under the host's words
+};
+WordsLog gWords = {};
+
+// A host timer event during an editor: host code, run from our modal loop. It ends the editor.
+void CALLBACK closeEditorFromHostTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  ++gWords.hostCode;
+  gWords.hostCodeHostsWords += hasDelphiWords();
+  KillTimer(nullptr, id);
+  if (HWND editor = FindWindowW(L"LumivexEditor", nullptr)) PostMessageW(editor, WM_CLOSE, 0, 0);
+}
+
+void afterHostCall() {
+  ++gWords.calls;
+  gWords.hostsAfter += hasDelphiWords();
+}
+
+}  // namespace
+
+// Every preset played, extreme options prewarmed, a fade released by its timer, and both
+// editors' previews of extreme options, all from a thread with the host's words: nothing traps
+// (on a native processor an unmasked trap would end this program) and after every call the
+// host's words are back. qemu raises no float trap, so there only the words are checked.
+TEST(HostileFloat, TheHostsControlWordsComeBackAfterEveryCallAndNothingTraps) {
+  HostStandIn& h = host();
+  stopEverything(Dll);
+  std::printf("%s\n", std::getenv("LUMIVEX_WINE_EMULATED") ? "under qemu emulation: no float traps are raised"
+                                                           : "native: unmasked float errors trap");
+  const char* const extremes[] = {
+      "prewarm=10;speed=1e38;size=1e38;life=1e38;density=1e38;twinkle=1e38",
+      "prewarm=10;speed=1e-45;size=1e-30;life=1e-45;feather=0;taper=0.999999;taperEdge=bottom",
+      "shape=lightburst;size=1e20;direction=-1e38,1e38",
+      "shape=ring;size=1e-20;mode=burst:2000;speed=1e20",
+      "fadeOut=5000;size=1e38;emitArea=1e38,-1e38,1e38,1e38",
+  };
+  gWords = {};
+  const FpControl saved = readFpControl();
+  writeFpControl(DelphiWords);
+  for (int i = 0; i < PresetCount; ++i) {
+    std::vector<std::string> params = {"Rect1", PresetDisplayName(i), "100", ""};
+    h.exports.execAction(1, slotsOf(params).data());
+    afterHostCall();
+    hostPumpFor(30);
+  }
+  for (const char* options : extremes) {
+    std::vector<std::string> params = {"Big", "Sparkle", "100", options};
+    h.exports.execAction(3, slotsOf(params).data());
+    afterHostCall();
+    hostPumpFor(150);
+  }
+  std::vector<std::string> fade = {"Rect2", "Snow", "80", "fadeOut=200"};
+  h.exports.execAction(3, slotsOf(fade).data());
+  afterHostCall();
+  std::vector<std::string> stop = {"Rect2", "", "", ""};
+  h.exports.execAction(2, slotsOf(stop).data());
+  afterHostCall();
+  hostPumpFor(400);  // the fade's release runs in a timer procedure of ours
+  for (const char* options : extremes) {
+    for (int32_t action : {1, 3}) {
+      std::vector<std::string> params = {"Rect1", "Fire", "100", action == 3 ? options : ""};
+      SetTimer(nullptr, 0, 700, closeEditorFromHostTimer);
+      h.exports.editAction(action, slotsOf(params).data());
+      afterHostCall();
+    }
+  }
+  h.exports.message(6, 0);
+  afterHostCall();
+  writeFpControl(saved);
+  pump();
+  EXPECT_EQ(gWords.calls, PresetCount + 5 + 2 + 10 + 1);
+  EXPECT_EQ(gWords.hostsAfter, gWords.calls) << "calls after which the host's control words were not back";
+  EXPECT_EQ(gWords.hostCode, 10);
+  EXPECT_EQ(gWords.hostCodeHostsWords, gWords.hostCode) << "host code run from an editor under our words";
 }
 
 // --- Unloading while a frame step is slow ---------------------------------------------------
