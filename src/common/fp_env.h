@@ -56,6 +56,17 @@ struct EngineFpScope {
   EngineFpScope& operator=(const EngineFpScope&) = delete;
 };
 
+// Ours for a thread that never calls out to the host (the multimedia timer's): the same words,
+// saved and given back, without joining the per-thread chain, so that such a thread never needs
+// thread-local storage of ours.
+struct EngineFpWords {
+  FpControl saved;
+  EngineFpWords() : saved(readFpControl()) { writeFpControl(EngineFpControl); }
+  ~EngineFpWords() { writeFpControl(saved); }
+  EngineFpWords(const EngineFpWords&) = delete;
+  EngineFpWords& operator=(const EngineFpWords&) = delete;
+};
+
 // Inside an EngineFpScope: the words of the code that called us, for a call that may run that
 // code (a host callback, message pumping); ours come back when it ends. Outside any scope it
 // changes nothing.

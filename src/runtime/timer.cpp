@@ -26,7 +26,7 @@ static void CALLBACK timerCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) 
   // reached the lock yet; from the moment unloading begins a callback leaves at once.
   InterlockedIncrement(&runtime.callbacksRunning);
   // The timer's thread is the system's: whatever control words it has, ours hold here.
-  EngineFpScope engineWords;
+  EngineFpWords engineWords;
   if (!runtime.shuttingDown && runtime.lockWaiters == 0 && tryLockEngine()) {
     // Nothing may unwind into the timer's thread; the frame step allocates nothing, so this
     // only keeps the promise should that ever change.
