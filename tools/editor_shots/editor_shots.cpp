@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,19 @@ struct ShotRun {
 
 ShotRun* run = nullptr;
 
+// The page's own effect, played before the first editor opens, or, under qemu-i386 emulation,
+// once its dialog is up: there Wine kills or hangs a program that dispatches a Windows exception
+// (as making the version 6 controls does) while another thread (the effect's timer) waits.
+HostStandIn* gHost = nullptr;
+int gPagePlayed = 0;
+void playOnPage() {
+  if (gPagePlayed || !gHost) return;
+  gPagePlayed = 1;
+  std::string a = "Banner", b = "Stars", c = "60", d = "";
+  char* play[4] = {&a[0], &b[0], &c[0], &d[0]};
+  gHost->exports.execAction(1, play);
+}
+
 std::wstring marker(const char* kind, const char* name) {
   std::wstring path = run->dir + L"\\" + std::wstring(kind, kind + strlen(kind)) + L"-";
   return path + std::wstring(name, name + strlen(name));
@@ -47,6 +61,7 @@ void CALLBACK shotTick(HWND, UINT, UINT_PTR, DWORD) {
   if (!r->dialog) {
     r->dialog = FindWindowW(L"LumivexEditor", r->title);
     if (!r->dialog) return;
+    playOnPage();
     r->since = GetTickCount();
   }
   const DWORD now = GetTickCount();
@@ -111,9 +126,8 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   // An effect already playing on the page: it keeps running while the editors are open.
-  std::string a = "Banner", b = "Stars", c = "60", d = "";
-  char* play[4] = {&a[0], &b[0], &c[0], &d[0]};
-  host.exports.execAction(1, play);
+  gHost = &host;
+  if (!getenv("LUMIVEX_WINE_EMULATED")) playOnPage();
   SetForegroundWindow(host.page);
 
   const std::wstring dir = argv[1];
