@@ -38,7 +38,7 @@ struct ShotRun {
 ShotRun* run = nullptr;
 
 // The page's own effect, played before the first editor opens, or, under qemu-i386 emulation,
-// once its dialog is up: there Wine kills or hangs a program that dispatches a Windows exception
+// once each editor's dialog is up, until it closes: there Wine kills or hangs a program that dispatches a Windows exception
 // (as making the version 6 controls does) while another thread (the effect's timer) waits.
 HostStandIn* gHost = nullptr;
 int gPagePlayed = 0;
@@ -93,6 +93,13 @@ int32_t openEditor(HostStandIn& host, int32_t action, std::vector<std::string> p
   UINT_PTR timer = SetTimer(nullptr, 0, 50, shotTick);
   const int32_t result = host.exports.editAction(action, slots.data());
   KillTimer(nullptr, timer);
+  if (getenv("LUMIVEX_WINE_EMULATED")) {
+    // Under emulation the page's effect plays inside each editor only, from its dialog's start on.
+    char empty[1] = "";
+    char* none[4] = {empty, empty, empty, empty};
+    host.exports.execAction(4, none);
+    gPagePlayed = 0;
+  }
   run = nullptr;
   return result;
 }
