@@ -49,9 +49,9 @@ static void pumpFor(DWORD ms) {
 // its position and size, and puts the window back in its place in the order (which, from the
 // timer's thread, waits for the window's own thread to do it).
 static void plainPresentFrame(Emitter& e) {
-  HWND overlay = static_cast<HWND>(e.overlay);
+  HWND overlay = static_cast<HWND>(e.presentation.overlay);
   HWND rect = static_cast<HWND>(e.hostRectWindow);
-  if (!e.renderingEnabled || !overlay || !e.frameBitmap || !IsWindow(rect)) return;
+  if (!e.renderingEnabled || !overlay || !e.presentation.frameBitmap || !IsWindow(rect)) return;
   RECT r = {};
   GetClientRect(rect, &r);
   POINT origin = {0, 0};
@@ -60,7 +60,7 @@ static void plainPresentFrame(Emitter& e) {
   if (w <= 0 || h <= 0) return;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(memory, static_cast<HBITMAP>(e.frameBitmap));
+  HGDIOBJ previous = SelectObject(memory, static_cast<HBITMAP>(e.presentation.frameBitmap));
   SIZE size = {w, h};
   POINT source = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -72,15 +72,21 @@ static void plainPresentFrame(Emitter& e) {
                SWP_SHOWWINDOW | SWP_NOACTIVATE);
 }
 
-struct Presentation {
+// Ours, as the shared timer presents a drawn frame.
+static void ourPresentFrame(Emitter& e) {
+  if (e.renderingEnabled)
+    presentFrame(e.presentation, e.frame, static_cast<HWND>(e.hostRectWindow), e.inFront);
+}
+
+struct PresentWay {
   const char* name;
   void (*present)(Emitter&);
   int usesRuntimeTimer;  // 1: the runtime's own timer and frame step; 0: the bench's timer
 };
 
-const Presentation Presentations[] = {
+const PresentWay Presentations[] = {
     {"plain", plainPresentFrame, 0},
-    {"ours", presentFrame, 1},
+    {"ours", ourPresentFrame, 1},
 };
 constexpr int PresentationCount = sizeof Presentations / sizeof Presentations[0];
 
@@ -103,7 +109,7 @@ static void CALLBACK plainTimerTick(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR)
 }
 
 // Runs the presentation's timer; 1 when it started.
-static int startTimer(const Presentation& p) {
+static int startTimer(const PresentWay& p) {
   lockEngine();
   const DWORD now = GetTickCount();
   registryWalk(registry, [now](Emitter& e) { e.lastTickMs = now; });
@@ -133,7 +139,7 @@ static void stopTimers() {
   unlockEngine();
 }
 
-static void ticksSoFar(const Presentation& p, LONG& run, LONG& skipped) {
+static void ticksSoFar(const PresentWay& p, LONG& run, LONG& skipped) {
   run = p.usesRuntimeTimer ? runtime.ticksStepped : plainTicksRun;
   skipped = p.usesRuntimeTimer ? runtime.ticksSkipped : plainTicksSkipped;
 }
@@ -144,7 +150,7 @@ static void ticksSoFar(const Presentation& p, LONG& run, LONG& skipped) {
 static void handOver() {
   stopTimers();
   lockEngine();
-  registryWalk(registry, [](Emitter& e) { releasePresentation(e); });
+  registryWalk(registry, [](Emitter& e) { releasePresentation(e.presentation); });
   unlockEngine();
 }
 
@@ -157,7 +163,7 @@ struct TickFigures {
 
 // Steps driven here with the timer stopped, adding to engineMs and presentMs (totals, not yet
 // per tick). The first step after taking over from the other presentation is not counted.
-static void drivenSteps(const Presentation& p, int warmUp, int steps, TickFigures& f) {
+static void drivenSteps(const PresentWay& p, int warmUp, int steps, TickFigures& f) {
   handOver();
   for (int s = 0; s < 1 + warmUp + steps; ++s) {
     lockEngine();
@@ -181,7 +187,7 @@ static void drivenSteps(const Presentation& p, int warmUp, int steps, TickFigure
 }
 
 // Ticks per second run and skipped with the presentation's timer running for TimerRunMs.
-static void timedTicks(const Presentation& p, TickFigures& f) {
+static void timedTicks(const PresentWay& p, TickFigures& f) {
   handOver();
   if (!startTimer(p)) return;
   LONG ran0, skipped0, ran1, skipped1;
@@ -233,7 +239,7 @@ static void stopAll() {
 
 // Distinct frames a reader of the screen over area sees in WatchMs, with this thread pumping
 // (free) or asleep (busy), while the presentation's timer runs.
-static void watchScreen(const Presentation& p, const RECT& area, int& free, int& busy) {
+static void watchScreen(const PresentWay& p, const RECT& area, int& free, int& busy) {
   free = busy = 0;
   handOver();
   if (!startTimer(p)) return;
@@ -311,7 +317,7 @@ int main(int argc, char** argv) {
     const uint32_t tick = GetTickCount();
     registryWalk(registry, [&](Emitter& e) {
       if (advanceEmitter(e, tick)) ended = 0;
-      presentFrame(e);
+      ourPresentFrame(e);
     });
     const double t2 = nowMs();
     unlockEngine();

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/text.h"
+#include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/render_frame.h"
-#include "runtime/emitter.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -30,7 +30,7 @@ double nowMs() {
 }
 
 // One frame through GDI+: clear, then a soft ellipse per particle (solid when small).
-void drawWithGdiplus(HDC dc, uint32_t* bits, const Emitter& e) {
+void drawWithGdiplus(HDC dc, uint32_t* bits, const ParticleSystem& e) {
   std::memset(bits, 0, static_cast<size_t>(kWidth) * kHeight * 4);
   GpGraphics* g = nullptr;
   if (GdipCreateFromHDC(dc, &g) != Ok) return;
@@ -93,11 +93,13 @@ int main() {
   HGDIOBJ old = SelectObject(dc, bmp);
 
   seedRandom(21);
-  std::unique_ptr<Emitter> e(new Emitter());
-  attachFrameBuffer(*e, static_cast<uint32_t*>(bits), kWidth, kHeight);
-  e->frameBitmap = bmp;  // the DIB section the pixels belong to, for GDI+ to draw through
-  e->renderingEnabled = 1;
-  e->presetName = "sparkle";
+  std::unique_ptr<ParticleSystem> e(new ParticleSystem());
+  FrameBuffer frame = {};
+  const Sprite noSprite = {};
+  attachFrameBuffer(frame, static_cast<uint32_t*>(bits), kWidth, kHeight);
+  e->frameWidth = kWidth;
+  e->frameHeight = kHeight;
+  setSystemPreset(*e, "sparkle");
   LoadPreset("Sparkle", e->config);
   e->config.emitW = e->config.emitH = 1;
   for (int i = 0; i < MaxParticles; ++i) spawnParticle(*e);
@@ -111,8 +113,8 @@ int main() {
   };
   const double gdip = timeFrames(3, [&] { drawWithGdiplus(dc, static_cast<uint32_t*>(bits), *e); });
   const double ours = timeFrames(30, [&] {
-    e->drawnValid = 0;  // a full clear, as GDI+ gets
-    renderFrame(*e);
+    frame.drawnValid = 0;  // a full clear, as GDI+ gets
+    renderFrame(*e, noSprite, frame);
   });
   std::printf("frame of %d soft circles at %dx%d\n", e->aliveCount, kWidth, kHeight);
   std::printf("GDI+:       %10.3f ms per frame\n", gdip);

@@ -70,9 +70,9 @@ int main(int argc, char** argv) {
   double presentMs = 0;
   lockEngine();
   registryWalk(registry, [&](Emitter& e) {
-    alive += e.aliveCount;
+    alive += e.system.aliveCount;
     const double t0 = nowMs();
-    presentFrame(e);
+    presentFrame(e.presentation, e.frame, static_cast<HWND>(e.hostRectWindow), e.inFront);
     presentMs = nowMs() - t0;
   });
   unlockEngine();

@@ -14,19 +14,22 @@
 #include "engine/engine.h"
 #include "render/raster.h"
 #include "render/render_frame.h"
-#include "runtime/emitter.h"
 
 namespace {
 
+// Only the records drawing needs: the particles, a sprite, the frame.
 struct Scene {
-  std::unique_ptr<Emitter> e{new Emitter()};
+  std::unique_ptr<ParticleSystem> e{new ParticleSystem()};
+  Sprite sprite = {};
+  FrameBuffer frame = {};
   std::vector<uint32_t> pixels;
 };
 
 void attachFrame(Scene& s, int w, int h) {
   s.pixels.assign(static_cast<size_t>(w) * h, 0);
-  attachFrameBuffer(*s.e, s.pixels.data(), w, h);
-  s.e->renderingEnabled = 1;
+  attachFrameBuffer(s.frame, s.pixels.data(), w, h);
+  s.e->frameWidth = w;
+  s.e->frameHeight = h;
 }
 
 // A 64 x 64 soft white disc for the sprite shape.
@@ -47,21 +50,21 @@ void BM_Shape(benchmark::State& state, int shape, float glowSoftness) {
   seedRandom(11);
   Scene s;
   attachFrame(s, 800, 600);
-  Emitter& e = *s.e;
-  e.presetName = "sparkle";
+  ParticleSystem& e = *s.e;
+  setSystemPreset(e, "sparkle");
   LoadPreset("Sparkle", e.config);
   e.config.shape = shape;
   e.config.glowSoftness = glowSoftness;
   e.config.emitW = e.config.emitH = 1;
   e.config.spreadAngle = 360;  // every orientation
   if (shape == ShapeSprite) {
-    e.spriteImage = benchSprite();
-    e.spriteWidth = e.spriteHeight = 64;
+    s.sprite.spriteImage = benchSprite();
+    s.sprite.spriteWidth = s.sprite.spriteHeight = 64;
   }
   for (int i = 0; i < MaxParticles; ++i) spawnParticle(e);
   for (Particle& p : e.particles) p.alpha = 0.8f;
   for (auto _ : state) {
-    renderFrame(e);
+    renderFrame(e, s.sprite, s.frame);
     benchmark::DoNotOptimize(s.pixels.data());
   }
   state.counters["particles"] = e.aliveCount;
@@ -79,10 +82,10 @@ void BM_Preset(benchmark::State& state) {
   seedRandom(12);
   Scene s;
   attachFrame(s, 640, 480);
-  Emitter& e = *s.e;
-  e.presetText = PresetDisplayName(id);
-  e.presetName = toLowerText(e.presetText);
-  LoadPreset(e.presetText, e.config);
+  ParticleSystem& e = *s.e;
+  const char* name = PresetDisplayName(id);
+  setSystemPreset(e, toLowerText(name));
+  LoadPreset(name, e.config);
   spawnBurst(e);
   const float dt = 0.016f;
   // Steady state: 5 simulated seconds. A burst is caught early instead, while it still shows.
@@ -92,10 +95,10 @@ void BM_Preset(benchmark::State& state) {
     updateParticles(e, dt);
   }
   for (auto _ : state) {
-    renderFrame(e);
+    renderFrame(e, s.sprite, s.frame);
     benchmark::DoNotOptimize(s.pixels.data());
   }
-  state.SetLabel(e.presetText);
+  state.SetLabel(name);
   state.counters["particles"] = e.aliveCount;
 }
 

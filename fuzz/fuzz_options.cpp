@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(v.empty() || (v.front() != ' ' && v.back() != ' '));
   }
   const int preset = size > 0 ? data[0] % PresetCount : 0;
-  LoadPreset(PresetDisplayName(preset), e->config);
-  ApplyIntensity(e->config, size > 1 ? data[1] : 50);
+  LoadPreset(PresetDisplayName(preset), e->system.config);
+  ApplyIntensity(e->system.config, size > 1 ? data[1] : 50);
   ApplyOptions(*e, text);
-  const EmitterConfig& c = e->config;
+  const EmitterConfig& c = e->system.config;
   FUZZ_CHECK(c.emitX >= 0 && c.emitX <= 1 && c.emitY >= 0 && c.emitY <= 1);
   FUZZ_CHECK(c.emitW >= 0 && c.emitW <= 2 && c.emitH >= 0 && c.emitH <= 2);
   FUZZ_CHECK(c.spreadAngle >= 0 && c.spreadAngle <= 360);

@@ -1,6 +1,6 @@
 // Sprite loading and release: the checks, the reduction to the working size and the outcome
 // texts, over whichever platform codec is installed. State: the installed codec (set once at
-// start-up by the layer above); the pictures themselves are owned by the emitters.
+// start-up by the layer above); the pictures themselves are owned by the Sprite records that hold them.
 #include "config/sprite.h"
 
 #include <cstddef>
@@ -8,15 +8,14 @@
 
 #include "common/error_sink.h"
 #include "common/text.h"
-#include "runtime/emitter.h"
 
 static const SpriteCodec* gCodec = nullptr;
 
 void setSpriteCodec(const SpriteCodec* codec) { gCodec = codec; }
 
 // A failure the author is told about: the start that follows must leave its text readable.
-static void reportFailure(Emitter& emitter, const std::string& message) {
-  emitter.spriteFailed = 1;
+static void reportFailure(Sprite& sprite, const std::string& message) {
+  sprite.spriteFailed = 1;
   reportLastError(message);
 }
 
@@ -57,29 +56,29 @@ int spriteReducedSize(int32_t w, int32_t h, int32_t& rw, int32_t& rh) {
   return 1;
 }
 
-void FreeSprite(Emitter& emitter) {
-  if (emitter.spriteImage) {
-    deleteSpriteImage(emitter.spriteImage);
-    emitter.spriteImage = nullptr;
+void FreeSprite(Sprite& sprite) {
+  if (sprite.spriteImage) {
+    deleteSpriteImage(sprite.spriteImage);
+    sprite.spriteImage = nullptr;
   }
-  emitter.spriteWidth = 0;
-  emitter.spriteHeight = 0;
-  emitter.spritePath.clear();
+  sprite.spriteWidth = 0;
+  sprite.spriteHeight = 0;
+  sprite.spritePath.clear();
 }
 
 static std::string sizeText(int32_t w, int32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
-int LoadSprite(Emitter& emitter, const std::string& path) {
-  emitter.spriteFailed = 0;
+int LoadSprite(Sprite& sprite, const std::string& path) {
+  sprite.spriteFailed = 0;
   if (path.empty()) {
-    FreeSprite(emitter);
+    FreeSprite(sprite);
     return 0;
   }
   // The same file is not read again while its picture is held (case counts: paths are compared
   // as given).
-  if (emitter.spriteImage && emitter.spritePath == path) return 1;
+  if (sprite.spriteImage && sprite.spritePath == path) return 1;
   // Released before the new file is read, so that a failed load leaves no stale sprite.
-  FreeSprite(emitter);
+  FreeSprite(sprite);
 
   const SpriteCodec* codec = gCodec;
   if (!codec || !codec->start()) return 0;
@@ -88,18 +87,18 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
   int32_t w = 0, h = 0;
   if (!codec->open(path, picture, w, h)) return 0;
   if (!picture) {
-    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
+    reportFailure(sprite, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   // A decoder never yields an empty picture; one that did could not be drawn.
   if (w < 1 || h < 1) {
     codec->release(picture);
-    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
+    reportFailure(sprite, "Failed to load sprite: '" + path + "'");
     return 0;
   }
   if (w > MaxSpriteFileSide || h > MaxSpriteFileSide) {
     codec->release(picture);
-    reportFailure(emitter, "Sprite too large (" + sizeText(w, h) + "). Maximum " +
+    reportFailure(sprite, "Sprite too large (" + sizeText(w, h) + "). Maximum " +
                                sizeText(MaxSpriteFileSide, MaxSpriteFileSide) + "; please resize: '" + path + "'");
     return 0;
   }
@@ -128,14 +127,14 @@ int LoadSprite(Emitter& emitter, const std::string& path) {
     pixels = nullptr;
   }
   if (!pixels) {
-    reportFailure(emitter, "Failed to load sprite: '" + path + "'");
+    reportFailure(sprite, "Failed to load sprite: '" + path + "'");
     return 0;
   }
 
-  emitter.spriteImage = pixels;
-  emitter.spriteWidth = w;
-  emitter.spriteHeight = h;
-  emitter.spritePath = path;
+  sprite.spriteImage = pixels;
+  sprite.spriteWidth = w;
+  sprite.spriteHeight = h;
+  sprite.spritePath = path;
   if (reduced)
     reportLastError("Loaded sprite: " + path + " (resized " + sizeText(w0, h0) + " -> " + sizeText(w, h) +
                   " for performance)");

@@ -1,15 +1,13 @@
-// Sprite images: loading a picture file into an emitter (limits, reduction to a working size,
-// outcome messages) and releasing it. Decoding is done by a platform codec: GDI+ in the Windows
+// Sprite images: loading a picture file into a sprite record (limits, reduction to a working
+// size, outcome messages) and releasing it. Decoding is done by a platform codec: GDI+ in the Windows
 // build (config/sprite_gdiplus.h), stb_image in the native tools and tests (config/sprite_stb.h).
-// The emitter's spriteImage points at a SpriteImage that the emitter owns.
+// A Sprite record owns the SpriteImage its spriteImage points at.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "common/error_sink.h"  // where LoadSprite's outcome texts go
-
-struct Emitter;
 
 constexpr int32_t MaxSpriteFileSide = 4096;  // pixels; wider or taller pictures are refused
 constexpr int32_t SpriteWorkingSide = 512;   // pixels; larger pictures are reduced to this
@@ -59,14 +57,24 @@ struct SpriteCodec {
 void setSpriteCodec(const SpriteCodec* codec);
 
 
-// Loads path into the emitter (releasing any previous sprite first, unless the same path is
-// already held); 1 when the emitter holds a sprite for path afterwards. Reports the outcome
+// What an effect holds of its sprite: the picture as loaded, the path it came from, its size,
+// and whether the last load failed with a message. Zero-filled: no sprite.
+struct Sprite {
+  std::string spritePath;        // sprite path as given; empty when none
+  SpriteImage* spriteImage;      // loaded sprite pixels, owned; null when none
+  int32_t spriteWidth;           // pixels
+  int32_t spriteHeight;          // pixels
+  int32_t spriteFailed;          // 1 when the last sprite load reported why it failed
+};
+
+// Loads path into the sprite record (releasing any previous picture first, unless the same path
+// is already held); 1 when the record holds a picture for path afterwards. Reports the outcome
 // through the LastError sink: "Loaded sprite: ...", "Failed to load sprite: '...'" or
 // "Sprite too large (...)"; a picture that decodes but whose pixels cannot be copied out reports
 // "Failed to load sprite: '...'" too. spriteFailed is 1 afterwards exactly when a failure was
 // reported (the plug-in's start then leaves that text in LastError). An empty path, a codec that
 // cannot start or no memory for the path copy fail without a message. It is the options text's
 // default loader for the `sprite` key.
-int LoadSprite(Emitter& emitter, const std::string& path);
-// Releases the emitter's sprite and clears spritePath, spriteWidth and spriteHeight.
-void FreeSprite(Emitter& emitter);
+int LoadSprite(Sprite& sprite, const std::string& path);
+// Releases the record's picture and clears spritePath, spriteWidth and spriteHeight.
+void FreeSprite(Sprite& sprite);

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/engine.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -39,7 +38,6 @@ int startGdiplus() {
       // would otherwise drop its last reference while GDI+'s background thread still runs.
       HMODULE pinned = nullptr;
       GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"gdiplus.dll", &pinned);
-      noiseTable();  // filled once, here, rather than inside the first frame
       InterlockedExchange(&gGdiplusStarted, 1);
     } else {
       ok = 0;  // left clear: the next use tries again

@@ -301,7 +301,7 @@ static void onTimer(EditorDialog&, int) {
 
 static void onPreset(EditorDialog&, int) {
   backToDefaults();
-  FreeSprite(advancedPreviewEmitter);
+  FreeSprite(advancedPreviewEmitter.sprite);
   applyTwinkleRule(isTwinklePreset(selectedPresetName()));
   markRestart();
 }
@@ -402,7 +402,7 @@ static void onBrowse(EditorDialog&, int) {
 
 static void onReset(EditorDialog&, int) {
   clearPreviewParticles(advancedPreviewEmitter);
-  FreeSprite(advancedPreviewEmitter);
+  FreeSprite(advancedPreviewEmitter.sprite);
   backToDefaults();
   applyTwinkleRule(isTwinklePreset(selectedPresetName()));
   markDirty();
@@ -474,7 +474,7 @@ static void showAdvanced(EditorDialog& d) {
 
 static void finishAdvanced() {
   advancedPreviewEmitter.renderingEnabled = 0;
-  FreeSprite(advancedPreviewEmitter);
+  FreeSprite(advancedPreviewEmitter.sprite);
 }
 
 static std::vector<ControlPlace> advancedLayout;

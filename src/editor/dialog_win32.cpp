@@ -44,11 +44,11 @@ static void paintHatch(HDC dc, const RECT& r, int dpiX, int dpiY) {
 }
 
 static void copyFrame(HDC dc, const Emitter& e) {
-  if (!e.frameBitmap) return;
+  if (!e.presentation.frameBitmap) return;
   HDC memory = CreateCompatibleDC(dc);
   if (!memory) return;
-  HGDIOBJ old = SelectObject(memory, static_cast<HBITMAP>(e.frameBitmap));
-  BitBlt(dc, 0, 0, e.frameWidth, e.frameHeight, memory, 0, 0, SRCCOPY);
+  HGDIOBJ old = SelectObject(memory, static_cast<HBITMAP>(e.presentation.frameBitmap));
+  BitBlt(dc, 0, 0, e.frame.frameWidth, e.frame.frameHeight, memory, 0, 0, SRCCOPY);
   SelectObject(memory, old);
   DeleteDC(memory);
 }

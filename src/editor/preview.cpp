@@ -13,13 +13,17 @@ Emitter advancedPreviewEmitter;
 
 constexpr int32_t PreviewStillMs = 33;  // a tick difference of 0 or less counts as one period
 
-int preparePreview(Emitter& e) { return ensureFrameBitmap(e, PreviewWidth, PreviewHeight); }
+int preparePreview(Emitter& e) {
+  const int made = ensureFrameBitmap(e.presentation, e.frame, PreviewWidth, PreviewHeight);
+  sizeSystemToFrame(e);
+  return made;
+}
 
 void clearPreviewParticles(Emitter& e) {
-  clearParticles(e);
-  e.spawnAccumulator = 0;
-  e.elapsed = 0;
-  e.emissionDone = 0;
+  clearParticles(e.system);
+  e.system.spawnAccumulator = 0;
+  e.system.elapsed = 0;
+  e.system.emissionDone = 0;
   e.fading = 0;
   e.fadeAmount = 0;
 }
@@ -33,10 +37,11 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
                     const std::string& colorText) {
   clearPreviewParticles(e);
   buildEffect(e, EffectPlay, preset, intensity, colorText);
-  if (e.config.burstCount > 0) {
-    spawnBurst(e);
+  sizeSystemToFrame(e);
+  if (e.system.config.burstCount > 0) {
+    spawnBurst(e.system);
   } else {
-    for (int i = 0; i < WarmStartParticles; ++i) spawnParticle(e);
+    for (int i = 0; i < WarmStartParticles; ++i) spawnParticle(e.system);
   }
 }
 
@@ -44,7 +49,8 @@ void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t 
                     const std::string& options) {
   if (restart) clearPreviewParticles(e);
   buildEffect(e, EffectAdvanced, preset, intensity, options);
-  if (e.aliveCount == 0 && e.config.burstCount > 0) spawnBurst(e);
+  sizeSystemToFrame(e);
+  if (e.system.aliveCount == 0 && e.system.config.burstCount > 0) spawnBurst(e.system);
   // A restart shows the effect as Play would open it: prewarmed (bursts are never prewarmed).
   if (restart) prewarmEmitter(e);
 }
@@ -53,17 +59,17 @@ void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t 
 // more life left than the fade lasts, and when it is over the burst starts again. fadeStartMs
 // counts the preview's own animation time.
 static void fadeBurstBeforeRepeat(Emitter& e) {
-  const uint32_t nowMs = static_cast<uint32_t>(e.elapsed * 1000.0f);
+  const uint32_t nowMs = static_cast<uint32_t>(e.system.elapsed * 1000.0f);
   if (!e.fading) {
     const float fadeSeconds = static_cast<float>(e.fadeOutMs) / 1000.0f;
-    for (const Particle& p : e.particles)
+    for (const Particle& p : e.system.particles)
       if (p.active && p.life > fadeSeconds) return;
     e.fading = 1;
     e.fadeStartMs = nowMs;
   }
   e.fadeAmount = static_cast<float>(nowMs - e.fadeStartMs) / static_cast<float>(e.fadeOutMs);
   if (e.fadeAmount < 1) return;
-  clearParticles(e);
+  clearParticles(e.system);
   e.fading = 0;
   e.fadeAmount = 0;
 }
@@ -73,19 +79,20 @@ void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   const int32_t ms = frameStepMs(now, clockMs, PreviewStillMs);
   clockMs = now;
   const float dt = static_cast<float>(ms) / 1000.0f;
-  e.elapsed += dt;
-  updateParticles(e, dt);
-  if (e.config.burstCount > 0 && e.fadeOutMs > 0) fadeBurstBeforeRepeat(e);
+  e.system.elapsed += dt;
+  sizeSystemToFrame(e);
+  updateParticles(e.system, dt, !e.fading);
+  if (e.system.config.burstCount > 0 && e.fadeOutMs > 0) fadeBurstBeforeRepeat(e);
   // A burst fires again as soon as its last particle has died, so the pane never stays empty;
   // the new one starts at full opacity.
-  if (e.config.burstCount > 0 && e.aliveCount == 0) {
+  if (e.system.config.burstCount > 0 && e.system.aliveCount == 0) {
     e.fading = 0;
     e.fadeAmount = 0;
-    spawnBurst(e);
+    spawnBurst(e.system);
   }
   e.renderingEnabled = 1;
-  if (!e.frameBitmap || !e.pixelBits) return;
-  renderFrame(e);
+  if (!e.presentation.frameBitmap || !e.frame.pixelBits) return;
+  renderFrame(e.system, e.sprite, e.frame, e.fadeAmount);
   // The pane paints itself from the frame bitmap (its WM_PAINT); painting now keeps every
   // drawn frame on the screen even while the loop is busy.
   if (!pane) return;

@@ -1,4 +1,5 @@
-// Spawning and per-frame update of an emitter's particles, and the smooth noise they drift in.
+// Spawning and per-frame update of a particle system (engine/particle_system.h), and the smooth
+// noise its particles drift in.
 #pragma once
 
 #include <cstdint>
@@ -8,23 +9,23 @@
 #endif
 
 #include "common/simd.h"
+#include "engine/particle_system.h"
 
-struct Emitter;
-
-// Places at most one particle in the emitter's pool (first free slot) from its config.
-void spawnParticle(Emitter& emitter);
+// Places at most one particle in the system's pool (first free slot) from its config.
+void spawnParticle(ParticleSystem& system);
 // Frees every slot of the pool: active 0 everywhere, aliveCount 0, and spawning starts again
 // from slot 0. Whoever empties a pool calls this (a pool emptied by hand must at least set
 // aliveCount to 0, which spawnParticle takes as a sign to scan from slot 0 again).
-void clearParticles(Emitter& emitter);
+void clearParticles(ParticleSystem& system);
 // A burst effect's start: spawns the config's burstCount particles (at most a full pool: once it
 // is full every further spawn is a no-op) and marks the burst as emitted (emissionDone = 1).
 // Nothing when burstCount is 0 or less.
-void spawnBurst(Emitter& emitter);
+void spawnBurst(ParticleSystem& system);
 
-// Advances every live particle by dt seconds, then emits new ones for a continuous effect.
-// The caller adds dt to emitter.elapsed before calling.
-void updateParticles(Emitter& emitter, float dt);
+// Advances every live particle by dt seconds, then emits new ones for a continuous effect unless
+// emitting is false (an effect fading out emits nothing more). The caller adds dt to
+// system.elapsed before calling.
+void updateParticles(ParticleSystem& system, float dt, bool emitting = true);
 
 // How many particles the update's noise and turning passes take at a time: 8 where the
 // processor has AVX2, else 4 (SSE2). The results are the same either way.

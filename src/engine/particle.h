@@ -1,5 +1,5 @@
 // One particle of an effect's pool, the engine's random sources and the direction helper.
-// The pool itself lives inline in the Emitter record; nothing here allocates.
+// The pool itself lives inline in the particle system's record; nothing here allocates.
 #pragma once
 
 #include <cmath>

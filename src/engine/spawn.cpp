@@ -1,4 +1,4 @@
-// spawnParticle: places one particle in the first free slot of an emitter's pool. The order of
+// spawnParticle: places one particle in the first free slot of a particle system's pool. The order of
 // the random draws is fixed (position, taper, direction, speed, life, sizes, palette, gravity,
 // phase, orientation, snow drift) so that a seeded run is repeatable. Also the bursts and
 // clearParticles, which with the update keep the pool's free-slot hint right.
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "runtime/emitter.h"
 
 // Confetti's palette, used for both start and end colour unless the caller chose colours.
 static const int32_t kConfettiPalette[6][3] = {
@@ -16,30 +15,32 @@ static const int32_t kConfettiPalette[6][3] = {
 
 static float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
 
-// name == literal, with the length compared first so that the bytes are compared inline.
-template <size_t N>
-static bool nameIs(const std::string& name, const char (&literal)[N]) {
-  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+void setSystemPreset(ParticleSystem& system, const std::string& presetName) {
+  system.sway = presetName == "snow"      ? SwaySnow
+                : presetName == "bubbles" ? SwayBubbles
+                : presetName == "aurora"  ? SwayAurora
+                                          : SwayNone;
+  system.confettiColors = presetName == "confetti" ? 1 : 0;
 }
 
-void spawnParticle(Emitter& emitter) {
-  const float W = static_cast<float>(emitter.frameWidth);
-  const float H = static_cast<float>(emitter.frameHeight);
+void spawnParticle(ParticleSystem& system) {
+  const float W = static_cast<float>(system.frameWidth);
+  const float H = static_cast<float>(system.frameHeight);
   if (W <= 0 || H <= 0) return;
 
   // First fit from the hint: every slot below it is live, so the slot found is the first free
   // one, and a burst of n spawns costs n steps instead of n^2 / 2. Slots below the hint being
   // live means at least that many live particles: a hint above aliveCount says the pool was
   // emptied behind our back, and the scan starts from 0 again.
-  int32_t i = emitter.freeSlotHint;
-  if (i < 0 || i > emitter.aliveCount) i = 0;
-  while (i < MaxParticles && emitter.particles[i].active != 0) ++i;
-  emitter.freeSlotHint = i;
+  int32_t i = system.freeSlotHint;
+  if (i < 0 || i > system.aliveCount) i = 0;
+  while (i < MaxParticles && system.particles[i].active != 0) ++i;
+  system.freeSlotHint = i;
   if (i == MaxParticles) return;
-  Particle* p = &emitter.particles[i];
-  emitter.freeSlotHint = i + 1;
+  Particle* p = &system.particles[i];
+  system.freeSlotHint = i + 1;
 
-  const EmitterConfig& c = emitter.config;
+  const EmitterConfig& c = system.config;
   RandomState& generator = threadRandom();
   RandomState g = generator;
   p->active = 1;
@@ -80,7 +81,7 @@ void spawnParticle(Emitter& emitter) {
   p->sizeEnd = randomRange(g, c.sizeEndMin, c.sizeEndMax);
   p->size = p->sizeStart;
 
-  if (nameIs(emitter.presetName, "confetti") && c.colorOverride == 0) {
+  if (system.confettiColors && c.colorOverride == 0) {
     const int32_t* k = kConfettiPalette[randomInt(g, 5)];
     p->startR = p->endR = k[0];
     p->startG = p->endG = k[1];
@@ -117,21 +118,21 @@ void spawnParticle(Emitter& emitter) {
     else p->spin = 0;
   }
 
-  if (nameIs(emitter.presetName, "snow")) p->vx = p->vx + randomRange(g, -15, 15);
+  if (system.sway == SwaySnow) p->vx = p->vx + randomRange(g, -15, 15);
 
   generator = g;
-  emitter.aliveCount = emitter.aliveCount + 1;
+  system.aliveCount = system.aliveCount + 1;
 }
 
-void clearParticles(Emitter& emitter) {
-  for (Particle& p : emitter.particles) p.active = 0;
-  emitter.aliveCount = 0;
-  emitter.freeSlotHint = 0;
+void clearParticles(ParticleSystem& system) {
+  for (Particle& p : system.particles) p.active = 0;
+  system.aliveCount = 0;
+  system.freeSlotHint = 0;
 }
 
-void spawnBurst(Emitter& emitter) {
-  if (emitter.config.burstCount <= 0) return;
-  const int32_t n = emitter.config.burstCount < MaxParticles ? emitter.config.burstCount : MaxParticles;
-  for (int32_t i = 0; i < n; ++i) spawnParticle(emitter);
-  emitter.emissionDone = 1;
+void spawnBurst(ParticleSystem& system) {
+  if (system.config.burstCount <= 0) return;
+  const int32_t n = system.config.burstCount < MaxParticles ? system.config.burstCount : MaxParticles;
+  for (int32_t i = 0; i < n; ++i) spawnParticle(system);
+  system.emissionDone = 1;
 }

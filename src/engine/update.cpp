@@ -1,14 +1,11 @@
-// updateParticles: ages, pushes, moves, turns and recolours every live particle of one emitter,
+// updateParticles: ages, pushes, moves, turns and recolours every live particle of a particle system,
 // then runs the continuous emission accumulator. All 2000 slots are visited every frame.
 #include <cmath>
 
 #include "engine/engine.h"
-#include "runtime/emitter.h"
 
 static inline float lerpf(float a, float b, float t) { return a + (b - a) * t; }
 
-// Preset-specific sideways motion, chosen once per update from the lower-cased preset name.
-enum Sway { SwayNone, SwaySnow, SwayBubbles, SwayAurora };
 
 int32_t updateLanes() {
 #if defined(LUMIVEX_AVX2)
@@ -21,7 +18,7 @@ int32_t updateLanes() {
 #if defined(LUMIVEX_AVX2)
 // The noise pass's pushes for the live particles live[0..n) eight at a time, lane for lane the
 // four-lane pass's arithmetic; returns how many it did (whole groups of eight).
-AVX2_FN static int32_t noisePushes8(const Emitter& emitter, const int32_t* live, int32_t n, const float* noise,
+AVX2_FN static int32_t noisePushes8(const ParticleSystem& system, const int32_t* live, int32_t n, const float* noise,
                                     float noiseN, float noiseO, float noisePower, float dt, float* pushX,
                                     float* pushY) {
   const __m256 scale = _mm256_set1_ps(noiseN), offset = _mm256_set1_ps(noiseO), shift = _mm256_set1_ps(500.0f);
@@ -31,8 +28,8 @@ AVX2_FN static int32_t noisePushes8(const Emitter& emitter, const int32_t* live,
   // i * stride of the pool from the first x, and its y the next float.
   constexpr int32_t stride = sizeof(Particle) / sizeof(float);
   static_assert(sizeof(Particle) % sizeof(float) == 0, "particles are whole floats");
-  const float* xs = &emitter.particles[0].x;
-  const float* ys = &emitter.particles[0].y;
+  const float* xs = &system.particles[0].x;
+  const float* ys = &system.particles[0].y;
   const __m256i strides = _mm256_set1_epi32(stride);
   int32_t k = 0;
   for (; k + 8 <= n; k += 8) {
@@ -54,10 +51,10 @@ AVX2_FN static int32_t noisePushes8(const Emitter& emitter, const int32_t* live,
 
 // The turning pass for the live particles live[0..n) eight at a time, lane for lane the four-lane
 // pass; returns how many it did (whole groups of eight).
-AVX2_FN static int32_t turnAlong8(Emitter& emitter, const int32_t* live, int32_t n) {
+AVX2_FN static int32_t turnAlong8(ParticleSystem& system, const int32_t* live, int32_t n) {
   constexpr int32_t stride = sizeof(Particle) / sizeof(float);
-  const float* vxs = &emitter.particles[0].vx;
-  const float* vys = &emitter.particles[0].vy;
+  const float* vxs = &system.particles[0].vx;
+  const float* vys = &system.particles[0].vy;
   const __m256i strides = _mm256_set1_epi32(stride);
   const __m256 sign = _mm256_set1_ps(-0.0f), one = _mm256_set1_ps(1.0f);
   int32_t k = 0;
@@ -70,7 +67,7 @@ AVX2_FN static int32_t turnAlong8(Emitter& emitter, const int32_t* live, int32_t
     const int fast = _mm256_movemask_ps(
         _mm256_cmp_ps(_mm256_add_ps(_mm256_andnot_ps(sign, vx), _mm256_andnot_ps(sign, vy)), one, _CMP_GT_OS));
     for (int j = 0; j < 8; ++j) {
-      Particle& p = emitter.particles[live[k + j]];
+      Particle& p = system.particles[live[k + j]];
       if (p.active && (fast >> j & 1)) p.rotation = deg[j];
     }
   }
@@ -78,31 +75,28 @@ AVX2_FN static int32_t turnAlong8(Emitter& emitter, const int32_t* live, int32_t
 }
 #endif
 
-void updateParticles(Emitter& emitter, float dt) {
-  if (emitter.baseHeight <= 0) emitter.baseHeight = emitter.frameHeight > 0 ? emitter.frameHeight : 1;
-  float k = emitter.baseHeight >= 1
-                ? static_cast<float>(emitter.frameHeight) / static_cast<float>(emitter.baseHeight)
+void updateParticles(ParticleSystem& system, float dt, bool emitting) {
+  if (system.baseHeight <= 0) system.baseHeight = system.frameHeight > 0 ? system.frameHeight : 1;
+  float k = system.baseHeight >= 1
+                ? static_cast<float>(system.frameHeight) / static_cast<float>(system.baseHeight)
                 : 1.0f;
   if (k <= 0) k = 1;
 
   // The config is read into locals once: stores to the particles (floats too) would otherwise
   // oblige the compiler to reload every config field for every particle.
-  const EmitterConfig& c = emitter.config;
-  const Sway sway = emitter.presetName == "snow"      ? SwaySnow
-                    : emitter.presetName == "bubbles" ? SwayBubbles
-                    : emitter.presetName == "aurora"  ? SwayAurora
-                                                      : SwayNone;
+  const EmitterConfig& c = system.config;
+  const SwayKind sway = system.sway;
   const bool turnsAlong = c.shape == ShapeRay || c.shape == ShapeBeam || c.shape == ShapeLaser;
   const bool spins = c.shape == ShapeRectangle || c.shape == ShapeSprite;
   const float windX = c.windX, windY = c.windY;
   const float noisePower = c.noisePower;
   const float noiseN = c.noiseScale < 1 ? 1.0f : c.noiseScale;
-  const float noiseO = emitter.elapsed * c.noiseSpeed;
+  const float noiseO = system.elapsed * c.noiseSpeed;
   const bool hasMid = c.hasColorMid != 0;
   const int32_t midR = c.colorMidR, midG = c.colorMidG, midB = c.colorMidB;
   const float midPos = c.colorMidPos < 0.001f ? 0.001f : (c.colorMidPos > 0.999f ? 0.999f : c.colorMidPos);
   const float alphaStart = c.alphaStart, alphaEnd = c.alphaEnd;
-  const float elapsed = emitter.elapsed;
+  const float elapsed = system.elapsed;
   const float drag60 = dt * 60.0f;
   float dragSeen = 2, dragFactor = 1;  // last drag value raised to drag60, and the result
   const float* noise = noiseTable();
@@ -117,19 +111,19 @@ void updateParticles(Emitter& emitter, float dt) {
   int32_t liveCount = 0;
   if (noisy || turnsAlong)
     for (int i = 0; i < MaxParticles; ++i)
-      if (emitter.particles[i].active) live[liveCount++] = i;
+      if (system.particles[i].active) live[liveCount++] = i;
   if (noisy) {
     const int32_t n = liveCount;
     int32_t k = 0;
 #if defined(LUMIVEX_AVX2)
-    if (updateLanes() == 8) k = noisePushes8(emitter, live, n, noise, noiseN, noiseO, noisePower, dt, pushX, pushY);
+    if (updateLanes() == 8) k = noisePushes8(system, live, n, noise, noiseN, noiseO, noisePower, dt, pushX, pushY);
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(noiseN), offset = _mm_set1_ps(noiseO), shift = _mm_set1_ps(500.0f);
     const __m128 power = _mm_set1_ps(noisePower), step = _mm_set1_ps(dt);
     for (; k + 4 <= n; k += 4) {
-      const Particle* q[4] = {&emitter.particles[live[k]], &emitter.particles[live[k + 1]],
-                              &emitter.particles[live[k + 2]], &emitter.particles[live[k + 3]]};
+      const Particle* q[4] = {&system.particles[live[k]], &system.particles[live[k + 1]],
+                              &system.particles[live[k + 2]], &system.particles[live[k + 3]]};
       const __m128 nx = _mm_add_ps(_mm_div_ps(_mm_setr_ps(q[0]->x, q[1]->x, q[2]->x, q[3]->x), scale), offset);
       const __m128 ny = _mm_add_ps(_mm_div_ps(_mm_setr_ps(q[0]->y, q[1]->y, q[2]->y, q[3]->y), scale), offset);
       const __m128 two = _mm_set1_ps(2.0f), one = _mm_set1_ps(1.0f);
@@ -147,7 +141,7 @@ void updateParticles(Emitter& emitter, float dt) {
     }
 #endif
     for (; k < n; ++k) {
-      const Particle& p = emitter.particles[live[k]];
+      const Particle& p = system.particles[live[k]];
       const float nx = p.x / noiseN + noiseO;
       const float ny = p.y / noiseN + noiseO;
       pushX[live[k]] = (2 * sampleNoise(noise, nx, ny) - 1) * noisePower * dt;
@@ -158,15 +152,15 @@ void updateParticles(Emitter& emitter, float dt) {
   int32_t alive = 0;
   int32_t firstFree = MaxParticles;  // the spawn's hint: the lowest slot free after this pass
   for (int i = 0; i < MaxParticles; ++i) {
-    if (!emitter.particles[i].active) {
+    if (!system.particles[i].active) {
       if (firstFree == MaxParticles) firstFree = i;
       continue;
     }
-    Particle p = emitter.particles[i];  // worked on in registers, stored back once
+    Particle p = system.particles[i];  // worked on in registers, stored back once
 
     p.life = p.life - dt;
     if (p.life <= 0) {
-      emitter.particles[i].active = 0;
+      system.particles[i].active = 0;
       if (firstFree == MaxParticles) firstFree = i;
       continue;
     }
@@ -229,22 +223,22 @@ void updateParticles(Emitter& emitter, float dt) {
     if (p.fadeOut > 0 && u > 1 - p.fadeOut) a = a * (1 - u) / p.fadeOut;
     p.alpha = a < 0 ? 0 : (a > 1 ? 1 : a);
 
-    emitter.particles[i] = p;
+    system.particles[i] = p;
     ++alive;
   }
-  emitter.aliveCount = alive;
-  emitter.freeSlotHint = firstFree;
+  system.aliveCount = alive;
+  system.freeSlotHint = firstFree;
 
   // Long shapes point along their velocity (kept while it is too slow to tell a direction).
   if (turnsAlong) {
     int32_t k = 0;
 #if defined(LUMIVEX_AVX2)
-    if (updateLanes() == 8) k = turnAlong8(emitter, live, liveCount);
+    if (updateLanes() == 8) k = turnAlong8(system, live, liveCount);
 #endif
 #if defined(__SSE2__)
     for (; k + 4 <= liveCount; k += 4) {
-      Particle* q[4] = {&emitter.particles[live[k]], &emitter.particles[live[k + 1]],
-                        &emitter.particles[live[k + 2]], &emitter.particles[live[k + 3]]};
+      Particle* q[4] = {&system.particles[live[k]], &system.particles[live[k + 1]],
+                        &system.particles[live[k + 2]], &system.particles[live[k + 3]]};
       alignas(16) float deg[4];
       _mm_store_ps(deg, directionDegrees4(_mm_setr_ps(q[0]->vx, q[1]->vx, q[2]->vx, q[3]->vx),
                                           _mm_setr_ps(q[0]->vy, q[1]->vy, q[2]->vy, q[3]->vy)));
@@ -253,22 +247,22 @@ void updateParticles(Emitter& emitter, float dt) {
     }
 #endif
     for (; k < liveCount; ++k) {
-      Particle& p = emitter.particles[live[k]];
+      Particle& p = system.particles[live[k]];
       if (p.active && std::fabs(p.vx) + std::fabs(p.vy) > 1) p.rotation = directionDegrees(p.vx, p.vy);
     }
   }
 
-  if (c.burstCount == 0 && !emitter.emissionDone && !emitter.fading) {
-    float acc = emitter.spawnAccumulator + c.spawnRate * dt;
+  if (c.burstCount == 0 && !system.emissionDone && emitting) {
+    float acc = system.spawnAccumulator + c.spawnRate * dt;
     if (acc >= 1) {
       // One spawn per whole unit, subtracting the whole units at once: the same carry as
       // subtracting 1 at a time, but a huge rate cannot keep the timer thread spinning. More
       // than a pool's worth in one frame would only be dropped by the full pool.
       const float whole = std::floor(acc);
       const int n = whole > static_cast<float>(MaxParticles) ? MaxParticles : static_cast<int>(whole);
-      for (int s = 0; s < n; ++s) spawnParticle(emitter);
+      for (int s = 0; s < n; ++s) spawnParticle(system);
       acc = std::isfinite(acc) ? acc - whole : 0.0f;
     }
-    emitter.spawnAccumulator = acc;
+    system.spawnAccumulator = acc;
   }
 }

@@ -1,8 +1,8 @@
 // The frame bitmap (a 32-bit top-down DIB section the renderer fills in place) and the overlay
 // window (a layered, non-activating, click-through popup over the host rectangle's client area)
-// of one emitter, and the presentation of each frame. Owns no state of its own: the handles and
+// of one effect, and the presentation of each frame. Owns no state of its own: the handles and
 // the presentation's bookkeeping (device context, what the screen shows, what was asked of the
-// window) live in the Emitter.
+// window) live in the Presentation record, the pixels in the FrameBuffer.
 #include "render/overlay_win32.h"
 
 // Presented frames between two looks at what lies above an in-front overlay (about 130 ms).
@@ -15,7 +15,7 @@ constexpr LONG OverlayExStyle = WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWIN
 
 static HWND hwndOf(void* p) { return static_cast<HWND>(p); }
 
-void releasePresentation(Emitter& e) {
+void releasePresentation(Presentation& e) {
   // Deleting the context lets go of the bitmap selected into it.
   if (e.presentDc) DeleteDC(static_cast<HDC>(e.presentDc));
   e.presentDc = nullptr;
@@ -23,20 +23,20 @@ void releasePresentation(Emitter& e) {
   e.presentedValid = 0;
 }
 
-void releaseFrameBitmap(Emitter& e) {
+void releaseFrameBitmap(Presentation& e, FrameBuffer& f) {
   releasePresentation(e);  // a bitmap still selected into a context cannot be deleted
   if (!e.frameBitmap) return;
   DeleteObject(static_cast<HBITMAP>(e.frameBitmap));
   e.frameBitmap = nullptr;
-  e.pixelBits = nullptr;
-  e.frameWidth = 0;
-  e.frameHeight = 0;
-  e.drawnValid = 0;
+  f.pixelBits = nullptr;
+  f.frameWidth = 0;
+  f.frameHeight = 0;
+  f.drawnValid = 0;
 }
 
-int ensureFrameBitmap(Emitter& e, int32_t width, int32_t height) {
-  if (e.frameBitmap && e.frameWidth == width && e.frameHeight == height) return 1;
-  releaseFrameBitmap(e);
+int ensureFrameBitmap(Presentation& e, FrameBuffer& f, int32_t width, int32_t height) {
+  if (e.frameBitmap && f.frameWidth == width && f.frameHeight == height) return 1;
+  releaseFrameBitmap(e, f);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -51,16 +51,15 @@ int ensureFrameBitmap(Emitter& e, int32_t width, int32_t height) {
     return 0;
   }
   e.frameBitmap = bitmap;
-  e.pixelBits = static_cast<uint32_t*>(bits);
-  e.frameWidth = width;
-  e.frameHeight = height;
-  e.drawnValid = 0;  // a new buffer: the renderer must clear all of it
+  f.pixelBits = static_cast<uint32_t*>(bits);
+  f.frameWidth = width;
+  f.frameHeight = height;
+  f.drawnValid = 0;  // a new buffer: the renderer must clear all of it
   return 1;
 }
 
-HWND createOverlay(Emitter& e, HINSTANCE instance) {
+HWND createOverlay(Presentation& e, HWND rect, HINSTANCE instance) {
   if (e.overlay && IsWindow(hwndOf(e.overlay))) return hwndOf(e.overlay);
-  HWND rect = hwndOf(e.hostRectWindow);
   HWND owner = GetParent(rect);
   if (!owner) owner = rect;
   HWND w = CreateWindowExW(OverlayExStyle, L"Static", L"", WS_POPUP, 0, 0, 10, 10, owner, nullptr,
@@ -83,13 +82,12 @@ static void rectGeometry(HWND rect, int32_t& x, int32_t& y, int32_t& w, int32_t&
   h = r.bottom - r.top;
 }
 
-void placeOverlay(Emitter& e) {
+void placeOverlay(Presentation& e, HWND rect, int32_t inFront) {
   HWND overlay = hwndOf(e.overlay);
-  HWND rect = hwndOf(e.hostRectWindow);
   if (!overlay || !IsWindow(rect)) return;
   int32_t x, y, w, h;
   rectGeometry(rect, x, y, w, h);
-  if (e.inFront)
+  if (inFront)
     SetWindowPos(overlay, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE | SWP_NOSIZE);
   else
     SetWindowPos(overlay, HWND_BOTTOM, x, y, w, h, SWP_NOACTIVATE);
@@ -98,11 +96,11 @@ void placeOverlay(Emitter& e) {
   e.presentedValid = 0;
 }
 
-void hideOverlayAsync(Emitter& e) {
+void hideOverlayAsync(Presentation& e) {
   if (e.overlay) ShowWindowAsync(hwndOf(e.overlay), SW_HIDE);
 }
 
-void showOverlayAsync(Emitter& e) {
+void showOverlayAsync(Presentation& e) {
   if (!e.overlay) return;
   ShowWindowAsync(hwndOf(e.overlay), SW_SHOWNOACTIVATE);
   // Shown again: others may have been raised over it or sunk under it meanwhile.
@@ -110,16 +108,16 @@ void showOverlayAsync(Emitter& e) {
   e.presentedValid = 0;
 }
 
-void keepOverlayHiddenAsync(Emitter& e) {
+void keepOverlayHiddenAsync(Presentation& e) {
   HWND overlay = hwndOf(e.overlay);
   if (overlay && IsWindowVisible(overlay)) ShowWindowAsync(overlay, SW_HIDE);
 }
 
 // Asks the owner thread to put the overlay over (x, y, w, h), show it and restore its place in
 // the window order; returns at once.
-static void requestPlace(Emitter& e, HWND overlay, int32_t x, int32_t y, int32_t w, int32_t h,
-                         int shown) {
-  SetWindowPos(overlay, e.inFront ? HWND_TOPMOST : HWND_BOTTOM, x, y, w, h,
+static void requestPlace(Presentation& e, int32_t inFront, HWND overlay, int32_t x, int32_t y, int32_t w,
+                         int32_t h, int shown) {
+  SetWindowPos(overlay, inFront ? HWND_TOPMOST : HWND_BOTTOM, x, y, w, h,
                SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS | (shown ? 0 : SWP_SHOWWINDOW));
   e.placeX = x;
   e.placeY = y;
@@ -161,7 +159,7 @@ static int coveredByAnotherWindow(HWND overlay, const RECT& area) {
 }
 
 // The memory device context holding the frame bitmap, made on first use and kept.
-static HDC presentationDc(Emitter& e) {
+static HDC presentationDc(Presentation& e) {
   if (e.presentDc && e.presentDcBitmap == e.frameBitmap) return static_cast<HDC>(e.presentDc);
   if (!e.presentDc) e.presentDc = CreateCompatibleDC(nullptr);
   if (!e.presentDc) return nullptr;
@@ -172,10 +170,9 @@ static HDC presentationDc(Emitter& e) {
 
 static int emptyRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) { return x0 >= x1 || y0 >= y1; }
 
-void presentFrame(Emitter& e) {
+void presentFrame(Presentation& e, const FrameBuffer& f, HWND rect, int32_t inFront) {
   HWND overlay = hwndOf(e.overlay);
-  HWND rect = hwndOf(e.hostRectWindow);
-  if (!e.renderingEnabled || !overlay || !e.frameBitmap || !IsWindow(rect)) return;
+  if (!overlay || !e.frameBitmap || !IsWindow(rect)) return;
   int32_t x, y, w, h;
   rectGeometry(rect, x, y, w, h);
   if (w <= 0 || h <= 0) return;
@@ -191,15 +188,15 @@ void presentFrame(Emitter& e) {
   if (!placed || e.placeW == 0) {
     const int asked = e.placeW != 0 && e.placeX == x && e.placeY == y && e.placeW == w &&
                       e.placeH == h;
-    if (!asked || --e.placeWaitFrames <= 0) requestPlace(e, overlay, x, y, w, h, shown);
-  } else if (e.inFront && --e.orderCheckFrames <= 0) {
+    if (!asked || --e.placeWaitFrames <= 0) requestPlace(e, inFront, overlay, x, y, w, h, shown);
+  } else if (inFront && --e.orderCheckFrames <= 0) {
     e.orderCheckFrames = OrderCheckFrames;
-    if (coveredByAnotherWindow(overlay, now)) requestPlace(e, overlay, x, y, w, h, shown);
+    if (coveredByAnotherWindow(overlay, now)) requestPlace(e, inFront, overlay, x, y, w, h, shown);
   }
   if (!shown) return;  // nothing to see until it shows; the frame after that is pushed whole
 
-  const int32_t W = e.frameWidth, H = e.frameHeight;
-  const int drawnEmpty = e.drawnValid && emptyRect(e.drawnX0, e.drawnY0, e.drawnX1, e.drawnY1);
+  const int32_t W = f.frameWidth, H = f.frameHeight;
+  const int drawnEmpty = f.drawnValid && emptyRect(f.drawnX0, f.drawnY0, f.drawnX1, f.drawnY1);
   const int presentedEmpty =
       emptyRect(e.presentedX0, e.presentedY0, e.presentedX1, e.presentedY1);
   // The same empty frame again: the screen shows it already.
@@ -208,8 +205,8 @@ void presentFrame(Emitter& e) {
   // Only what this frame drew or the last presented one had drawn can differ on the screen.
   RECT dirty = {0, 0, W, H};
   const RECT* dirtyArea = nullptr;
-  if (e.presentedValid && e.drawnValid) {
-    RECT drawn = {e.drawnX0, e.drawnY0, e.drawnX1, e.drawnY1};
+  if (e.presentedValid && f.drawnValid) {
+    RECT drawn = {f.drawnX0, f.drawnY0, f.drawnX1, f.drawnY1};
     RECT before = {e.presentedX0, e.presentedY0, e.presentedX1, e.presentedY1};
     RECT frame = {0, 0, W, H};
     UnionRect(&dirty, &drawn, &before);  // an empty one adds nothing
@@ -231,11 +228,11 @@ void presentFrame(Emitter& e) {
   UpdateLayeredWindowIndirect(overlay, &info);
   if (!placed) return;
   e.presentedValid = 1;
-  if (e.drawnValid) {
-    e.presentedX0 = e.drawnX0;
-    e.presentedY0 = e.drawnY0;
-    e.presentedX1 = e.drawnX1;
-    e.presentedY1 = e.drawnY1;
+  if (f.drawnValid) {
+    e.presentedX0 = f.drawnX0;
+    e.presentedY0 = f.drawnY0;
+    e.presentedX1 = f.drawnX1;
+    e.presentedY1 = f.drawnY1;
   } else {
     e.presentedX0 = e.presentedY0 = 0;  // drawn anywhere, as far as is known
     e.presentedX1 = W;

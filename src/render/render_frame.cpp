@@ -1,7 +1,7 @@
-// renderFrame: one frame of an emitter's particles into its premultiplied 0xAARRGGBB buffer.
+// renderFrame: one frame of a particle system into a premultiplied 0xAARRGGBB frame.
 // Clears what the previous frame drew, culls, runs the opacity pipeline (pulse, edge feather,
 // emission-band fade, twinkle), draws each live particle's shape in slot order, then applies
-// the additive brightening. Keeps no state but the emitter's record of the pixels it drew.
+// the additive brightening. Keeps no state but the frame's record of the pixels it drew.
 #include "render/render_frame.h"
 
 #include <algorithm>
@@ -11,8 +11,8 @@
 
 #include "common/text.h"
 #include "config/sprite.h"
+#include "engine/particle_system.h"
 #include "render/raster.h"
-#include "runtime/emitter.h"
 
 static TickSourceFn gTickSource = nullptr;
 
@@ -73,8 +73,8 @@ BeamColors beamColors(const EmitterConfig& c, int32_t A, int32_t R, int32_t G, i
   return BeamColors{{rnd(A * c.beamCore), R, G, B}, {rnd(A * c.beamHalo), R, G, B}, {rnd(A * c.beamEndGlow), R, G, B}};
 }
 
-void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow, float w, float h,
-                  int32_t A, int32_t R, int32_t G, int32_t B) {
+void drawParticle(Canvas& cv, const ParticleSystem& e, const Sprite& sprite, const Particle& p, bool softGlow,
+                  float w, float h, int32_t A, int32_t R, int32_t G, int32_t B) {
   const EmitterConfig& c = e.config;
   const float px = p.x, py = p.y;
   const Rgba color{A, R, G, B};
@@ -149,8 +149,8 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
       fillRectangle(cv, particleSpace(px, py, p.rotation), -w / 2, -h / 2, w, h, color);
       break;
     case ShapeSprite: {
-      const SpriteImage* img = e.spriteImage;
-      if (!img || e.spriteWidth <= 0 || e.spriteHeight <= 0) break;
+      const SpriteImage* img = sprite.spriteImage;
+      if (!img || sprite.spriteWidth <= 0 || sprite.spriteHeight <= 0) break;
       const float sw = 4 * w, sh = 4 * h;
       drawSprite(cv, particleSpace(px, py, p.rotation), roundHalfAway(-sw / 2), roundHalfAway(-sh / 2),
                  roundHalfAway(sw), roundHalfAway(sh), *img, color);
@@ -177,30 +177,30 @@ void drawParticle(Canvas& cv, const Emitter& e, const Particle& p, bool softGlow
 
 }  // namespace
 
-void attachFrameBuffer(Emitter& e, uint32_t* pixels, int32_t width, int32_t height) {
-  e.pixelBits = pixels;
-  e.frameBitmap = pixels;
-  e.frameWidth = width;
-  e.frameHeight = height;
-  e.drawnValid = 0;
+void attachFrameBuffer(FrameBuffer& f, uint32_t* pixels, int32_t width, int32_t height) {
+  f.pixelBits = pixels;
+  f.frameWidth = width;
+  f.frameHeight = height;
+  f.drawnValid = 0;
 }
 
-void renderFrame(Emitter& e, DrawBudget* budget) {
-  const int32_t W = e.frameWidth, H = e.frameHeight;
-  if (!e.frameBitmap || !e.pixelBits || !e.renderingEnabled || W < 1 || H < 1) return;
+void renderFrame(const ParticleSystem& e, const Sprite& sprite, FrameBuffer& f, float fadeAmount,
+                 DrawBudget* budget) {
+  const int32_t W = f.frameWidth, H = f.frameHeight;
+  if (!f.pixelBits || W < 1 || H < 1) return;
 
   // Clear what the last frame drew (the rest is still clear), or everything when unknown.
-  if (e.drawnValid)
-    clearRect(e.pixelBits, W, std::max(0, e.drawnX0), std::max(0, e.drawnY0), std::min(W, e.drawnX1),
-              std::min(H, e.drawnY1));
+  if (f.drawnValid)
+    clearRect(f.pixelBits, W, std::max(0, f.drawnX0), std::max(0, f.drawnY0), std::min(W, f.drawnX1),
+              std::min(H, f.drawnY1));
   else
-    std::memset(e.pixelBits, 0, static_cast<size_t>(W) * H * 4);
+    std::memset(f.pixelBits, 0, static_cast<size_t>(W) * H * 4);
 
-  Canvas cv = makeCanvas(e.pixelBits, W, H);
+  Canvas cv = makeCanvas(f.pixelBits, W, H);
   const EmitterConfig& c = e.config;
   const bool softGlow = c.glowSoftness > 0.3f;
-  const bool sprite = c.shape == ShapeSprite;
-  const bool spriteUsable = sprite && e.spriteImage;
+  const bool spriteShape = c.shape == ShapeSprite;
+  const bool spriteUsable = spriteShape && sprite.spriteImage;
   const float Wf = static_cast<float>(W), Hf = static_cast<float>(H);
 
   // Per-frame constants of the opacity pipeline.
@@ -216,15 +216,15 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
     if (bandHi - bandLo > 0) bandL = std::min(fy, 0.9f * (bandHi - bandLo));
   }
   // A fading effect is drawn at what is left of its opacity.
-  const bool fade = e.fadeAmount > 0;
-  const float fadeLeft = fade ? 1 - std::min(e.fadeAmount, 1.0f) : 1;
+  const bool fade = fadeAmount > 0;
+  const float fadeLeft = fade ? 1 - std::min(fadeAmount, 1.0f) : 1;
   const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
   const float twinkleBase = twinkle ? twinkleAngle(currentTickMs(), c.twinkleSpeed) : 0.0f;
 
   // Slot order from drawResumeSlot, once round: without a budget (and in every frame that one
   // never cut short) that is plain slot order from 0, the order the look depends on.
-  int32_t i = budget && e.drawResumeSlot > 0 && e.drawResumeSlot < MaxParticles ? e.drawResumeSlot : 0;
-  e.drawResumeSlot = 0;
+  int32_t i = budget && f.drawResumeSlot > 0 && f.drawResumeSlot < MaxParticles ? f.drawResumeSlot : 0;
+  f.drawResumeSlot = 0;
   int32_t visited = 0;
   float unclocked = 0;  // pixels of bounding boxes drawn since the budget's clock was last read
   for (int32_t n = 0; n < MaxParticles && visited < e.aliveCount; ++n, i = i + 1 == MaxParticles ? 0 : i + 1) {
@@ -235,7 +235,7 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
     const float px = p.x, py = p.y;
     const float d = 2 * p.size, w = d * c.stretch, h = d;
     float mx = w / 2, my = h / 2;
-    if (sprite) mx *= 4, my *= 4;
+    if (spriteShape) mx *= 4, my *= 4;
     if (px + mx < 0 || px - mx > Wf || py + my < 0 || py - my > Hf) continue;
 
     int32_t A = rnd(p.alpha * 255);
@@ -282,8 +282,8 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
       A = rnd(A * fadeLeft);
       if (A == 0) continue;
     }
-    if (sprite && !spriteUsable) continue;
-    drawParticle(cv, e, p, softGlow, w, h, A, R, G, B);
+    if (spriteShape && !spriteUsable) continue;
+    drawParticle(cv, e, sprite, p, softGlow, w, h, A, R, G, B);
     if (!budget) continue;
     // The clock is read once the particles drawn since the last reading may have covered a
     // small frame's worth of pixels: every particle when they are huge, rarely when they are
@@ -293,15 +293,15 @@ void renderFrame(Emitter& e, DrawBudget* budget) {
     unclocked = 0;
     if (budget->nowUs() <= budget->deadlineUs && !(budget->stop && *budget->stop)) continue;
     budget->exhausted = 1;
-    if (visited < e.aliveCount) e.drawResumeSlot = i + 1 == MaxParticles ? 0 : i + 1;
+    if (visited < e.aliveCount) f.drawResumeSlot = i + 1 == MaxParticles ? 0 : i + 1;
     break;
   }
 
   // Additive brightening: alpha + alpha / 4, capped, on every drawn pixel (untouched ones are 0).
-  if (c.additiveBlend != 0 && !sprite && cv.touchedX0 < cv.touchedX1)
+  if (c.additiveBlend != 0 && !spriteShape && cv.touchedX0 < cv.touchedX1)
     brightenRect(cv, cv.touchedX0, cv.touchedY0, cv.touchedX1, cv.touchedY1);
 
-  e.drawnValid = 1;
-  e.drawnX0 = cv.touchedX0; e.drawnY0 = cv.touchedY0;
-  e.drawnX1 = cv.touchedX1; e.drawnY1 = cv.touchedY1;
+  f.drawnValid = 1;
+  f.drawnX0 = cv.touchedX0; f.drawnY0 = cv.touchedY0;
+  f.drawnX1 = cv.touchedX1; f.drawnY1 = cv.touchedY1;
 }

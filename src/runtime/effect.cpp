@@ -25,9 +25,9 @@ std::string presetTextOrDefault(const std::string& text) {
 }
 
 void ApplyOptions(Emitter& emitter, const std::string& options) {
-  ApplyConfigOptions(emitter.config, emitter.inFront, options);
+  ApplyConfigOptions(emitter.system.config, emitter.inFront, options);
   const std::string sprite = getOption(options, "sprite");
-  if (!sprite.empty() && gSpriteLoader) gSpriteLoader(emitter, sprite);
+  if (!sprite.empty() && gSpriteLoader) gSpriteLoader(emitter.sprite, sprite);
   // NaN (no number can give it, but the clamp must not pass it on) reads as 0.
   const float prewarm = readLeadingFloat(getOption(options, "prewarm"));
   emitter.prewarmSeconds = prewarm > 0 ? clampFloat(prewarm, 0, MaxPrewarmSeconds) : 0;
@@ -38,17 +38,18 @@ void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int
                  const std::string& colorOrOptions) {
   e.presetText = presetTextOrDefault(preset);
   e.presetName = toLowerText(e.presetText);
+  setSystemPreset(e.system, e.presetName);
   e.inFront = 1;
   e.prewarmSeconds = 0;
   e.fadeOutMs = 0;
-  LoadPreset(e.presetText, e.config);
+  LoadPreset(e.presetText, e.system.config);
   // The options only ever load a sprite: one they no longer name must not stay drawn.
-  if (action != EffectAdvanced || getOption(colorOrOptions, "sprite").empty()) FreeSprite(e);
+  if (action != EffectAdvanced || getOption(colorOrOptions, "sprite").empty()) FreeSprite(e.sprite);
   if (action == EffectAdvanced) {
-    ApplyIntensity(e.config, intensity);
+    ApplyIntensity(e.system.config, intensity);
     ApplyOptions(e, colorOrOptions);
   } else {
-    ApplyPlaySettings(e.config, intensity, colorOrOptions);
+    ApplyPlaySettings(e.system.config, intensity, colorOrOptions);
   }
-  BoundConfigValues(e.config);
+  BoundConfigValues(e.system.config);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 struct Emitter;
+struct Sprite;
 
 constexpr int32_t DefaultIntensity = 50;     // percent, for an empty intensity text
 constexpr float MaxPrewarmSeconds = 10;      // `prewarm` is clamped to 0 .. this
@@ -22,8 +23,8 @@ std::string presetTextOrDefault(const std::string& text);
 
 enum EffectAction { EffectPlay, EffectAdvanced };
 
-// Fills the emitter from the preset (presetText, presetName, config; the empty text plays the
-// default preset) with inFront 1, then applies
+// Fills the emitter from the preset (presetText, presetName, config and the preset's own motion;
+// the empty text plays the default preset) with inFront 1, then applies
 // Play's settings (intensity and override colour) or PlayAdvanced's (intensity, then the options
 // text). A sprite the emitter holds that the options do not name is released. Particles and
 // handles are left alone.
@@ -38,6 +39,6 @@ void ApplyOptions(Emitter& emitter, const std::string& options);
 
 // The loader the `sprite` key calls: LoadSprite (config/sprite.h) by default, which loads through
 // the installed sprite codec. nullptr makes the key do nothing. The loader returns 1 when the
-// emitter holds a sprite for the path afterwards.
-typedef int (*SpriteLoaderFn)(Emitter& emitter, const std::string& path);
+// emitter's sprite record holds a picture for the path afterwards.
+typedef int (*SpriteLoaderFn)(Sprite& sprite, const std::string& path);
 void setSpriteLoader(SpriteLoaderFn loader);

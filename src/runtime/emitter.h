@@ -8,31 +8,40 @@
 #include <map>
 #include <string>
 
-#include "config/emitter_config.h"
-#include "engine/particle.h"
+#include "config/sprite.h"
+#include "engine/particle_system.h"
+#include "render/presentation.h"
+#include "render/render_frame.h"
 
-struct SpriteImage;
-
+// The record is composed of the layers' own records, each read and written only by its layer
+// and by the runtime that ties them together:
+// - system (engine/particle_system.h): the config, the particle pool and what the spawn and the
+//   update carry between frames, the frame size they scale by, the preset's sway;
+// - frame (render/render_frame.h): the pixels, their size, what the last frame drew, the slot a
+//   frame cut short resumes at;
+// - presentation (render/presentation.h): the overlay window, the frame bitmap, the memory
+//   device context, what the screen shows and the placement and order bookkeeping;
+// - sprite (config/sprite.h): the picture, its path and size, whether its load failed.
+// The rest is the runtime's own: names, host rectangle, rendering flag, tick, fade, z-order.
+// Fields kept their names when they moved into the records (emitter.config is now
+// emitter.system.config, pixelBits frame.pixelBits, overlay and frameBitmap
+// presentation.overlay and presentation.frameBitmap, spriteImage sprite.spriteImage). The
+// preset name stays here; what the engine took from it by comparing names each frame is now
+// system.sway and system.confettiColors, set once by buildEffect. The fade stays here too: the
+// update is told whether to emit, the renderer how far the fade has gone.
+// The frame's size is the one truth: the runtime hands it to the system before each spawn and
+// update (sizeSystemToFrame).
 struct Emitter {
   std::string rectName;          // rectangle name exactly as the caller gave it
   void* hostRectWindow;          // window of the host Rectangle object
-  void* overlay;                 // the overlay window; null when none
-  EmitterConfig config;          // the effect's parameters
   std::string presetText;        // preset name as the caller gave it
   std::string presetName;        // preset name lower-cased
-  Particle particles[MaxParticles];  // fixed pool; a slot is free while active is 0
-  int32_t aliveCount;            // live particles after the last update
-  int32_t freeSlotHint;          // slot index: every slot below it is live (spawn scans from here)
-  float spawnAccumulator;        // fractional particles carried between frames
-  void* frameBitmap;             // 32-bit DIB section holding the frame; null when none
-  uint32_t* pixelBits;           // pixel memory of frameBitmap, 0xAARRGGBB premultiplied
-  int32_t frameWidth;            // pixels
-  int32_t frameHeight;           // pixels
-  int32_t baseHeight;            // frame height at the first update; 0 until then
+  ParticleSystem system;         // the engine's record
+  FrameBuffer frame;             // the renderer's record
+  Presentation presentation;     // the overlay's record
+  Sprite sprite;                 // the loaded sprite
   int32_t renderingEnabled;      // 1 while updated, drawn and presented
-  int32_t emissionDone;          // 1 once a burst has been emitted
   uint32_t lastTickMs;           // tick count (ms) of the last frame step
-  float elapsed;                 // seconds of animation time
   int32_t rectWidth;             // client width of the rectangle window last seen, pixels
   int32_t rectHeight;            // client height of the rectangle window last seen, pixels
   int32_t inFront;               // 1: overlay topmost; 0: at the bottom of the window order
@@ -41,29 +50,14 @@ struct Emitter {
   int32_t fading;                // 1 from such a Stop until released: nothing more is emitted
   uint32_t fadeStartMs;          // tick count (ms) when the fade began
   float fadeAmount;              // 0-1, how far the fade has gone: drawn at (1 - it) opacity
-  std::string spritePath;        // sprite path as given; empty when none
-  SpriteImage* spriteImage;      // loaded sprite pixels, owned; null when none
-  int32_t spriteWidth;           // pixels
-  int32_t spriteHeight;          // pixels
-  int32_t spriteFailed;          // 1 when the last sprite load reported why it failed
-  // The rectangle of pixels the last rendered frame may have drawn into, so that the next frame
-  // clears only that (x1, y1 exclusive). drawnValid 0: unknown, clear the whole buffer. Whoever
-  // writes the buffer other than renderFrame, or replaces it, sets drawnValid to 0.
-  int32_t drawnValid;
-  int32_t drawnX0, drawnY0, drawnX1, drawnY1;  // pixels
-  // Particle slot the next frame starts drawing at: 0, or the slot after the last one drawn in a
-  // frame that the tick's drawing budget cut short (render/render_frame.h).
-  int32_t drawResumeSlot;
-  // Presentation (the Win32 overlay's own bookkeeping; zero is "nothing presented yet").
-  void* presentDc;               // memory device context holding frameBitmap; null until used
-  void* presentDcBitmap;         // the bitmap selected into presentDc (a new frameBitmap differs)
-  int32_t presentedValid;        // 1 while the overlay shows the frame presented last, placed
-  int32_t presentedX0, presentedY0, presentedX1, presentedY1;  // what that frame drew, pixels
-  int32_t placeX, placeY;        // screen position last asked of the overlay window, pixels
-  int32_t placeW, placeH;        // size last asked of it, pixels; placeW 0: ask at next frame
-  int32_t placeWaitFrames;       // presented frames to wait for that request before asking again
-  int32_t orderCheckFrames;      // presented frames until an in-front overlay's order is checked
 };
+
+// The particle system lives in a frame of the frame's size: copied over before the engine spawns
+// or updates, so that a frame made, resized or released is what the particles see next.
+inline void sizeSystemToFrame(Emitter& e) {
+  e.system.frameWidth = e.frame.frameWidth;
+  e.system.frameHeight = e.frame.frameHeight;
+}
 
 // The registry key of a rectangle name: spaces (code 32) trimmed, then lower-cased.
 std::string rectKey(const std::string& rectName);

@@ -24,6 +24,10 @@ int advanceEmitter(Emitter& emitter, uint32_t nowMs, DrawBudget* budget = nullpt
 // particles still move but nothing is drawn (0): the overlay keeps its last frame.
 int advanceEmitterBy(Emitter& emitter, float stepSeconds, DrawBudget* budget = nullptr);
 
+// An effect's start once its frame exists: the frame's size handed to the particles, a burst's
+// particles spawned (spawnBurst), then a continuous effect prewarmed (prewarmEmitter).
+void startParticles(Emitter& emitter);
+
 constexpr int32_t PrewarmFps = 60;  // prewarming steps as the shared timer does at this rate
 
 // A continuous effect is advanced by its prewarmSeconds before it is first shown: updated, never

@@ -54,7 +54,7 @@ Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& h
   // Zero-filled: every count, handle and flag 0.
   Emitter* e = &startingEmitters.emplace(std::piecewise_construct, std::forward_as_tuple(key),
                                          std::forward_as_tuple())->second;
-  clearParticles(*e);
+  clearParticles(e->system);
   e->hostRectWindow = rect;
   e->rectWidth = w;
   e->rectHeight = h;
@@ -70,8 +70,8 @@ Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& h
 // nothing and runs no host code.
 static void teardown(Emitter& e) {
   e.renderingEnabled = 0;
-  HWND overlay = static_cast<HWND>(e.overlay);
-  e.overlay = nullptr;
+  HWND overlay = static_cast<HWND>(e.presentation.overlay);
+  e.presentation.overlay = nullptr;
   if (overlay && IsWindow(overlay)) {
     if (!runtime.shuttingDown) {
       ShowWindow(overlay, SW_HIDE);
@@ -84,19 +84,19 @@ static void teardown(Emitter& e) {
       PostMessageW(overlay, WM_CLOSE, 0, 0);
     }
   }
-  releasePresentation(e);  // its device context holds the bitmap
-  HBITMAP bitmap = static_cast<HBITMAP>(e.frameBitmap);
-  e.frameBitmap = nullptr;
-  e.pixelBits = nullptr;
-  e.frameWidth = e.frameHeight = e.baseHeight = 0;
-  e.drawnValid = 0;
+  releasePresentation(e.presentation);  // its device context holds the bitmap
+  HBITMAP bitmap = static_cast<HBITMAP>(e.presentation.frameBitmap);
+  e.presentation.frameBitmap = nullptr;
+  e.frame.pixelBits = nullptr;
+  e.frame.frameWidth = e.frame.frameHeight = e.system.baseHeight = 0;
+  e.frame.drawnValid = 0;
   if (bitmap) DeleteObject(bitmap);
-  FreeSprite(e);
-  e.spawnAccumulator = 0;
-  e.elapsed = 0;
-  e.emissionDone = 0;
+  FreeSprite(e.sprite);
+  e.system.spawnAccumulator = 0;
+  e.system.elapsed = 0;
+  e.system.emissionDone = 0;
   e.hostRectWindow = nullptr;
-  clearParticles(e);
+  clearParticles(e.system);
 }
 
 // The starting entry at e, taken out of startingEmitters (an empty node when it is not there).
@@ -114,12 +114,15 @@ static int failStart(Emitter* e, const wchar_t* message) {
 }
 
 int startEmitter(Emitter* e, int32_t width, int32_t height) {
-  if (!ensureFrameBitmap(*e, width, height)) return failStart(e, L"Failed to create DIB for particles.");
-  if (!createOverlay(*e, runtime.module)) return failStart(e, L"Failed to create overlay window.");
-  spawnBurst(*e);
+  if (!ensureFrameBitmap(e->presentation, e->frame, width, height))
+    return failStart(e, L"Failed to create DIB for particles.");
+  if (!createOverlay(e->presentation, static_cast<HWND>(e->hostRectWindow), runtime.module))
+    return failStart(e, L"Failed to create overlay window.");
   // Outside the lock and before the effect is registered: no frame step waits on this, and the
-  // first frame shown is the prewarmed one.
-  prewarmEmitter(*e);
+  // first frame shown is the prewarmed one. The noise table is filled here (once) rather than
+  // inside the timer's first frame.
+  noiseTable();
+  startParticles(*e);
   lockEngine();
   // Host script run while this action waited for the lock may have played on the same
   // rectangle; the later call of the two is this one, so its effect is the one that stays.
@@ -146,7 +149,7 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     return 0;
   }
   // A sprite that could not be used leaves its message readable: the effect plays without it.
-  const int keepMessage = placed->second.spriteFailed;
+  const int keepMessage = placed->second.sprite.spriteFailed;
   unlockEngine();
   if (!keepMessage) reportError(L"");
   return 1;
@@ -172,7 +175,7 @@ void stopEmitter(const std::string& key) {
   auto node = registry.entries.extract(key);
   node.mapped().renderingEnabled = 0;
   waitForCallbacks();
-  const int hadOverlay = node.mapped().overlay != nullptr;
+  const int hadOverlay = node.mapped().presentation.overlay != nullptr;
   teardown(node.mapped());
   timerStopRule();
   if (hadOverlay) pumpMessages(PumpAfterStop);
@@ -292,16 +295,16 @@ void refitOverlays() {
   lockEngine();
   registryWalk(registry, [](Emitter& e) {
     HWND rect = static_cast<HWND>(e.hostRectWindow);
-    if (!e.overlay || !rect || !IsWindow(rect)) return;
+    if (!e.presentation.overlay || !rect || !IsWindow(rect)) return;
     RECT r = {};
     GetClientRect(rect, &r);
     const int32_t w = r.right - r.left, h = r.bottom - r.top;
     if (w != e.rectWidth || h != e.rectHeight) {
       e.rectWidth = w;
       e.rectHeight = h;
-      ensureFrameBitmap(e, w, h);
+      ensureFrameBitmap(e.presentation, e.frame, w, h);
     }
-    placeOverlay(e);
+    placeOverlay(e.presentation, static_cast<HWND>(e.hostRectWindow), e.inFront);
   });
   unlockEngine();
 }
@@ -313,7 +316,7 @@ void hideOverlaysForHost() {
   // is nothing to hide.
   runtime.hostHidden = registryIsEmpty(registry) ? 0 : 1;
   registryWalk(registry, [](Emitter& e) {
-    if (e.overlay) ShowWindow(static_cast<HWND>(e.overlay), SW_HIDE);
+    if (e.presentation.overlay) ShowWindow(static_cast<HWND>(e.presentation.overlay), SW_HIDE);
   });
   unlockEngine();
 }
@@ -324,9 +327,9 @@ void showOverlaysForHost() {
   if (!runtime.overlaysHidden) {
     const DWORD now = GetTickCount();
     registryWalk(registry, [now](Emitter& e) {
-      if (!e.overlay) return;
-      ShowWindow(static_cast<HWND>(e.overlay), SW_SHOWNOACTIVATE);
-      placeOverlay(e);
+      if (!e.presentation.overlay) return;
+      ShowWindow(static_cast<HWND>(e.presentation.overlay), SW_SHOWNOACTIVATE);
+      placeOverlay(e.presentation, static_cast<HWND>(e.hostRectWindow), e.inFront);
       e.lastTickMs = now;  // the hidden time is not animation time
     });
   }

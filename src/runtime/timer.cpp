@@ -162,7 +162,7 @@ void frameStep() {
   // that thread reads its queue, so a show asked for just before the host hid them may land
   // after; hide them again then.
   if (runtime.hostHidden) {
-    registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e); });
+    registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e.presentation); });
     return;
   }
   // Nothing draws (ended bursts keep their place with drawing off, and so do faded effects until
@@ -176,17 +176,17 @@ void frameStep() {
   if (hide) {
     if (!runtime.overlaysHidden) {
       runtime.overlaysHidden = 1;
-      registryWalk(registry, [](Emitter& e) { hideOverlayAsync(e); });
+      registryWalk(registry, [](Emitter& e) { hideOverlayAsync(e.presentation); });
     } else {
-      registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e); });
+      registryWalk(registry, [](Emitter& e) { keepOverlayHiddenAsync(e.presentation); });
     }
     return;
   }
   if (runtime.overlaysHidden) {
     runtime.overlaysHidden = 0;
     registryWalk(registry, [](Emitter& e) {
-      if (e.renderingEnabled && e.overlay) {
-        showOverlayAsync(e);
+      if (e.renderingEnabled && e.presentation.overlay) {
+        showOverlayAsync(e.presentation);
         e.lastTickMs = GetTickCount();
       }
     });
@@ -207,21 +207,22 @@ void frameStep() {
     const int32_t position = (first + n) % count;
     Emitter& e = it->second;
     if (++it == registry.entries.end()) it = registry.entries.begin();
-    if (!e.renderingEnabled || !e.frameBitmap || !e.pixelBits || !e.overlay || e.frameWidth <= 0 ||
-        e.frameHeight <= 0)
+    if (!e.renderingEnabled || !e.presentation.frameBitmap || !e.frame.pixelBits || !e.presentation.overlay ||
+        e.frame.frameWidth <= 0 || e.frame.frameHeight <= 0)
       continue;
     HWND rect = static_cast<HWND>(e.hostRectWindow);
     if (IsWindow(rect)) {
       RECT r = {};
       GetClientRect(rect, &r);
       const int32_t w = r.right - r.left, h = r.bottom - r.top;
-      if (w >= 1 && h >= 1 && (w != e.frameWidth || h != e.frameHeight)) {
-        if (!ensureFrameBitmap(e, w, h)) continue;
+      if (w >= 1 && h >= 1 && (w != e.frame.frameWidth || h != e.frame.frameHeight)) {
+        if (!ensureFrameBitmap(e.presentation, e.frame, w, h)) continue;
         e.rectWidth = w;
         e.rectHeight = h;
       }
     }
-    if (!e.frameBitmap || !e.pixelBits || e.frameWidth <= 0 || e.frameHeight <= 0) continue;
+    if (!e.presentation.frameBitmap || !e.frame.pixelBits || e.frame.frameWidth <= 0 || e.frame.frameHeight <= 0)
+      continue;
     if (runtime.stepDelayMsForTests) Sleep(runtime.stepDelayMsForTests);
     if (e.fading) {
       // Linear over the fade's time; the host's thread releases the effect once it is over.
@@ -233,7 +234,8 @@ void frameStep() {
     const int drawn = advanceEmitter(e, GetTickCount(), &budget);
     if (!spentBefore && budget.exhausted) spentAt = position;
     if (!drawn) continue;
-    if (e.renderingEnabled && IsWindow(static_cast<HWND>(e.overlay))) presentFrame(e);
+    if (e.renderingEnabled && IsWindow(static_cast<HWND>(e.presentation.overlay)))
+      presentFrame(e.presentation, e.frame, static_cast<HWND>(e.hostRectWindow), e.inFront);
     // Faded out: the empty frame is shown, and nothing more is stepped until the release.
     if (e.fading && e.fadeAmount >= 1) e.renderingEnabled = 0;
   }

@@ -89,15 +89,14 @@ struct Outcome {
 // prewarmed, then a few steps of updating and drawing (a 100 ms stall among them).
 Outcome play(const char* preset, const std::string& options, std::vector<uint32_t>& pixels) {
   std::unique_ptr<Emitter> e(new Emitter());
-  attachFrameBuffer(*e, pixels.data(), 64, 48);
+  attachFrameBuffer(e->frame, pixels.data(), 64, 48);
   buildEffect(*e, EffectAdvanced, preset, 100, options);
-  spawnBurst(*e);
-  prewarmEmitter(*e);
+  startParticles(*e);
   e->renderingEnabled = 1;
   Outcome run = {0, 1};
   const float steps[] = {0.016f, 0.1f, 0.001f, 0.033f};
   for (float step : steps) run.frames += advanceEmitterBy(*e, step, nullptr);
-  for (const Particle& p : e->particles)
+  for (const Particle& p : e->system.particles)
     if (p.active && !(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.vx) && std::isfinite(p.vy) &&
                       std::isfinite(p.size) && std::isfinite(p.life) && std::isfinite(p.alpha)))
       run.finite = 0;

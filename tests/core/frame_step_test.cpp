@@ -26,23 +26,25 @@ TEST(FrameStep, AdvancesDrawsAndEndsBursts) {
   seedRandom(4);
   std::unique_ptr<Emitter> e(new Emitter());
   std::vector<uint32_t> pixels(80 * 60, 0);
-  attachFrameBuffer(*e, pixels.data(), 80, 60);
-  e->presetName = "pulsewave";
-  LoadPreset("PulseWave", e->config);  // one particle living one second
-  spawnParticle(*e);
-  e->emissionDone = 1;
+  attachFrameBuffer(e->frame, pixels.data(), 80, 60);
+  LoadPreset("PulseWave", e->system.config);  // one particle living one second
+  sizeSystemToFrame(*e);
+  spawnParticle(e->system);
+  e->system.emissionDone = 1;
   e->lastTickMs = 5000;
 
+  std::fill(pixels.begin(), pixels.end(), 0xDEADBEEFu);
   EXPECT_EQ(advanceEmitter(*e, 5000), 0);  // not rendering yet: nothing happens
-  EXPECT_EQ(e->elapsed, 0);
+  EXPECT_EQ(e->system.elapsed, 0);
+  for (uint32_t v : pixels) ASSERT_EQ(v, 0xDEADBEEFu);
   e->renderingEnabled = 1;
 
   EXPECT_EQ(advanceEmitter(*e, 5000), 1);  // same millisecond: a 16 ms step
-  EXPECT_FLOAT_EQ(e->elapsed, 0.016f);
-  EXPECT_FLOAT_EQ(e->particles[0].life, 1 - 0.016f);
-  EXPECT_EQ(e->drawnValid, 1);
+  EXPECT_FLOAT_EQ(e->system.elapsed, 0.016f);
+  EXPECT_FLOAT_EQ(e->system.particles[0].life, 1 - 0.016f);
+  EXPECT_EQ(e->frame.drawnValid, 1);
   EXPECT_EQ(advanceEmitter(*e, 7000), 1);  // a 2 s stall: 100 ms
-  EXPECT_FLOAT_EQ(e->elapsed, 0.116f);
+  EXPECT_FLOAT_EQ(e->system.elapsed, 0.116f);
   EXPECT_EQ(e->lastTickMs, 7000u);
 
   // The particle dies within the next steps; the step it dies in draws nothing.
@@ -66,15 +68,17 @@ namespace {
 std::unique_ptr<Emitter> started(const char* preset, const std::string& options, std::vector<uint32_t>& pixels) {
   std::unique_ptr<Emitter> e(new Emitter());
   pixels.assign(120 * 90, 0);
-  attachFrameBuffer(*e, pixels.data(), 120, 90);
+  attachFrameBuffer(e->frame, pixels.data(), 120, 90);
   buildEffect(*e, EffectAdvanced, preset, 50, options);
-  spawnBurst(*e);
+  sizeSystemToFrame(*e);
+  spawnBurst(e->system);
   e->renderingEnabled = 1;
   return e;
 }
 
 int samePool(const Emitter& a, const Emitter& b) {
-  return a.aliveCount == b.aliveCount && std::memcmp(a.particles, b.particles, sizeof a.particles) == 0;
+  return a.system.aliveCount == b.system.aliveCount &&
+         std::memcmp(a.system.particles, b.system.particles, sizeof a.system.particles) == 0;
 }
 
 }  // namespace
@@ -90,7 +94,7 @@ TEST(FrameStep, PrewarmGivesTheLaterFrame) {
     std::unique_ptr<Emitter> warm = started(preset, "prewarm=1.5", warmPixels);
     EXPECT_EQ(prewarmEmitter(*warm), 90);
     EXPECT_EQ(warm->lastTickMs, 0u);  // the tick clock is the frame step's alone
-    ASSERT_GT(warm->aliveCount, 0);
+    ASSERT_GT(warm->system.aliveCount, 0);
     const std::unique_ptr<Emitter> warmed(new Emitter(*warm));
     EXPECT_EQ(advanceEmitter(*warm, 16), 1);  // its first frame
 
@@ -98,7 +102,7 @@ TEST(FrameStep, PrewarmGivesTheLaterFrame) {
     std::unique_ptr<Emitter> plain = started(preset, "", plainPixels);
     for (int f = 0; f < 90; ++f) advanceEmitter(*plain, static_cast<uint32_t>((f + 1) * 1000 / 60));
     EXPECT_TRUE(samePool(*warmed, *plain));
-    EXPECT_FLOAT_EQ(warmed->elapsed, plain->elapsed);
+    EXPECT_FLOAT_EQ(warmed->system.elapsed, plain->system.elapsed);
     EXPECT_EQ(advanceEmitter(*plain, 91 * 1000 / 60), 1);  // its 91st
     EXPECT_TRUE(samePool(*warm, *plain));
     EXPECT_EQ(warmPixels, plainPixels);
@@ -121,6 +125,6 @@ TEST(FrameStep, PrewarmLeavesBurstsAndZeroAlone) {
     std::unique_ptr<Emitter> untouched = started(c.preset, c.options, b);
     EXPECT_EQ(prewarmEmitter(*e), 0);
     EXPECT_TRUE(samePool(*e, *untouched));
-    EXPECT_EQ(e->elapsed, 0);
+    EXPECT_EQ(e->system.elapsed, 0);
   }
 }

@@ -35,7 +35,7 @@ void expectFields(const Emitter& e, const std::string& expected) {
     }
     const int index = configFieldIndex(name.c_str());
     ASSERT_GE(index, 0) << name;
-    EXPECT_FLOAT_EQ(static_cast<float>(configFieldValue(e.config, index)), static_cast<float>(want))
+    EXPECT_FLOAT_EQ(static_cast<float>(configFieldValue(e.system.config, index)), static_cast<float>(want))
         << name;
   }
 }
@@ -136,7 +136,7 @@ TEST(Options, EmptyTextLeavesThePresetAfterIntensity) {
     LoadPreset(PresetDisplayName(id), expected);
     ApplyIntensity(expected, 80);
     std::unique_ptr<Emitter> e = advanced(PresetDisplayName(id), 80, "");
-    EXPECT_EQ(std::memcmp(&expected, &e->config, sizeof expected), 0) << PresetDisplayName(id);
+    EXPECT_EQ(std::memcmp(&expected, &e->system.config, sizeof expected), 0) << PresetDisplayName(id);
     EXPECT_EQ(e->inFront, 1);
   }
   // A behind emitter goes back to front when options without zOrder are applied again.
@@ -147,18 +147,18 @@ TEST(Options, EmptyTextLeavesThePresetAfterIntensity) {
 
 TEST(Options, HugeNumbersStayFinite) {
   std::unique_ptr<Emitter> e = advanced("Sparkle", 50, "density=1e60;speed=1e99;mode=continuous:1e45");
-  EXPECT_TRUE(std::isfinite(e->config.spawnRate));
-  EXPECT_TRUE(std::isfinite(e->config.speedMax));
-  EXPECT_EQ(e->config.burstCount, 0);
+  EXPECT_TRUE(std::isfinite(e->system.config.spawnRate));
+  EXPECT_TRUE(std::isfinite(e->system.config.speedMax));
+  EXPECT_EQ(e->system.config.burstCount, 0);
   std::unique_ptr<Emitter> b = advanced("Explosion", 50, "density=1e30");
-  EXPECT_EQ(b->config.burstCount, INT32_MAX);
+  EXPECT_EQ(b->system.config.burstCount, INT32_MAX);
 }
 
 namespace {
 std::vector<std::string> gLoadedPaths;
-int recordingLoader(Emitter& e, const std::string& path) {
+int recordingLoader(Sprite& sprite, const std::string& path) {
   gLoadedPaths.push_back(path);
-  e.spritePath = path;
+  sprite.spritePath = path;
   return 1;
 }
 }  // namespace
@@ -166,17 +166,17 @@ int recordingLoader(Emitter& e, const std::string& path) {
 TEST(Options, SpriteKeyCallsTheInstalledLoader) {
   setSpriteLoader(nullptr);
   std::unique_ptr<Emitter> e = advanced("Sparkle", 50, "sprite=clouds.png");
-  EXPECT_TRUE(e->spritePath.empty());  // no loader: nothing happens
+  EXPECT_TRUE(e->sprite.spritePath.empty());  // no loader: nothing happens
 
   setSpriteLoader(recordingLoader);
   gLoadedPaths.clear();
   e = advanced("Sparkle", 50, "sprite= C:\\img\\a b.png ;shape=sprite");
   EXPECT_EQ(gLoadedPaths, std::vector<std::string>{"C:\\img\\a b.png"});
-  EXPECT_EQ(e->config.shape, ShapeSprite);
+  EXPECT_EQ(e->system.config.shape, ShapeSprite);
   e = advanced("Sparkle", 50, "sprite=");
   EXPECT_EQ(gLoadedPaths.size(), 1u);  // an empty value is an absent key
   e = advanced("Fire", 50, "sprite=smoke.png");
-  EXPECT_EQ(e->config.shape, ShapeRay);  // loading does not change the shape
+  EXPECT_EQ(e->system.config.shape, ShapeRay);  // loading does not change the shape
   setSpriteLoader(nullptr);
 }
 
@@ -216,7 +216,7 @@ TEST(Options, PrewarmAndFadeOut) {
     const std::unique_ptr<Emitter> e = advanced("Snow", 50, c.options);
     EXPECT_FLOAT_EQ(e->prewarmSeconds, c.prewarm) << c.options;
     EXPECT_EQ(e->fadeOutMs, c.fadeOut) << c.options;
-    EXPECT_EQ(std::memcmp(&e->config, &plain->config, sizeof(EmitterConfig)), 0) << c.options;
+    EXPECT_EQ(std::memcmp(&e->system.config, &plain->system.config, sizeof(EmitterConfig)), 0) << c.options;
   }
   // Play has no options: a later build without them leaves neither behind.
   std::unique_ptr<Emitter> e = advanced("Snow", 50, "prewarm=2;fadeOut=100");
@@ -239,8 +239,8 @@ TEST(OptionKeys, EveryRowIsAKeyTheOptionsTextReads) {
       std::unique_ptr<Emitter> plain = advanced(PresetDisplayName(id), 50, "");
       std::unique_ptr<Emitter> keyed =
           advanced(PresetDisplayName(id), 50, std::string(row.key) + "=" + row.example);
-      changed = std::memcmp(&plain->config, &keyed->config, sizeof(EmitterConfig)) != 0 ||
-                plain->inFront != keyed->inFront || plain->spritePath != keyed->spritePath ||
+      changed = std::memcmp(&plain->system.config, &keyed->system.config, sizeof(EmitterConfig)) != 0 ||
+                plain->inFront != keyed->inFront || plain->sprite.spritePath != keyed->sprite.spritePath ||
                 plain->prewarmSeconds != keyed->prewarmSeconds || plain->fadeOutMs != keyed->fadeOutMs;
     }
     EXPECT_TRUE(changed) << row.key << "=" << row.example << " changes no preset";

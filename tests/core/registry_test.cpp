@@ -18,13 +18,13 @@ TEST(Registry, InsertFindRemoveClearWalk) {
   EXPECT_EQ(registryIsEmpty(reg), 0);
 
   // A fresh entry is zero-filled throughout, the pool included.
-  EXPECT_EQ(a->overlay, nullptr);
-  EXPECT_EQ(a->config.spawnRate, 0);
+  EXPECT_EQ(a->presentation.overlay, nullptr);
+  EXPECT_EQ(a->system.config.spawnRate, 0);
   EXPECT_EQ(a->inFront, 0);
-  EXPECT_TRUE(a->spritePath.empty());
-  for (const Particle& p : a->particles) ASSERT_EQ(p.active, 0);
+  EXPECT_TRUE(a->sprite.spritePath.empty());
+  for (const Particle& p : a->system.particles) ASSERT_EQ(p.active, 0);
 
-  a->aliveCount = 7;
+  a->system.aliveCount = 7;
   Emitter* b = registryInsert(reg, rectKey(" other "));
   EXPECT_EQ(registryFind(reg, rectKey("RECT1")), a);  // entries never move
   EXPECT_EQ(registryFind(reg, "other"), b);
@@ -44,9 +44,9 @@ TEST(Registry, InsertFindRemoveClearWalk) {
 
   // Re-inserting a key gives a fresh zero-filled entry, not the old state.
   Emitter* c = registryInsert(reg, "k");
-  c->aliveCount = 3;
-  c->particles[10].active = 1;
+  c->system.aliveCount = 3;
+  c->system.particles[10].active = 1;
   c = registryInsert(reg, "k");
-  EXPECT_EQ(c->aliveCount, 0);
-  EXPECT_EQ(c->particles[10].active, 0);
+  EXPECT_EQ(c->system.aliveCount, 0);
+  EXPECT_EQ(c->system.particles[10].active, 0);
 }

@@ -12,14 +12,26 @@
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/render_frame.h"
-#include "runtime/emitter.h"
+#include "engine/particle_system.h"
 
 namespace {
 
 int32_t fixedTick() { return 1234; }
 
+// The records a frame is drawn from and into, and how far a fade-out has gone.
+struct Drawn {
+  ParticleSystem system;
+  Sprite sprite;
+  FrameBuffer frame;
+  float fadeAmount;
+};
+
+void renderFrame(Drawn& d, DrawBudget* budget = nullptr) {
+  ::renderFrame(d.system, d.sprite, d.frame, d.fadeAmount, budget);
+}
+
 struct RenderFixture : ::testing::Test {
-  std::unique_ptr<Emitter> e{new Emitter()};
+  std::unique_ptr<Drawn> e{new Drawn()};
   std::vector<uint32_t> buf;
 
   void SetUp() override { frame(200, 100); }
@@ -28,25 +40,26 @@ struct RenderFixture : ::testing::Test {
   // A W x H frame and a plain configuration: solid circles, no modulation, no brightening.
   void frame(int w, int h) {
     buf.assign(static_cast<size_t>(w) * h, 0);
-    attachFrameBuffer(*e, buf.data(), w, h);
-    e->renderingEnabled = 1;
-    LoadPreset("Sparkle", e->config);
-    e->config.additiveBlend = 0;
-    e->config.glowSoftness = 0;
+    attachFrameBuffer(e->frame, buf.data(), w, h);
+    e->system.frameWidth = w;
+    e->system.frameHeight = h;
+    LoadPreset("Sparkle", e->system.config);
+    e->system.config.additiveBlend = 0;
+    e->system.config.glowSoftness = 0;
   }
   Particle& add(float x, float y, float size, float alpha, int r = 255, int g = 0, int b = 0) {
-    for (Particle& p : e->particles) {
+    for (Particle& p : e->system.particles) {
       if (p.active) continue;
       std::memset(&p, 0, sizeof p);
       p.active = 1;
       p.x = x; p.y = y; p.size = size; p.alpha = alpha;
       p.curR = r; p.curG = g; p.curB = b;
-      ++e->aliveCount;
+      ++e->system.aliveCount;
       return p;
     }
-    return e->particles[0];
+    return e->system.particles[0];
   }
-  uint32_t at(int x, int y) const { return buf[static_cast<size_t>(y) * e->frameWidth + x]; }
+  uint32_t at(int x, int y) const { return buf[static_cast<size_t>(y) * e->frame.frameWidth + x]; }
   uint32_t alphaAt(int x, int y) const { return at(x, y) >> 24; }
 };
 
@@ -54,13 +67,12 @@ struct RenderFixture : ::testing::Test {
 
 TEST_F(RenderFixture, EarlyReturnsLeaveTheBufferAlone) {
   add(50, 50, 5, 1);
-  const std::function<void(Emitter&)> disable[] = {
-      [](Emitter& x) { x.renderingEnabled = 0; }, [](Emitter& x) { x.frameBitmap = nullptr; },
-      [](Emitter& x) { x.pixelBits = nullptr; }, [](Emitter& x) { x.frameWidth = 0; },
-      [](Emitter& x) { x.frameHeight = -3; }};
+  const std::function<void(Drawn&)> disable[] = {
+      [](Drawn& x) { x.frame.pixelBits = nullptr; }, [](Drawn& x) { x.frame.frameWidth = 0; },
+      [](Drawn& x) { x.frame.frameHeight = -3; }};
   for (const auto& off : disable) {
     std::fill(buf.begin(), buf.end(), 0xDEADBEEFu);
-    Emitter saved = *e;
+    Drawn saved = *e;
     off(*e);
     renderFrame(*e);
     for (uint32_t v : buf) ASSERT_EQ(v, 0xDEADBEEFu);
@@ -87,7 +99,7 @@ TEST_F(RenderFixture, FadeScalesTheOpacity) {
   add(50, 50, 5, 1);
   for (const Row& r : rows) {
     e->fadeAmount = r.fade;
-    e->drawnValid = 0;
+    e->frame.drawnValid = 0;
     renderFrame(*e);
     EXPECT_EQ(at(50, 50), r.centre) << r.fade;
   }
@@ -96,22 +108,22 @@ TEST_F(RenderFixture, FadeScalesTheOpacity) {
 TEST_F(RenderFixture, ClearingOnlyWhatWasDrawnMatchesAFullClear) {
   seedRandom(3);
   frame(160, 120);
-  LoadPreset("Fire", e->config);
-  e->presetName = "fire";
+  LoadPreset("Fire", e->system.config);
+  setSystemPreset(e->system, "fire");
   std::vector<uint32_t> full(buf.size());
   for (int f = 0; f < 90; ++f) {
-    e->elapsed += 1 / 60.0f;
-    updateParticles(*e, 1 / 60.0f);
+    e->system.elapsed += 1 / 60.0f;
+    updateParticles(e->system, 1 / 60.0f);
     renderFrame(*e);
     // The same frame drawn into a fresh, fully cleared buffer.
-    Emitter copy = *e;
-    copy.pixelBits = full.data();
-    copy.drawnValid = 0;
+    Drawn copy = *e;
+    copy.frame.pixelBits = full.data();
+    copy.frame.drawnValid = 0;
     std::fill(full.begin(), full.end(), 0x12345678u);
     renderFrame(copy);
     ASSERT_EQ(std::memcmp(full.data(), buf.data(), buf.size() * 4), 0) << "frame " << f;
   }
-  EXPECT_GT(e->aliveCount, 20);
+  EXPECT_GT(e->system.aliveCount, 20);
 }
 
 TEST_F(RenderFixture, CullMargins) {
@@ -127,16 +139,16 @@ TEST_F(RenderFixture, CullMargins) {
   static SpriteImage img = {16, 16, white};
   for (const Case& k : cases) {
     frame(200, 100);
-    e->config.shape = k.shape;
-    e->spriteImage = &img;
-    e->spriteWidth = e->spriteHeight = 16;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.shape = k.shape;
+    e->sprite.spriteImage = &img;
+    e->sprite.spriteWidth = e->sprite.spriteHeight = 16;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     add(k.x, k.y, 5, 1);
     renderFrame(*e);
     EXPECT_EQ(alphaAt(0, 50) != 0, k.drawn) << k.shape << " at " << k.x;
   }
-  e->spriteImage = nullptr;
+  e->sprite.spriteImage = nullptr;
 }
 
 TEST_F(RenderFixture, EdgeFeather) {
@@ -151,10 +163,10 @@ TEST_F(RenderFixture, EdgeFeather) {
   };
   for (const Case& k : cases) {
     frame(k.w, k.h);
-    e->config.feather = k.feather;
-    e->config.stretch = k.stretch;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.feather = k.feather;
+    e->system.config.stretch = k.stretch;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     add(k.x, k.y, 5, 1);
     renderFrame(*e);
     EXPECT_EQ(alphaAt(static_cast<int>(k.x), static_cast<int>(k.y)), k.alpha) << k.feather << " " << k.x << "," << k.y;
@@ -163,16 +175,16 @@ TEST_F(RenderFixture, EdgeFeather) {
 
 TEST_F(RenderFixture, EmissionBandFade) {
   // Band y 20..80; fade length min(fy = 10, 0.9 x 60) = 10 at the lower end for edge 0.
-  e->config.feather = 0.1f;
-  e->config.taper = 0.5f;
-  e->config.emitY = 0.5f;
-  e->config.emitH = 0.6f;
+  e->system.config.feather = 0.1f;
+  e->system.config.taper = 0.5f;
+  e->system.config.emitY = 0.5f;
+  e->system.config.emitH = 0.6f;
   struct Case { int edge; float y; uint32_t alpha; };
   const Case cases[] = {{0, 75, 64}, {0, 50, 255}, {0, 85, 255}, {1, 25, 64}, {1, 50, 255}, {2, 75, 255}};
   for (const Case& k : cases) {
-    e->config.taperEdge = k.edge;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.taperEdge = k.edge;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     add(100, k.y, 2, 1);
     renderFrame(*e);
     EXPECT_EQ(alphaAt(100, static_cast<int>(k.y)), k.alpha) << k.edge << " " << k.y;
@@ -180,8 +192,8 @@ TEST_F(RenderFixture, EmissionBandFade) {
 }
 
 TEST_F(RenderFixture, PulseAndTwinkle) {
-  e->config.pulseSpeed = 1;
-  e->config.pulseAmount = 2;  // above 1: blanked for part of each cycle
+  e->system.config.pulseSpeed = 1;
+  e->system.config.pulseAmount = 2;  // above 1: blanked for part of each cycle
   Particle& p = add(100, 50, 5, 1);
   p.phase = -3.1415927f / 2;  // sin = -1 at elapsed 0: factor 1 - 2 < 0
   renderFrame(*e);
@@ -190,9 +202,9 @@ TEST_F(RenderFixture, PulseAndTwinkle) {
   renderFrame(*e);
   EXPECT_EQ(alphaAt(100, 50), 255u);
 
-  e->config.pulseAmount = 0;
-  e->config.twinkleSpeed = 1;
-  e->config.twinkleAmount = 1;
+  e->system.config.pulseAmount = 0;
+  e->system.config.twinkleSpeed = 1;
+  e->system.config.twinkleAmount = 1;
   setTickSource(fixedTick);
   // t = 1.234 s: A x (1 - 0.5 (1 - sin(1.234 x 6.283 + phase))).
   p.phase = 0;
@@ -214,8 +226,8 @@ int32_t twinkleTick() { return gTwinkleTick; }
 // 16 ms apart after a week read the same time (floats step by 1/16 s there) and twinkling
 // stutters. Far readings are checked against the angle worked out in long double.
 TEST_F(RenderFixture, TwinkleFollowsTheClockAtAnyUptime) {
-  e->config.twinkleSpeed = 1.5f;
-  e->config.twinkleAmount = 1;
+  e->system.config.twinkleSpeed = 1.5f;
+  e->system.config.twinkleAmount = 1;
   setTickSource(twinkleTick);
   Particle& p = add(100, 50, 5, 1);
   p.phase = 0.7f;
@@ -253,9 +265,9 @@ TEST_F(RenderFixture, CircleSoftnessThreshold) {
   struct Case { float softness, size; bool soft; };
   const Case cases[] = {{0.3f, 5, false}, {0.31f, 5, true}, {0.31f, 1.4f, false}, {1.3f, 1.5f, true}};
   for (const Case& k : cases) {
-    e->config.glowSoftness = k.softness;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.glowSoftness = k.softness;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     add(100, 50, k.size, 1);
     renderFrame(*e);
     // Well out from the centre a soft disc has faded; a solid one is (nearly) opaque there.
@@ -270,11 +282,11 @@ TEST_F(RenderFixture, CircleSoftnessThreshold) {
 }
 
 TEST_F(RenderFixture, AdditiveBrighteningRaisesAlphaOnly) {
-  e->config.additiveBlend = 1;
+  e->system.config.additiveBlend = 1;
   struct Case { float alpha; uint32_t out; };
   for (Case k : {Case{200 / 255.0f, 250}, Case{220 / 255.0f, 255}, Case{4 / 255.0f, 5}}) {
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     add(100, 50, 5, k.alpha, 255, 255, 255);
     renderFrame(*e);
     EXPECT_EQ(alphaAt(100, 50), k.out);
@@ -285,15 +297,15 @@ TEST_F(RenderFixture, AdditiveBrighteningRaisesAlphaOnly) {
   // Not for sprites.
   static uint32_t grey[4] = {0xC8FFFFFFu, 0xC8FFFFFFu, 0xC8FFFFFFu, 0xC8FFFFFFu};
   static SpriteImage img = {2, 2, grey};
-  e->config.shape = ShapeSprite;
-  e->spriteImage = &img;
-  e->spriteWidth = e->spriteHeight = 2;
-  std::memset(e->particles, 0, sizeof e->particles);
-  e->aliveCount = 0;
+  e->system.config.shape = ShapeSprite;
+  e->sprite.spriteImage = &img;
+  e->sprite.spriteWidth = e->sprite.spriteHeight = 2;
+  std::memset(e->system.particles, 0, sizeof e->system.particles);
+  e->system.aliveCount = 0;
   add(100, 50, 5, 1);
   renderFrame(*e);
   EXPECT_EQ(alphaAt(100, 50), 200u);
-  e->spriteImage = nullptr;
+  e->sprite.spriteImage = nullptr;
   renderFrame(*e);  // sprite shape without a picture: nothing
   for (uint32_t v : buf) ASSERT_EQ(v, 0u);
 }
@@ -303,7 +315,7 @@ TEST_F(RenderFixture, SlotOrderAndAliveCountStop) {
   add(100, 50, 5, 1, 0, 0, 255);
   renderFrame(*e);
   EXPECT_EQ(at(100, 50), 0xFF0000FFu);  // the later slot is drawn over the earlier
-  e->aliveCount = 1;                     // the loop stops after one live slot
+  e->system.aliveCount = 1;                     // the loop stops after one live slot
   renderFrame(*e);
   EXPECT_EQ(at(100, 50), 0xFFFF0000u);
 }
@@ -336,10 +348,10 @@ TEST_F(RenderFixture, ShapeGeometry) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
-    e->config.shape = k.shape;
-    e->config.stretch = k.stretch;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.shape = k.shape;
+    e->system.config.stretch = k.stretch;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     Particle& p = add(100, 50, k.size, 1, 255, 255, 255);
     p.rotation = k.rotation;
     renderFrame(*e);
@@ -348,9 +360,9 @@ TEST_F(RenderFixture, ShapeGeometry) {
 }
 
 TEST_F(RenderFixture, LightburstMinimums) {
-  e->config.shape = ShapeLightburst;
-  e->config.beamEndGlow = 0;
-  e->config.stretch = 1;
+  e->system.config.shape = ShapeLightburst;
+  e->system.config.beamEndGlow = 0;
+  e->system.config.stretch = 1;
   struct Case { int rays; float arc, width; std::vector<int> litAngles, darkAngles; };
   const Case cases[] = {
       {1, 360, 2, {60, 180, 300}, {0, 120, 240}},   // at least 3 rays: -180, -60, 60
@@ -358,11 +370,11 @@ TEST_F(RenderFixture, LightburstMinimums) {
       {2, 90, 2, {345, 15, 45}, {90, 135, 300}},    // 3 rays from 30 - 45 in steps of 30
   };
   for (const Case& k : cases) {
-    e->config.rayCount = k.rays;
-    e->config.rayArc = k.arc;
-    e->config.rayWidth = k.width;
-    std::memset(e->particles, 0, sizeof e->particles);
-    e->aliveCount = 0;
+    e->system.config.rayCount = k.rays;
+    e->system.config.rayArc = k.arc;
+    e->system.config.rayWidth = k.width;
+    std::memset(e->system.particles, 0, sizeof e->system.particles);
+    e->system.aliveCount = 0;
     Particle& p = add(100, 50, 20, 1, 255, 255, 255);  // rays 1.2 x 40 = 48 long
     p.rotation = k.arc == 90 ? 30 : 0;
     renderFrame(*e);
@@ -415,7 +427,7 @@ TEST_F(RenderFixture, BudgetCutsHugeParticlesShortAndLaterFramesResumeWhereItSto
     EXPECT_EQ(budget.exhausted, 1);
     EXPECT_EQ(clockReadings, 3);
     EXPECT_EQ(lastRed(), 10 + 20 * f.lastSlot);
-    EXPECT_EQ(e->drawResumeSlot, f.resumeSlot);
+    EXPECT_EQ(e->frame.drawResumeSlot, f.resumeSlot);
     EXPECT_EQ(alphaAt(0, 0), 255u);    // a particle a million pixels wide still covers the
     EXPECT_EQ(alphaAt(199, 99), 255u);  // frame exactly, clipped to it
   }
@@ -425,12 +437,12 @@ TEST_F(RenderFixture, BudgetCutsHugeParticlesShortAndLaterFramesResumeWhereItSto
   renderFrame(*e, &ample);
   EXPECT_EQ(ample.exhausted, 0);
   EXPECT_EQ(lastRed(), 10 + 20 * 1);
-  EXPECT_EQ(e->drawResumeSlot, 0);
+  EXPECT_EQ(e->frame.drawResumeSlot, 0);
   // Without a budget: slot order from 0, whatever was left before.
-  e->drawResumeSlot = 7;
+  e->frame.drawResumeSlot = 7;
   renderFrame(*e);
   EXPECT_EQ(lastRed(), 10 + 20 * 9);
-  EXPECT_EQ(e->drawResumeSlot, 0);
+  EXPECT_EQ(e->frame.drawResumeSlot, 0);
 }
 
 TEST_F(RenderFixture, BudgetStopFlagEndsTheFrameAfterOneParticle) {
@@ -440,7 +452,7 @@ TEST_F(RenderFixture, BudgetStopFlagEndsTheFrameAfterOneParticle) {
   renderFrame(*e, &budget);
   EXPECT_EQ(budget.exhausted, 1);
   EXPECT_EQ((at(100, 50) >> 16) & 255, 10u);
-  EXPECT_EQ(e->drawResumeSlot, 1);
+  EXPECT_EQ(e->frame.drawResumeSlot, 1);
 }
 
 TEST_F(RenderFixture, BudgetReadsNoClockForAFrameOfSmallParticles) {
@@ -451,6 +463,6 @@ TEST_F(RenderFixture, BudgetReadsNoClockForAFrameOfSmallParticles) {
   renderFrame(*e, &budget);
   EXPECT_EQ(clockReadings, 0);
   EXPECT_EQ(budget.exhausted, 0);
-  EXPECT_EQ(e->drawResumeSlot, 0);
+  EXPECT_EQ(e->frame.drawResumeSlot, 0);
   EXPECT_EQ(alphaAt(196, 50), 255u);
 }

@@ -8,18 +8,18 @@
 #include <set>
 
 #include "engine/engine.h"
-#include "runtime/emitter.h"
+#include "engine/particle_system.h"
 
 namespace {
 
 // A 200 x 100 frame with a fully deterministic configuration: every range collapsed, no taper.
 struct SpawnFixture : ::testing::Test {
-  std::unique_ptr<Emitter> e{new Emitter()};
+  std::unique_ptr<ParticleSystem> e{new ParticleSystem()};
   void SetUp() override {
     seedRandom(1234);
     e->frameWidth = 200;
     e->frameHeight = 100;
-    e->presetName = "sparkle";
+    setSystemPreset(*e, "sparkle");
     LoadPreset("Sparkle", e->config);
     EmitterConfig& c = e->config;
     c.emitX = 0.25f; c.emitY = 0.75f; c.emitW = 0; c.emitH = 0;
@@ -31,7 +31,7 @@ struct SpawnFixture : ::testing::Test {
 };
 
 // The number of generator draws a spawn makes, found by replaying plain draws after it.
-int drawsMadeBySpawn(Emitter& e) {
+int drawsMadeBySpawn(ParticleSystem& e) {
   seedRandom(77);
   spawnParticle(e);
   const float next = randomRange(0, 1);
@@ -98,7 +98,7 @@ TEST_F(SpawnFixture, InvertedRangesTakeTheMinimumWithoutDrawing) {
 TEST_F(SpawnFixture, DrawsHappenInTheDocumentedOrder) {
   // Replays the draws by hand and rebuilds the particle from them.
   EmitterConfig& c = e->config;
-  e->presetName = "confetti";
+  setSystemPreset(*e, "confetti");
   c.emitW = 0.5f; c.emitH = 0.2f; c.taper = 0.5f; c.taperEdge = 2;
   c.spreadAngle = 40; c.speedMin = 10; c.speedMax = 20; c.lifeMin = 1; c.lifeMax = 3;
   c.sizeStartMin = 1; c.sizeStartMax = 2; c.sizeEndMin = 3; c.sizeEndMax = 4;
@@ -285,7 +285,7 @@ TEST_F(SpawnFixture, EmptyFrameSpawnsNothing) {
 }
 
 TEST_F(SpawnFixture, ConfettiPaletteUnlessColoursWereGiven) {
-  e->presetName = "confetti";
+  setSystemPreset(*e, "confetti");
   for (int i = 0; i < 300; ++i) spawnParticle(*e);
   std::set<int> seen;
   for (int i = 0; i < 300; ++i) {
@@ -303,13 +303,13 @@ TEST_F(SpawnFixture, ConfettiPaletteUnlessColoursWereGiven) {
   EXPECT_EQ(slot(300).endR, 2);
 
   e->config.colorOverride = 0;
-  e->presetName = "Confetti";  // the name must be exactly lower case
+  setSystemPreset(*e, "Confetti");  // the name must be exactly lower case
   spawnParticle(*e);
   EXPECT_EQ(slot(301).startR, 1);
 }
 
 TEST_F(SpawnFixture, SnowDriftsSideways) {
-  e->presetName = "snow";
+  setSystemPreset(*e, "snow");
   e->config.baseAngle = 90;
   float widest = 0;
   for (int i = 0; i < 400; ++i) {

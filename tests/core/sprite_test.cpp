@@ -1,5 +1,5 @@
 // Sprite loading over a fake codec: the reduction arithmetic, and every outcome of LoadSprite
-// (messages, what the emitter holds, which files are read, that every codec image is given back).
+// (messages, what the sprite record holds, which files are read, that every codec image is given back).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "config/sprite.h"
-#include "runtime/emitter.h"
 
 TEST(Sprite, ReducedSize) {
   struct Case {
@@ -48,7 +47,7 @@ const FakeFile kFiles[] = {
     {"empty.png", 0, 0},
 };
 
-// Pixels tell which picture reached the emitter.
+// Pixels tell which picture reached the record.
 constexpr uint32_t DecodedPixel = 0x80112233u;
 constexpr uint32_t ReducedPixel = 0x40445566u;
 
@@ -60,10 +59,10 @@ struct FakeImage {
 struct FakeCodec {
   int startOk, pathCopyOk, reduceOk, finishOk;  // 0 makes that step fail
   int starts, opens, reduces;                  // calls
-  int heldAtOpen;                              // the emitter held a sprite when a file was read
+  int heldAtOpen;                              // the record held a picture when a file was read
   int badHandles;                              // images given back twice, unknown, or mis-sized
   std::set<FakeImage*> live;                   // images handed out and not yet given back
-  Emitter* emitter;                            // the emitter being loaded
+  Sprite* sprite;                              // the sprite record being loaded
   std::vector<std::string> messages;           // LastError texts
 };
 FakeCodec gFake;
@@ -93,7 +92,7 @@ int fakeOpen(const std::string& path, void*& image, int32_t& w, int32_t& h) {
   w = h = 0;
   if (!gFake.pathCopyOk) return 0;
   ++gFake.opens;
-  if (gFake.emitter && gFake.emitter->spriteImage) gFake.heldAtOpen = 1;
+  if (gFake.sprite && gFake.sprite->spriteImage) gFake.heldAtOpen = 1;
   for (const FakeFile& f : kFiles) {
     if (path != f.path) continue;
     image = handOut(f.w, f.h, DecodedPixel);
@@ -128,11 +127,11 @@ const SpriteCodec kFakeCodec = {fakeStart, fakeOpen, fakeReduce, fakeFinish, giv
 void recordMessage(const std::string& message) { gFake.messages.push_back(message); }
 
 // Fresh counters with every step working, the fake codec and the recording sink installed.
-void resetFake(Emitter* emitter) {
+void resetFake(Sprite* sprite) {
   gFake.startOk = gFake.pathCopyOk = gFake.reduceOk = gFake.finishOk = 1;
   gFake.starts = gFake.opens = gFake.reduces = gFake.heldAtOpen = gFake.badHandles = 0;
   gFake.messages.clear();
-  gFake.emitter = emitter;
+  gFake.sprite = sprite;
   setSpriteCodec(&kFakeCodec);
   setLastErrorSink(recordMessage);
 }
@@ -185,7 +184,7 @@ TEST(Sprite, LoadSpriteOutcomes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::unique_ptr<Emitter> e(new Emitter());
+    std::unique_ptr<Sprite> e(new Sprite());
     resetFake(e.get());
     if (*c.before) {
       ASSERT_EQ(LoadSprite(*e, c.before), 1);
@@ -234,7 +233,7 @@ TEST(Sprite, LoadSpriteOutcomes) {
 }
 
 TEST(Sprite, FreeSpriteClearsEverything) {
-  std::unique_ptr<Emitter> e(new Emitter());
+  std::unique_ptr<Sprite> e(new Sprite());
   resetFake(e.get());
   setLastErrorSink(nullptr);  // outcomes with no sink go nowhere
   ASSERT_EQ(LoadSprite(*e, "strip.gif"), 1);

@@ -95,13 +95,13 @@ TEST_F(CommaLocale, NumbersReadTheSameWhateverTheLocale) {
   expectFloatCases();
   // Through the options, as a host hands them over.
   std::unique_ptr<Emitter> e(new Emitter());
-  LoadPreset("Sparkle", e->config);
-  const EmitterConfig before = e->config;
+  LoadPreset("Sparkle", e->system.config);
+  const EmitterConfig before = e->system.config;
   ApplyOptions(*e, "opacity=0.80;speed=1.5;emitArea=0.25,0.5,0.75,0.125");
-  EXPECT_EQ(e->config.alphaStart, before.alphaStart * 0.8f);
-  EXPECT_EQ(e->config.speedMax, before.speedMax * 1.5f);
-  EXPECT_EQ(e->config.emitX, 0.25f);
-  EXPECT_EQ(e->config.emitH, 0.125f);
+  EXPECT_EQ(e->system.config.alphaStart, before.alphaStart * 0.8f);
+  EXPECT_EQ(e->system.config.speedMax, before.speedMax * 1.5f);
+  EXPECT_EQ(e->system.config.emitX, 0.25f);
+  EXPECT_EQ(e->system.config.emitH, 0.125f);
 }
 
 TEST(Text, RoundsHalvesAwayFromZero) {

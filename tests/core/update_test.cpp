@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "runtime/emitter.h"
+#include "engine/particle_system.h"
 
 namespace {
 
 // An emitter with a quiet configuration (no forces, no emission) and one hand-made particle.
 struct UpdateFixture : ::testing::Test {
-  std::unique_ptr<Emitter> e{new Emitter()};
+  std::unique_ptr<ParticleSystem> e{new ParticleSystem()};
   void SetUp() override {
     seedRandom(7);
     e->frameWidth = 200;
     e->frameHeight = 100;
-    e->presetName = "test";
+    setSystemPreset(*e, "test");
     LoadPreset("Stars", e->config);  // no gravity, drag 1, no wind, no noise
     e->config.spawnRate = 0;
   }
@@ -199,7 +199,7 @@ TEST_F(UpdateFixture, PresetSwayIsPerFrameNotPerSecond) {
       {"Snow", 4, 0.5f, 1, 0},
   };
   for (const Case& k : cases) {
-    e->presetName = k.preset;
+    setSystemPreset(*e, k.preset);
     e->elapsed = 0;
     Particle& p = place(k.slot, 0, 0, 2);
     step(1);
@@ -207,7 +207,7 @@ TEST_F(UpdateFixture, PresetSwayIsPerFrameNotPerSecond) {
     EXPECT_NEAR(p.x, 50 + k.added, 1e-4) << k.preset;
   }
   // The same push at any frame length.
-  e->presetName = "snow";
+  setSystemPreset(*e, "snow");
   e->elapsed = 0;
   Particle& p = place(0, 0, 0, 0.02f);
   step(0.01f);

@@ -37,9 +37,9 @@ std::vector<unsigned char> renderPreset(int id) {
   setTickSource(goldenTick);
   std::unique_ptr<Emitter> e(new Emitter());
   std::vector<uint32_t> pixels(kWidth * kHeight);
-  attachFrameBuffer(*e, pixels.data(), kWidth, kHeight);
+  attachFrameBuffer(e->frame, pixels.data(), kWidth, kHeight);
   buildEffect(*e, EffectPlay, PresetDisplayName(id), DefaultIntensity, "");
-  spawnBurst(*e);
+  startParticles(*e);
   e->renderingEnabled = 1;
   for (int f = 0; f < kFrames; ++f) {
     gTick = f * 1000 / 60;

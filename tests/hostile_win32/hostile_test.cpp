@@ -260,7 +260,7 @@ TEST(HostileLocale, OptionsReadTheSameInACommaDecimalLocale) {
     EXPECT_EQ(copyExec(3, {"Big", "Sparkle", "50", options}), 1);
     lockEngine();
     Emitter* e = registryFind(registry, "big");
-    const float alpha = e ? e->config.alphaStart : -1;
+    const float alpha = e ? e->system.config.alphaStart : -1;
     unlockEngine();
     copyExec(4, {});
     return alpha;
@@ -402,9 +402,9 @@ int64_t fakeClockUs = 0;
 int64_t steppingClockUs() { return fakeClockUs += 1000; }  // 1 ms per reading
 
 int frameHasPixels(const Emitter& e) {
-  if (!e.pixelBits) return 0;
-  for (int32_t i = 0; i < e.frameWidth * e.frameHeight; ++i)
-    if (e.pixelBits[i]) return 1;
+  if (!e.frame.pixelBits) return 0;
+  for (int32_t i = 0; i < e.frame.frameWidth * e.frame.frameHeight; ++i)
+    if (e.frame.pixelBits[i]) return 1;
   return 0;
 }
 
@@ -425,13 +425,13 @@ TEST(HostileFrames, ABudgetSpentByOneEmitterLetsTheNextGoFirstAndHugeParticlesSt
     frameStep();
   }
   registryWalk(registry, [](Emitter& e) {
-    memset(e.pixelBits, 0, static_cast<size_t>(e.frameWidth) * e.frameHeight * 4);
-    e.drawnValid = 0;
+    memset(e.frame.pixelBits, 0, static_cast<size_t>(e.frame.frameWidth) * e.frame.frameHeight * 4);
+    e.frame.drawnValid = 0;
   });
   Emitter& big = registry.entries.at("big");
   Emitter& small = registry.entries.at("rect1");
-  ASSERT_GT(big.aliveCount, 20);
-  ASSERT_GT(small.aliveCount, 20);
+  ASSERT_GT(big.system.aliveCount, 20);
+  ASSERT_GT(small.system.aliveCount, 20);
   // The walk starts where the last tick's left it; whichever goes first spends the whole
   // budget (a dozen readings of the clock) and the other waits for the next tick.
   std::vector<int> firstDrawn;
@@ -448,7 +448,7 @@ TEST(HostileFrames, ABudgetSpentByOneEmitterLetsTheNextGoFirstAndHugeParticlesSt
   }
   EXPECT_TRUE(frameHasPixels(big));
   EXPECT_TRUE(frameHasPixels(small));
-  EXPECT_NE(big.drawResumeSlot, 0);  // cut short, to go on from there
+  EXPECT_NE(big.frame.drawResumeSlot, 0);  // cut short, to go on from there
   setDrawClockForTests(nullptr);
   timerStart();
   unlockEngine();

@@ -99,7 +99,7 @@ TEST_F(Runtime, OneTimerDrivesEveryEmitterAndStopsWithTheLast) {
   ASSERT_EQ(act(3, {"B", "Glow", "80", "zOrder=behind"}), 1);
   EXPECT_EQ(runtime.timerId, timer) << "a second emitter started a timer of its own";
   // The one timer steps both.
-  EXPECT_TRUE(pumpUntil([] { return snapshotOf("a").elapsed > 0 && snapshotOf("b").elapsed > 0; }))
+  EXPECT_TRUE(pumpUntil([] { return snapshotOf("a").system.elapsed > 0 && snapshotOf("b").system.elapsed > 0; }))
       << "not every emitter was stepped";
   ASSERT_EQ(act(2, {"A"}), 1);
   EXPECT_EQ(runtime.timerRunning, 1) << "stopped while an emitter still runs";
@@ -116,18 +116,18 @@ TEST_F(Runtime, ABurstThatEndsStaysRegisteredAndKeepsTheTimer) {
   HostStandIn& h = page();
   ASSERT_EQ(act(3, {"A", "Explosion", "100", "mode=burst:20;life=0.1"}), 1);
   const Emitter started = snapshotOf("a");
-  EXPECT_EQ(started.emissionDone, 1);
-  EXPECT_GT(started.aliveCount, 0);
+  EXPECT_EQ(started.system.emissionDone, 1);
+  EXPECT_GT(started.system.aliveCount, 0);
   ASSERT_TRUE(pumpUntil([] { return snapshotOf("a").renderingEnabled == 0; }))
       << "the burst never ended";
   const Emitter ended = snapshotOf("a");
-  EXPECT_EQ(ended.aliveCount, 0);
-  EXPECT_TRUE(IsWindow(static_cast<HWND>(ended.overlay))) << "the overlay went with the burst";
+  EXPECT_EQ(ended.system.aliveCount, 0);
+  EXPECT_TRUE(IsWindow(static_cast<HWND>(ended.presentation.overlay))) << "the overlay went with the burst";
   EXPECT_EQ(runtime.timerRunning, 1);
   // A tick later nothing has changed: an ended burst is neither advanced nor drawn.
-  const float elapsed = ended.elapsed;
+  const float elapsed = ended.system.elapsed;
   pumpFor(300);
-  EXPECT_EQ(snapshotOf("a").elapsed, elapsed);
+  EXPECT_EQ(snapshotOf("a").system.elapsed, elapsed);
   EXPECT_EQ(registered("a"), 1);
   // Stopping it is a normal stop: no message, and the timer goes with it.
   h.variables[LastError] = "keep";
@@ -154,9 +154,9 @@ TEST_F(Runtime, StoppingReleasesEveryWindowAndBitmap) {
     ASSERT_EQ(act(3, {"A", "Snow", "80", "shape=sprite;sprite=" + sprite}), 1);
     ASSERT_EQ(act(1, {"B", "Fire", "80", ""}), 1);
     const Emitter a = snapshotOf("a"), b = snapshotOf("b");
-    ASSERT_NE(a.spriteImage, nullptr) << "the sprite did not load";
-    std::vector<HWND> windows = {static_cast<HWND>(a.overlay), static_cast<HWND>(b.overlay)};
-    std::vector<HGDIOBJ> bitmaps = {a.frameBitmap, b.frameBitmap};
+    ASSERT_NE(a.sprite.spriteImage, nullptr) << "the sprite did not load";
+    std::vector<HWND> windows = {static_cast<HWND>(a.presentation.overlay), static_cast<HWND>(b.presentation.overlay)};
+    std::vector<HGDIOBJ> bitmaps = {a.presentation.frameBitmap, b.presentation.frameBitmap};
     for (HGDIOBJ bitmap : bitmaps) ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
     if (row.action == 2 && !row.name.empty()) {
       act(2, {"A"});
@@ -211,10 +211,10 @@ TEST_F(Runtime, TheRuntimeAsksWhateverHostLinkIsInstalled) {
 TEST_F(Runtime, StopByNameFadesOutThenReleasesEverything) {
   HostStandIn& h = page();
   ASSERT_EQ(act(3, {"A", "Snow", "100", "fadeOut=800"}), 1);
-  ASSERT_TRUE(pumpUntil([] { return snapshotOf("a").aliveCount > 0; }));
+  ASSERT_TRUE(pumpUntil([] { return snapshotOf("a").system.aliveCount > 0; }));
   const Emitter before = snapshotOf("a");
-  const HWND overlay = static_cast<HWND>(before.overlay);
-  const HGDIOBJ bitmap = before.frameBitmap;
+  const HWND overlay = static_cast<HWND>(before.presentation.overlay);
+  const HGDIOBJ bitmap = before.presentation.frameBitmap;
   h.variables[LastError] = "keep";
   EXPECT_EQ(act(2, {"A"}), 1);
   EXPECT_EQ(h.variables[LastError], "keep");
@@ -231,7 +231,7 @@ TEST_F(Runtime, StopByNameFadesOutThenReleasesEverything) {
   })) << "never seen part-way through the fade";
   const Emitter midway = snapshotOf("a");
   EXPECT_TRUE(IsWindowVisible(overlay));
-  EXPECT_EQ(midway.spawnAccumulator, fading.spawnAccumulator) << "a fading effect still emits";
+  EXPECT_EQ(midway.system.spawnAccumulator, fading.system.spawnAccumulator) << "a fading effect still emits";
   ASSERT_TRUE(pumpUntil([] { return registered("a") == 0; })) << "the fade never ended";
   EXPECT_FALSE(IsWindow(overlay));
   EXPECT_EQ(GetObjectType(bitmap), 0u);
@@ -261,8 +261,8 @@ TEST_F(Runtime, EveryImmediateStopEndsAFade) {
     ASSERT_EQ(act(2, {"A"}), 1);
     ASSERT_EQ(snapshotOf("a").fading, 1);
     row.stop();
-    EXPECT_FALSE(IsWindow(static_cast<HWND>(before.overlay)));
-    EXPECT_EQ(GetObjectType(before.frameBitmap), 0u);
+    EXPECT_FALSE(IsWindow(static_cast<HWND>(before.presentation.overlay)));
+    EXPECT_EQ(GetObjectType(before.presentation.frameBitmap), 0u);
     EXPECT_EQ(registered("a"), row.replaced);
     if (row.replaced) {
       EXPECT_EQ(snapshotOf("a").fading, 0);

@@ -108,23 +108,23 @@ inline void expectSpriteFileLoads(const SpriteFileCase& c, const std::string& pa
                                   std::vector<std::string>& messages) {
   std::unique_ptr<Emitter> e(new Emitter());
   messages.clear();
-  EXPECT_EQ(LoadSprite(*e, path), c.result);
+  EXPECT_EQ(LoadSprite(e->sprite, path), c.result);
   EXPECT_EQ(messages, std::vector<std::string>{spriteTextWithPath(c.message, path)});
-  EXPECT_EQ(e->spriteWidth, c.sw);
-  EXPECT_EQ(e->spriteHeight, c.sh);
-  EXPECT_EQ(e->spritePath, c.result ? path : std::string());
+  EXPECT_EQ(e->sprite.spriteWidth, c.sw);
+  EXPECT_EQ(e->sprite.spriteHeight, c.sh);
+  EXPECT_EQ(e->sprite.spritePath, c.result ? path : std::string());
   if (!c.result) {
-    EXPECT_EQ(e->spriteImage, nullptr);
+    EXPECT_EQ(e->sprite.spriteImage, nullptr);
     return;
   }
-  ASSERT_NE(e->spriteImage, nullptr);
-  ASSERT_EQ(e->spriteImage->width, c.sw);
-  ASSERT_EQ(e->spriteImage->height, c.sh);
+  ASSERT_NE(e->sprite.spriteImage, nullptr);
+  ASSERT_EQ(e->sprite.spriteImage->width, c.sw);
+  ASSERT_EQ(e->sprite.spriteImage->height, c.sh);
   for (const SpritePixelCheck& p : c.pixels) {
-    const uint32_t got = e->spriteImage->pixels[p.y * c.sw + p.x];
+    const uint32_t got = e->sprite.spriteImage->pixels[p.y * c.sw + p.x];
     for (int shift = 0; shift < 32; shift += 8)
       EXPECT_NEAR(spriteChannel(got, shift), spriteChannel(p.argb, shift), tolerance)
           << "pixel " << p.x << "," << p.y << " is " << std::hex << got;
   }
-  FreeSprite(*e);
+  FreeSprite(e->sprite);
 }

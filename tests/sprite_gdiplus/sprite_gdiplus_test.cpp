@@ -176,14 +176,14 @@ TEST_F(GdiplusSprite, LoadsAMetafile) {
   ASSERT_EQ(writeMetafile(wide), 1);
   const std::string path = utf8(wide);
   std::unique_ptr<Emitter> e(new Emitter());
-  ASSERT_EQ(LoadSprite(*e, path), 1);
-  ASSERT_NE(e->spriteImage, nullptr);
-  const int32_t w = e->spriteWidth, h = e->spriteHeight;
+  ASSERT_EQ(LoadSprite(e->sprite, path), 1);
+  ASSERT_NE(e->sprite.spriteImage, nullptr);
+  const int32_t w = e->sprite.spriteWidth, h = e->sprite.spriteHeight;
   EXPECT_GT(w, 0);
   EXPECT_GT(h, 0);
   EXPECT_EQ(gMessages, std::vector<std::string>{"Loaded sprite: " + path + " (" + std::to_string(w) + "x" +
                                                 std::to_string(h) + ")"});
-  EXPECT_EQ(e->spriteImage->pixels[(h / 2) * w + w / 2], 0xFFFF0000u);
-  FreeSprite(*e);
+  EXPECT_EQ(e->sprite.spriteImage->pixels[(h / 2) * w + w / 2], 0xFFFF0000u);
+  FreeSprite(e->sprite);
   EXPECT_NE(DeleteFileW(wide.c_str()), 0);
 }

@@ -93,12 +93,12 @@ TEST(SpriteStb, ReductionKeepsTransparentColoursOut) {
   ASSERT_EQ(writeFile(path, SpritePng, RedClear, 4096, 10), 1);
   setSpriteCodec(stbSpriteCodec());
   std::unique_ptr<Emitter> e(new Emitter());
-  ASSERT_EQ(LoadSprite(*e, path), 1);
-  ASSERT_EQ(e->spriteWidth, 512);
-  ASSERT_EQ(e->spriteHeight, 1);
+  ASSERT_EQ(LoadSprite(e->sprite, path), 1);
+  ASSERT_EQ(e->sprite.spriteWidth, 512);
+  ASSERT_EQ(e->sprite.spriteHeight, 1);
   int partial = 0;
   for (int32_t x = 0; x < 512; ++x) {
-    const uint32_t c = e->spriteImage->pixels[x];
+    const uint32_t c = e->sprite.spriteImage->pixels[x];
     const int a = channelOf(c, 24);
     if (a > 0 && a < 255) ++partial;
     if (a == 0) continue;
@@ -107,7 +107,7 @@ TEST(SpriteStb, ReductionKeepsTransparentColoursOut) {
     EXPECT_LE(channelOf(c, 0), 1) << x;
   }
   EXPECT_GT(partial, 0);  // the filter did blend across the edge
-  FreeSprite(*e);
+  FreeSprite(e->sprite);
   setSpriteCodec(nullptr);
   std::remove(path.c_str());
 }
@@ -136,17 +136,17 @@ TEST(SpriteStb, OptionsTextLoadsTheSprite) {
     setSpriteCodec(c.codec ? stbSpriteCodec() : nullptr);
     gMessages.clear();
     std::unique_ptr<Emitter> e(new Emitter());
-    LoadPreset("Fire", e->config);  // Fire draws rays
+    LoadPreset("Fire", e->system.config);  // Fire draws rays
     ApplyOptions(*e, withPath(c.options, path));
-    EXPECT_EQ(e->config.shape, c.shape);
-    EXPECT_EQ(e->spriteImage != nullptr, c.held != 0);
-    EXPECT_EQ(e->spritePath, c.held ? path : std::string());
+    EXPECT_EQ(e->system.config.shape, c.shape);
+    EXPECT_EQ(e->sprite.spriteImage != nullptr, c.held != 0);
+    EXPECT_EQ(e->sprite.spritePath, c.held ? path : std::string());
     if (c.message) {
       EXPECT_EQ(gMessages, std::vector<std::string>{withPath(c.message, path)});
     } else {
       EXPECT_TRUE(gMessages.empty());
     }
-    FreeSprite(*e);
+    FreeSprite(e->sprite);
   }
   setSpriteCodec(nullptr);
   setLastErrorSink(nullptr);

@@ -389,8 +389,8 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
   std::unique_ptr<Emitter> probe(new Emitter());
   buildConfig(effect, *probe);
   double warmup = 0;
-  if (probe->config.burstCount <= 0 && !fromStart) {
-    warmup = probe->config.lifeMax;
+  if (probe->system.config.burstCount <= 0 && !fromStart) {
+    warmup = probe->system.config.lifeMax;
     if (!(warmup <= MaxWarmupSeconds)) warmup = MaxWarmupSeconds;
     if (warmup < 0) warmup = 0;
   }
@@ -622,7 +622,7 @@ int writePresets(Guide& g) {
     const std::string s = slug(name);
     std::unique_ptr<Emitter> e(new Emitter());
     buildConfig(effectOf(name, SampleIntensity, nullptr), *e);
-    const EmitterConfig& c = e->config;
+    const EmitterConfig& c = e->system.config;
     std::string facts = c.burstCount > 0
                             ? "one burst of " + std::to_string(c.burstCount) + " particle" +
                                   (c.burstCount == 1 ? "" : "s")
@@ -695,7 +695,7 @@ std::string fieldsText(const Emitter& e, const std::string& fields) {
     const int index = configFieldIndex(f.c_str());
     if (index < 0) continue;
     if (!out.empty()) out += ", ";
-    double v = configFieldValue(e.config, index);
+    double v = configFieldValue(e.system.config, index);
     out += f + " = " + (f == "shape" ? shapeName(static_cast<int>(v)) : numberText(v));
   }
   return out;
@@ -717,7 +717,8 @@ int writeOrder(Guide& g) {
     std::unique_ptr<Emitter> a(new Emitter()), b(new Emitter());
     buildConfig(effectOf(x.preset, x.intensity, x.first), *a);
     buildConfig(effectOf(x.preset, x.intensity, x.second), *b);
-    const bool same = std::memcmp(&a->config, &b->config, sizeof(EmitterConfig)) == 0 && a->inFront == b->inFront;
+    const bool same =
+        std::memcmp(&a->system.config, &b->system.config, sizeof(EmitterConfig)) == 0 && a->inFront == b->inFront;
     std::string verdict;
     if (x.compare) verdict = same ? " (the same effect as the line above)" : " (a different effect from the line above)";
     g.html += "<tr><th colspan=\"2\">" + esc(x.point) + "</th></tr>\n";

@@ -198,7 +198,7 @@ std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs&
 
 void printConfig(const Emitter& emitter) {
   for (int i = 0; i < ConfigFieldCount; ++i) {
-    const double v = configFieldValue(emitter.config, i);
+    const double v = configFieldValue(emitter.system.config, i);
     if (ConfigFields[i].type == FieldFloat)
       std::printf("%s=%.9g\n", ConfigFields[i].name, v);
     else
@@ -220,7 +220,7 @@ int runConfig(const std::vector<std::string>& args) {
   std::unique_ptr<Emitter> emitter(new Emitter());
   buildArgsEffect(effect, *emitter);
   printConfig(*emitter);
-  FreeSprite(*emitter);
+  FreeSprite(emitter->sprite);
   return finishStdout();
 }
 
@@ -276,12 +276,12 @@ int runParticles(const std::vector<std::string>& args) {
   startEffect(effect, run, *e, pixels);
   for (int i = 0; i < run.frames; ++i) stepEffect(*e, run, i);
   for (int slot = 0; slot < MaxParticles; ++slot) {
-    const Particle& p = e->particles[slot];
+    const Particle& p = e->system.particles[slot];
     if (!p.active) continue;
     std::printf("%d %.9g %.9g %.9g %.9g %d %d %d %.9g %.9g\n", slot, p.x, p.y, p.size, p.rotation,
                 p.curR, p.curG, p.curB, p.alpha, p.life);
   }
-  FreeSprite(*e);
+  FreeSprite(e->sprite);
   return finishStdout();
 }
 

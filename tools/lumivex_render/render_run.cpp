@@ -39,11 +39,10 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   setTickSource(simulatedTick);
   buildArgsEffect(effect, e);
   pixels.assign(static_cast<size_t>(run.width) * run.height, 0u);
-  attachFrameBuffer(e, pixels.data(), run.width, run.height);
+  attachFrameBuffer(e.frame, pixels.data(), run.width, run.height);
   e.rectWidth = run.width;
   e.rectHeight = run.height;
-  spawnBurst(e);
-  prewarmEmitter(e);
+  startParticles(e);
   e.renderingEnabled = 1;
 }
 
@@ -151,7 +150,7 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
       error = gifError;
     }
   }
-  FreeSprite(*e);
+  FreeSprite(e->sprite);
   if (sheetFile) {
     if (ok) ok = writePngFile(sheetFile, out.sheetPath, sheet.width, sheet.height, 3, sheetRgb.data(), error);
     else std::fclose(sheetFile);
