@@ -1,5 +1,5 @@
 // The parameter record of one effect, its field table, the preset names and the adjustments that
-// Play makes on top of a preset. The record is plain data: 57 fields of 32 bits, copied whole.
+// Play makes on top of a preset. The record is plain data: 61 fields of 32 bits, copied whole.
 #pragma once
 
 #include <cstddef>
@@ -64,8 +64,12 @@ struct EmitterConfig {
   int32_t rayCount;       // rays of the lightburst shape
   float rayArc;           // degrees spanned by the lightburst rays
   float rayWidth;         // pixels, line width of a lightburst ray's core
+  float trailSeconds;     // seconds of past positions each particle streaks through; 0 = none
+  int32_t deathBurstMin;  // children a dying particle bursts into, at least; 0 = off
+  int32_t deathBurstMax;  // and at most (drawn per particle)
+  float deathBurstSpeed;  // pixels per second, the children's outward speed (x 0.6-1.0)
 };
-static_assert(sizeof(EmitterConfig) == 228, "EmitterConfig is 57 fields of 32 bits");
+static_assert(sizeof(EmitterConfig) == 244, "EmitterConfig is 61 fields of 32 bits");
 
 enum ConfigFieldType { FieldFloat, FieldInt };
 
@@ -75,7 +79,7 @@ struct ConfigField {
   size_t offset;         // byte offset in EmitterConfig
 };
 
-constexpr int ConfigFieldCount = 57;
+constexpr int ConfigFieldCount = 61;
 extern const ConfigField ConfigFields[ConfigFieldCount];
 
 // Index into ConfigFields of the field with this exact name, or -1.
@@ -89,7 +93,7 @@ enum PresetId {
   PresetSparkle, PresetFire, PresetRain, PresetSnow, PresetConfetti, PresetMagicDust,
   PresetExplosion, PresetLightRays, PresetBeams, PresetGlow, PresetStars, PresetLightBeams,
   PresetGodRays, PresetLaser, PresetBubbles, PresetPulseWave, PresetAurora, PresetShimmer,
-  PresetAuroraBorealis,
+  PresetAuroraBorealis, PresetFireworks,
   PresetCount
 };
 
@@ -118,6 +122,10 @@ constexpr float MinLife = 1e-4f;        // seconds: a positive life below a step
 constexpr float MaxSpawnRate = 1e7f;    // particles per second: fills the pool in any step
 constexpr float MaxCyclesPerSecond = 1e4f;  // twinkle and pulse: far above the frame rate
 constexpr float MaxForce = 1e7f;        // pixels per second squared: gravity, wind, noise
+constexpr float MaxTrailSeconds = 1;    // `trail`: the longest streak
+constexpr int32_t MaxDeathBurstOption = 50;     // `deathBurst`: children per death an author may ask
+constexpr float MaxDeathBurstSpeed = 2000;      // `deathBurst`: pixels per second
+constexpr int32_t MaxDeathBurstChildren = 100;  // children per death a preset may have
 // Holds every field of config within those bounds (an angle is reduced to one turn, exactly);
 // values already inside are left bit for bit as they are. NaN reads as 0.
 void BoundConfigValues(EmitterConfig& config);

@@ -61,6 +61,17 @@ const OptionKeyInfo OptionKeys[] = {
      "Draws each particle as this shape: circle, ray, beam, glow, star, lightburst, laser, "
      "rectangle (or rect), sprite or ring.",
      "star"},
+    {"trail", "seconds (0-1)",
+     "Each particle draws a streak through where it was over the last that many seconds, "
+     "narrowing and fading from the particle to nothing at its tail: sparks, comets, a magic "
+     "wand. 0 draws none.",
+     "0.2"},
+    {"deathBurst", "count[:speed] (count 0-50, speed 0-2000 pixels per second)",
+     "When a particle's life runs out, it bursts into count smaller particles flying out evenly "
+     "in every direction at about speed (without a speed, the middle of the effect's launch "
+     "speeds), starting in its colour and ending in colorEnd. They never burst themselves. 0 "
+     "turns it off; stopping or fading the effect bursts nothing.",
+     "12:150"},
     {"sprite", "the path of a picture file",
      "A picture (PNG, JPG, BMP or GIF) drawn for each particle, tinted by the particle's colour, "
      "when shape is sprite. At most 4096 x 4096 pixels; a picture over 512 pixels on its longer "

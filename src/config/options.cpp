@@ -111,6 +111,19 @@ static void applyMode(EmitterConfig& c, const std::string& value) {
   }
 }
 
+// "COUNT[:SPEED]": COUNT children per death (0 turns it off), moving out at SPEED; without a
+// speed, the middle of the launch speeds as they stand.
+static void applyDeathBurst(EmitterConfig& c, const std::string& value) {
+  const std::string t = trimSpaces(value);
+  const size_t colon = t.find(':');
+  const int32_t n = clampInt(readLeadingInt(t.substr(0, colon)), 0, MaxDeathBurstOption);
+  c.deathBurstMin = c.deathBurstMax = n;
+  float speed = 0.5f * c.speedMin + 0.5f * c.speedMax;
+  if (colon != std::string::npos && !trimSpaces(t.substr(colon + 1)).empty())
+    speed = readLeadingFloat(t.substr(colon + 1));
+  c.deathBurstSpeed = speed >= 0 ? clampFloat(speed, 0, MaxDeathBurstSpeed) : 0;
+}
+
 void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& options) {
   std::string v;
 
@@ -187,6 +200,14 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
     const int shape = ShapeIdFromName(v);
     if (shape >= 0) c.shape = shape;
   }
+
+  v = getOption(options, "trail");
+  if (!v.empty()) {
+    const float t = readLeadingFloat(v);
+    c.trailSeconds = t > 0 ? clampFloat(t, 0, MaxTrailSeconds) : 0;
+  }
+  v = getOption(options, "deathBurst");
+  if (!v.empty()) applyDeathBurst(c, v);
 }
 
 // Within [lo, hi]; NaN reads as 0 (then clamped).
@@ -230,4 +251,8 @@ void BoundConfigValues(EmitterConfig& c) {
   holdWithin(c.rayWidth, 0, MaxSize);
   if (c.rayCount < 0) c.rayCount = 0;
   if (c.rayCount > 1000) c.rayCount = 1000;
+  holdWithin(c.trailSeconds, 0, MaxTrailSeconds);
+  c.deathBurstMin = clampInt(c.deathBurstMin, 0, MaxDeathBurstChildren);
+  c.deathBurstMax = clampInt(c.deathBurstMax, c.deathBurstMin, MaxDeathBurstChildren);
+  holdWithin(c.deathBurstSpeed, 0, MaxSpeed);
 }

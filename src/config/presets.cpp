@@ -1,4 +1,4 @@
-// The field table of EmitterConfig, the 19 built-in presets and the Play adjustments (intensity
+// The field table of EmitterConfig, the 20 built-in presets and the Play adjustments (intensity
 // scaling, override colour). The preset values are kept in the same six groups as the design
 // tables so that each row can be read against them; the base values come first.
 #include <cstring>
@@ -36,7 +36,9 @@ const ConfigField ConfigFields[] = {
     CONFIG_FIELD(pulseAmount, FieldFloat),    CONFIG_FIELD(beamCore, FieldFloat),
     CONFIG_FIELD(beamHalo, FieldFloat),       CONFIG_FIELD(beamEndGlow, FieldFloat),
     CONFIG_FIELD(rayCount, FieldInt),         CONFIG_FIELD(rayArc, FieldFloat),
-    CONFIG_FIELD(rayWidth, FieldFloat),
+    CONFIG_FIELD(rayWidth, FieldFloat),       CONFIG_FIELD(trailSeconds, FieldFloat),
+    CONFIG_FIELD(deathBurstMin, FieldInt),    CONFIG_FIELD(deathBurstMax, FieldInt),
+    CONFIG_FIELD(deathBurstSpeed, FieldFloat),
 };
 static_assert(sizeof ConfigFields / sizeof ConfigFields[0] == ConfigFieldCount, "every field once");
 #undef CONFIG_FIELD
@@ -81,7 +83,7 @@ static const PresetNames kPresetNames[] = {
     {"Glow", "glow"},             {"Stars", "stars"},         {"LightBeams", "lightbeams"},
     {"GodRays", "godrays"},       {"Laser", "laser"},         {"Bubbles", "bubbles"},
     {"PulseWave", "pulsewave"},   {"Aurora", "aurora"},       {"Shimmer", "shimmer"},
-    {"AuroraBorealis", "auroraborealis"},
+    {"AuroraBorealis", "auroraborealis"}, {"Fireworks", "fireworks"},
 };
 static_assert(sizeof kPresetNames / sizeof kPresetNames[0] == PresetCount, "one row per preset");
 
@@ -109,6 +111,7 @@ static const EmissionRow kEmission[] = {
     {4, 0, 0.5f, 0.5f, 1, 0, 5, 270, 8, 20},                 // Aurora
     {8, 0, 0.5f, 0.5f, 1, 1, 10, 270, 3, 6},                 // Shimmer
     {6, 0, 0.5f, 0.5f, 1, 1, 5, 270, 3, 6},                  // AuroraBorealis
+    {1.5f, 0, 0.5f, 1, 0.7f, 0, 12, 270, 360, 440},          // Fireworks
 };
 static_assert(sizeof kEmission / sizeof kEmission[0] == PresetCount, "one row per preset");
 
@@ -133,6 +136,7 @@ static const SizeLifeRow kSizeLife[] = {
     {12, 24, 12, 24, 4, 8},          // Aurora
     {3, 7, 3, 7, 3, 5},              // Shimmer
     {8, 16, 8, 16, 4, 7},            // AuroraBorealis
+    {3, 3.6f, 2.6f, 3.2f, 1.1f, 1.5f}, // Fireworks
 };
 static_assert(sizeof kSizeLife / sizeof kSizeLife[0] == PresetCount, "one row per preset");
 
@@ -162,6 +166,7 @@ static const ColorRow kColor[] = {
     {{80, 255, 160}, {180, 100, 255}, 0, {0, 0, 0}, 0.5f},      // Aurora
     {{240, 245, 255}, {170, 195, 240}, 0, {0, 0, 0}, 0.5f},     // Shimmer
     {{100, 255, 180}, {200, 100, 255}, 0, {0, 0, 0}, 0.5f},     // AuroraBorealis
+    {{255, 240, 200}, {200, 90, 50}, 0, {0, 0, 0}, 0.5f},       // Fireworks
 };
 static_assert(sizeof kColor / sizeof kColor[0] == PresetCount, "one row per preset");
 
@@ -188,6 +193,7 @@ static const ForceRow kForces[] = {
     {0, 0, 1, 0, 0, 0, 100, 1},              // Aurora
     {0, 0, 0.85f, 0, 0, 0, 100, 1},          // Shimmer
     {0, 0, 0.85f, 0, 0, 0, 100, 1},          // AuroraBorealis
+    {90, 0, 0.995f, 0, 0, 0, 100, 1},        // Fireworks
 };
 static_assert(sizeof kForces / sizeof kForces[0] == PresetCount, "one row per preset");
 
@@ -217,6 +223,7 @@ static const LookRow kLook[] = {
     {0.25f, 0, 0.3f, 0.4f, 1, 1, 2, 8, 0, 0, 0},       // Aurora
     {0.7f, 0, 0.3f, 0.4f, 1.4f, 1, 2, 2, 0.3f, 0, 0},  // Shimmer
     {0.4f, 0, 0.35f, 0.4f, 1.5f, 1, 2, 8, 0.2f, 0, 0}, // AuroraBorealis
+    {1, 0.8f, 0, 0.3f, 0, 1, 0, 1, 0, 0, 0},           // Fireworks
 };
 static_assert(sizeof kLook / sizeof kLook[0] == PresetCount, "one row per preset");
 
@@ -246,8 +253,24 @@ static const ModulationRow kModulation[] = {
     {0, 0, 0.4f, 0.4f, 1, 0.6f, 0.5f, 12, 360, 2},     // Aurora
     {0, 0, 0, 0, 1, 0.5f, 0.3f, 12, 360, 2},           // Shimmer
     {0, 0, 0.6f, 0.35f, 1, 0.6f, 0.3f, 12, 360, 2},    // AuroraBorealis
+    {6, 0.5f, 0, 0, 1, 0.6f, 0.5f, 12, 360, 2},        // Fireworks
 };
 static_assert(sizeof kModulation / sizeof kModulation[0] == PresetCount, "one row per preset");
+
+// Streaks and bursts on death; only Fireworks has them.
+struct AfterlifeRow {
+  float trailSeconds;
+  int32_t deathBurstMin, deathBurstMax;
+  float deathBurstSpeed;
+};
+static const AfterlifeRow kAfterlife[] = {
+    {0, 0, 0, 0},  {0, 0, 0, 0},  {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0},  // Sparkle .. Confetti
+    {0, 0, 0, 0},  {0, 0, 0, 0},  {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0},  // MagicDust .. Glow
+    {0, 0, 0, 0},  {0, 0, 0, 0},  {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0},  // Stars .. Bubbles
+    {0, 0, 0, 0},  {0, 0, 0, 0},  {0, 0, 0, 0}, {0, 0, 0, 0},                // PulseWave .. AuroraBorealis
+    {0.15f, 40, 70, 170},                                                    // Fireworks
+};
+static_assert(sizeof kAfterlife / sizeof kAfterlife[0] == PresetCount, "one row per preset");
 
 // The values every preset starts from; the middle colour channels are not touched.
 static void writeBaseValues(EmitterConfig& c) {
@@ -262,6 +285,7 @@ static void writeBaseValues(EmitterConfig& c) {
   c.twinkleSpeed = 0; c.twinkleAmount = 0; c.pulseSpeed = 0; c.pulseAmount = 0;
   c.beamCore = 1; c.beamHalo = 0.6f; c.beamEndGlow = 0.5f;
   c.rayCount = 12; c.rayArc = 360; c.rayWidth = 2;
+  c.trailSeconds = 0; c.deathBurstMin = 0; c.deathBurstMax = 0; c.deathBurstSpeed = 0;
 }
 
 static void writePresetValues(int id, EmitterConfig& c) {
@@ -300,6 +324,11 @@ static void writePresetValues(int id, EmitterConfig& c) {
   c.pulseSpeed = m.pulseSpeed; c.pulseAmount = m.pulseAmount;
   c.beamCore = m.beamCore; c.beamHalo = m.beamHalo; c.beamEndGlow = m.beamEndGlow;
   c.rayCount = m.rayCount; c.rayArc = m.rayArc; c.rayWidth = m.rayWidth;
+
+  const AfterlifeRow& a = kAfterlife[id];
+  c.trailSeconds = a.trailSeconds;
+  c.deathBurstMin = a.deathBurstMin; c.deathBurstMax = a.deathBurstMax;
+  c.deathBurstSpeed = a.deathBurstSpeed;
 }
 
 // -1 when the normalised name is no preset's lookup key.

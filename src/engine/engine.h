@@ -22,8 +22,23 @@ void clearParticles(ParticleSystem& system);
 // Nothing when burstCount is 0 or less.
 void spawnBurst(ParticleSystem& system);
 
+// Where a particle died and what its children inherit: its colour then, and half its sizes.
+struct DeathSeed {
+  float x, y;                 // pixels
+  int32_t r, g, b;            // 0-255
+  float sizeStart, sizeEnd;   // the children's radii at birth and at the end, pixels
+};
+// A dying particle's burst: config.deathBurstMin-deathBurstMax children (drawn) born at the
+// seed, spread evenly over 360 degrees with a little jitter, moving out at deathBurstSpeed x
+// 0.6-1.0, living 0.4 lifeMin-0.8 lifeMax; their colour runs from the seed's to the config's end
+// colour. They feel the config's forces and never burst themselves. Children the pool has no
+// room for are dropped. The random draws come in a fixed order.
+void spawnDeathBurst(ParticleSystem& system, const DeathSeed& seed);
+
 // Advances every live particle by dt seconds, then emits new ones for a continuous effect unless
-// emitting is false (an effect fading out emits nothing more). The caller adds dt to
+// emitting is false (an effect fading out emits nothing more). Before moving, it samples the
+// trails (config.trailSeconds > 0); a particle whose life runs out bursts (config.deathBurstMax
+// > 0) once the pass is over, unless it was itself born of a burst or emitting is false. The caller adds dt to
 // system.elapsed before calling.
 void updateParticles(ParticleSystem& system, float dt, bool emitting = true);
 

@@ -43,8 +43,9 @@ struct Particle {
   float fadeIn;        // fraction of life, copied at birth
   float fadeOut;       // fraction of life, copied at birth
   float phase;         // radians 0..6.283, for twinkle and pulse
+  int32_t child;       // 1: born of another's burst on death, so it never bursts itself
 };
-static_assert(sizeof(Particle) == 112, "Particle is 28 fields of 32 bits");
+static_assert(sizeof(Particle) == 116, "Particle is 29 fields of 32 bits");
 
 // The single-precision pi the engine uses for degree conversions.
 constexpr float EnginePi = 3.1415927f;

@@ -9,9 +9,17 @@
 #include "config/emitter_config.h"
 #include "engine/particle.h"
 
-// Preset-specific sideways motion (snow also drifts at birth), resolved once when the effect is
-// built rather than compared by name every frame.
+// Preset-specific sideways motion (snow also drifts at birth) and colours, resolved once when the
+// effect is built rather than compared by name every frame.
 enum SwayKind { SwayNone, SwaySnow, SwayBubbles, SwayAurora };
+// A palette a particle draws its colour from at birth, for both start and end, unless the config
+// overrides the colour: Confetti's paper, Fireworks' shells.
+enum PaletteKind { PaletteNone, PaletteConfetti, PaletteFireworks };
+
+// Positions kept per particle for its trail: a ring the update writes once per sample.
+constexpr int TrailSamples = 16;
+// The frame height at which a height-scaled effect moves as its config says, pixels.
+constexpr float HeightScaleBase = 480;
 
 struct ParticleSystem {
   EmitterConfig config;          // the effect's parameters
@@ -25,10 +33,22 @@ struct ParticleSystem {
   int32_t frameHeight;           // pixels
   int32_t baseHeight;            // frame height at the first update; 0 until then
   SwayKind sway;                 // from the preset name
-  int32_t confettiColors;        // 1: each particle takes a colour of confetti's own palette
-                                 // unless the config overrides the colour
+  PaletteKind palette;           // from the preset name
+  int32_t heightScaled;          // 1 (Fireworks): launch speeds and gravity scale with the frame
+                                 // height against HeightScaleBase, so that the rockets burst in
+                                 // the upper half of any rectangle; from the preset name
+  // Trails (config.trailSeconds > 0): the positions of every live particle at the last
+  // TrailSamples samples, newest at trailHead; a slot's trailCount says how many of them were
+  // taken since its particle was born. Samples are config.trailSeconds / (TrailSamples - 1)
+  // apart, at most one per update.
+  float trailX[MaxParticles][TrailSamples];  // pixels
+  float trailY[MaxParticles][TrailSamples];  // pixels
+  int32_t trailCount[MaxParticles];          // samples of the slot's particle, 0-TrailSamples
+  float trailTime[TrailSamples];             // elapsed (seconds) at each sample
+  int32_t trailHead;                         // ring position of the newest sample
+  float trailSince;                          // seconds since the last sample
 };
 
 // Resolves the preset's own motion and colours from its name, lower-cased (exactly "snow",
-// "bubbles", "aurora" or "confetti"; any other name has none).
+// "bubbles", "aurora", "confetti" or "fireworks"; any other name has none).
 void setSystemPreset(ParticleSystem& system, const std::string& presetName);

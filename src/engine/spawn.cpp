@@ -8,9 +8,14 @@
 
 #include "engine/engine.h"
 
-// Confetti's palette, used for both start and end colour unless the caller chose colours.
+// Confetti's paper and Fireworks' shells, used for both start and end colour unless the caller
+// chose colours.
 static const int32_t kConfettiPalette[6][3] = {
     {255, 50, 50}, {50, 200, 50}, {50, 100, 255}, {255, 220, 50}, {255, 100, 200}, {100, 220, 255},
+};
+static const int32_t kFireworksPalette[8][3] = {
+    {255, 70, 70},  {255, 190, 50}, {90, 255, 110},  {80, 160, 255},
+    {210, 100, 255}, {255, 255, 235}, {255, 120, 40}, {60, 235, 255},
 };
 
 static float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
@@ -20,7 +25,48 @@ void setSystemPreset(ParticleSystem& system, const std::string& presetName) {
                 : presetName == "bubbles" ? SwayBubbles
                 : presetName == "aurora"  ? SwayAurora
                                           : SwayNone;
-  system.confettiColors = presetName == "confetti" ? 1 : 0;
+  system.palette = presetName == "confetti"    ? PaletteConfetti
+                   : presetName == "fireworks" ? PaletteFireworks
+                                               : PaletteNone;
+  system.heightScaled = presetName == "fireworks" ? 1 : 0;
+}
+
+// The factor a height-scaled effect's speeds and gravity take in this frame; 1 for the others.
+static float heightScale(const ParticleSystem& system) {
+  if (!system.heightScaled || system.frameHeight <= 0) return 1;
+  return static_cast<float>(system.frameHeight) / HeightScaleBase;
+}
+
+// The first free slot of the pool, or MaxParticles when it is full. First fit from the hint:
+// every slot below it is live, so the slot found is the first free one, and a burst of n spawns
+// costs n steps instead of n^2 / 2. Slots below the hint being live means at least that many
+// live particles: a hint above aliveCount says the pool was emptied behind our back, and the
+// scan starts from 0 again.
+static int32_t takeFreeSlot(ParticleSystem& system) {
+  int32_t i = system.freeSlotHint;
+  if (i < 0 || i > system.aliveCount) i = 0;
+  while (i < MaxParticles && system.particles[i].active != 0) ++i;
+  system.freeSlotHint = i == MaxParticles ? i : i + 1;
+  return i;
+}
+
+// A long shape points along its velocity; the others get a random orientation and, for
+// rectangles and sprites, a spin.
+static void orient(Particle* p, int32_t shape, RandomState& g) {
+  if (shape == ShapeRay || shape == ShapeBeam || shape == ShapeLaser) {
+#if defined(__SSE2__)
+    // Lane selects rather than branches: the sign of vx is a coin toss, which a branch mispredicts.
+    p->rotation = _mm_cvtss_f32(directionDegrees4(_mm_set1_ps(p->vx), _mm_set1_ps(p->vy)));
+#else
+    p->rotation = directionDegrees(p->vx, p->vy);
+#endif
+    p->spin = 0;
+  } else {
+    p->rotation = randomRange(g, 0, 360);
+    if (shape == ShapeRectangle) p->spin = randomRange(g, -180, 180);
+    else if (shape == ShapeSprite) p->spin = randomRange(g, -30, 30);
+    else p->spin = 0;
+  }
 }
 
 void spawnParticle(ParticleSystem& system) {
@@ -28,22 +74,16 @@ void spawnParticle(ParticleSystem& system) {
   const float H = static_cast<float>(system.frameHeight);
   if (W <= 0 || H <= 0) return;
 
-  // First fit from the hint: every slot below it is live, so the slot found is the first free
-  // one, and a burst of n spawns costs n steps instead of n^2 / 2. Slots below the hint being
-  // live means at least that many live particles: a hint above aliveCount says the pool was
-  // emptied behind our back, and the scan starts from 0 again.
-  int32_t i = system.freeSlotHint;
-  if (i < 0 || i > system.aliveCount) i = 0;
-  while (i < MaxParticles && system.particles[i].active != 0) ++i;
-  system.freeSlotHint = i;
+  const int32_t i = takeFreeSlot(system);
   if (i == MaxParticles) return;
   Particle* p = &system.particles[i];
-  system.freeSlotHint = i + 1;
+  system.trailCount[i] = 0;
 
   const EmitterConfig& c = system.config;
   RandomState& generator = threadRandom();
   RandomState g = generator;
   p->active = 1;
+  p->child = 0;
 
   float x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
   float y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
@@ -68,7 +108,7 @@ void spawnParticle(ParticleSystem& system) {
 
   const float angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
   const float radians = angle * EnginePi / 180.0f;
-  const float speed = randomRange(g, c.speedMin, c.speedMax);
+  const float speed = randomRange(g, c.speedMin, c.speedMax) * heightScale(system);
   float sine, cosine;
   engineSinCos(radians, sine, cosine);
   p->vx = cosine * speed;
@@ -81,8 +121,9 @@ void spawnParticle(ParticleSystem& system) {
   p->sizeEnd = randomRange(g, c.sizeEndMin, c.sizeEndMax);
   p->size = p->sizeStart;
 
-  if (system.confettiColors && c.colorOverride == 0) {
-    const int32_t* k = kConfettiPalette[randomInt(g, 5)];
+  if (system.palette != PaletteNone && c.colorOverride == 0) {
+    const int32_t* k = system.palette == PaletteConfetti ? kConfettiPalette[randomInt(g, 5)]
+                                                         : kFireworksPalette[randomInt(g, 7)];
     p->startR = p->endR = k[0];
     p->startG = p->endG = k[1];
     p->startB = p->endB = k[2];
@@ -96,6 +137,7 @@ void spawnParticle(ParticleSystem& system) {
 
   p->gravity = c.gravity;
   p->gravityScale = c.gravityVariance > 0 ? 1 + randomRange(g, -1, 1) * c.gravityVariance : 1.0f;
+  if (system.heightScaled) p->gravityScale = p->gravityScale * heightScale(system);
 
   p->drag = c.drag;
   p->fadeIn = c.fadeInFraction;
@@ -103,25 +145,61 @@ void spawnParticle(ParticleSystem& system) {
 
   p->phase = randomRange(g, 0, 6.283f);
 
-  if (c.shape == ShapeRay || c.shape == ShapeBeam || c.shape == ShapeLaser) {
-#if defined(__SSE2__)
-    // Lane selects rather than branches: the sign of vx is a coin toss, which a branch mispredicts.
-    p->rotation = _mm_cvtss_f32(directionDegrees4(_mm_set1_ps(p->vx), _mm_set1_ps(p->vy)));
-#else
-    p->rotation = directionDegrees(p->vx, p->vy);
-#endif
-    p->spin = 0;
-  } else {
-    p->rotation = randomRange(g, 0, 360);
-    if (c.shape == ShapeRectangle) p->spin = randomRange(g, -180, 180);
-    else if (c.shape == ShapeSprite) p->spin = randomRange(g, -30, 30);
-    else p->spin = 0;
-  }
+  orient(p, c.shape, g);
 
   if (system.sway == SwaySnow) p->vx = p->vx + randomRange(g, -15, 15);
 
   generator = g;
   system.aliveCount = system.aliveCount + 1;
+}
+
+void spawnDeathBurst(ParticleSystem& system, const DeathSeed& seed) {
+  const EmitterConfig& c = system.config;
+  if (c.deathBurstMax <= 0) return;
+  RandomState& generator = threadRandom();
+  RandomState g = generator;
+  const int32_t n = c.deathBurstMin + randomInt(g, c.deathBurstMax - c.deathBurstMin);
+  if (n > 0) {
+    const float scale = heightScale(system);
+    const float share = 360.0f / static_cast<float>(n);  // degrees between neighbours
+    const float turn = randomRange(g, 0, share);        // the whole shell's own rotation
+    for (int32_t j = 0; j < n; ++j) {
+      const float angle = turn + (static_cast<float>(j) + randomRange(g, -0.25f, 0.25f)) * share;
+      const float speed = c.deathBurstSpeed * randomRange(g, 0.6f, 1.0f) * scale;
+      const float life = randomRange(g, 0.4f * c.lifeMin, 0.8f * c.lifeMax);
+      const float phase = randomRange(g, 0, 6.283f);
+      const int32_t i = takeFreeSlot(system);
+      if (i == MaxParticles) continue;  // a full pool drops the rest, as for any spawn
+      Particle* p = &system.particles[i];
+      system.trailCount[i] = 0;
+      p->active = 1;
+      p->child = 1;
+      p->x = seed.x;
+      p->y = seed.y;
+      float sine, cosine;
+      engineSinCos(angle * EnginePi / 180.0f, sine, cosine);
+      p->vx = cosine * speed;
+      p->vy = sine * speed;
+      p->life = life > MinLife ? life : MinLife;
+      p->lifeTotal = p->life;
+      p->sizeStart = p->size = seed.sizeStart;
+      p->sizeEnd = seed.sizeEnd;
+      p->startR = p->curR = seed.r;
+      p->startG = p->curG = seed.g;
+      p->startB = p->curB = seed.b;
+      p->endR = c.colorEndR; p->endG = c.colorEndG; p->endB = c.colorEndB;
+      p->alpha = 0;
+      p->gravity = c.gravity;
+      p->gravityScale = scale;
+      p->drag = c.drag;
+      p->fadeIn = c.fadeInFraction;
+      p->fadeOut = c.fadeOutFraction;
+      p->phase = phase;
+      orient(p, c.shape, g);
+      system.aliveCount = system.aliveCount + 1;
+    }
+  }
+  generator = g;
 }
 
 void clearParticles(ParticleSystem& system) {

@@ -5,7 +5,28 @@
 #include "engine/engine.h"
 
 static inline float lerpf(float a, float b, float t) { return a + (b - a) * t; }
+static inline int32_t clampChannel(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
+
+// One trail sample of every live particle's position before this update moves it, when a
+// sample is due: samples trail / (TrailSamples - 1) apart, the one nearest each due time taken,
+// at most one per update.
+static void sampleTrails(ParticleSystem& system, float dt) {
+  const float spacing = system.config.trailSeconds / static_cast<float>(TrailSamples - 1);
+  system.trailSince = system.trailSince + dt;
+  if (system.trailSince + 0.5f * dt < spacing) return;
+  system.trailSince = 0;
+  const int32_t head = system.trailHead + 1 < TrailSamples && system.trailHead >= 0 ? system.trailHead + 1 : 0;
+  system.trailHead = head;
+  system.trailTime[head] = system.elapsed - dt;
+  for (int i = 0; i < MaxParticles; ++i) {
+    const Particle& p = system.particles[i];
+    if (!p.active) continue;
+    system.trailX[i][head] = p.x;
+    system.trailY[i][head] = p.y;
+    if (system.trailCount[i] < TrailSamples) system.trailCount[i] = system.trailCount[i] + 1;
+  }
+}
 
 int32_t updateLanes() {
 #if defined(LUMIVEX_AVX2)
@@ -149,6 +170,13 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
     }
   }
 
+  if (c.trailSeconds > 0) sampleTrails(system, dt);
+
+  // Deaths that burst, in slot order, spawned once the pass is over.
+  const bool bursts = c.deathBurstMax > 0 && emitting;
+  DeathSeed deaths[MaxParticles];
+  int32_t deathCount = 0;
+
   int32_t alive = 0;
   int32_t firstFree = MaxParticles;  // the spawn's hint: the lowest slot free after this pass
   for (int i = 0; i < MaxParticles; ++i) {
@@ -160,6 +188,9 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
 
     p.life = p.life - dt;
     if (p.life <= 0) {
+      if (bursts && !p.child)
+        deaths[deathCount++] = {p.x, p.y, clampChannel(p.curR), clampChannel(p.curG), clampChannel(p.curB),
+                                0.5f * p.sizeStart, 0.5f * p.sizeEnd};
       system.particles[i].active = 0;
       if (firstFree == MaxParticles) firstFree = i;
       continue;
@@ -251,6 +282,8 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
       if (p.active && std::fabs(p.vx) + std::fabs(p.vy) > 1) p.rotation = directionDegrees(p.vx, p.vy);
     }
   }
+
+  for (int32_t k = 0; k < deathCount; ++k) spawnDeathBurst(system, deaths[k]);
 
   if (c.burstCount == 0 && !system.emissionDone && emitting) {
     float acc = system.spawnAccumulator + c.spawnRate * dt;

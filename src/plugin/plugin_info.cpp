@@ -5,7 +5,7 @@ const wchar_t* const PluginTitle = L"Lumivex";
 // The author line of nbInitPlugIn and of the About box; one place to change it.
 const wchar_t* const PluginAuthor = L"Lumivex developers";
 const wchar_t* const PluginDescription =
-    L"Real-time particle engine. 19 presets, full configuration, live preview.";
+    L"Real-time particle engine. 20 presets, full configuration, live preview.";
 
 const ActionInfo ActionTable[] = {
     {1, L"Lumivex_Play",
@@ -33,9 +33,10 @@ std::wstring aboutText() {
       L"  Stop          - rect ('' = stop all)",
       L"  StopAll       - hard-stop every emitter (cleanup)",
       L"",
-      L"19 presets: Sparkle, Fire, Rain, Snow, Confetti, MagicDust,",
+      L"20 presets: Sparkle, Fire, Rain, Snow, Confetti, MagicDust,",
       L"Explosion, LightRays, Beams, Glow, Stars, LightBeams, GodRays,",
-      L"Laser, Bubbles, PulseWave, Aurora, Shimmer, AuroraBorealis.",
+      L"Laser, Bubbles, PulseWave, Aurora, Shimmer, AuroraBorealis,",
+      L"Fireworks.",
       L"",
       L"PlayAdvanced supports custom sprite images (PNG, JPG, BMP, GIF)",
       L"for clouds, smoke, debris, and any custom particle texture.",

@@ -175,6 +175,42 @@ void drawParticle(Canvas& cv, const ParticleSystem& e, const Sprite& sprite, con
   }
 }
 
+// Particle i's streak through its trail samples, from its head (hx, hy) back to the samples
+// config.trailSeconds old: segment by segment, the width falls from the head's drawn size and
+// the opacity from its opacity A, both to 0 at the tail. A width under a pixel is drawn one pixel
+// wide at that share of the opacity.
+void drawTrail(Canvas& cv, const ParticleSystem& e, int32_t i, float hx, float hy, float width, int32_t A,
+               int32_t R, int32_t G, int32_t B) {
+  const float span = e.config.trailSeconds;
+  const int32_t n = e.trailCount[i];
+  if (!(span > 0) || n <= 0 || e.trailHead < 0 || e.trailHead >= TrailSamples) return;
+  float x0 = hx, y0 = hy, age0 = 0;
+  for (int32_t s = 0; s < n; ++s) {
+    const int32_t slot = (e.trailHead - s + TrailSamples) % TrailSamples;
+    float x1 = e.trailX[i][slot], y1 = e.trailY[i][slot];
+    float age1 = e.elapsed - e.trailTime[slot];
+    const bool tail = !(age1 < span);
+    if (tail) {  // cut where the sample is span old
+      const float t = age1 > age0 ? (span - age0) / (age1 - age0) : 0.0f;
+      x1 = x0 + (x1 - x0) * t;
+      y1 = y0 + (y1 - y0) * t;
+      age1 = span;
+    }
+    const float k = 1 - (age0 + age1) / (2 * span);  // what is left of the head over the segment
+    float w = width * k;
+    int32_t a = rnd(A * k);
+    if (w < 1) {
+      a = rnd(a * w);
+      w = 1;
+    }
+    if (a > 0 && k > 0) drawLine(cv, frameSpace(), x0, y0, x1, y1, w, Rgba{a, R, G, B});
+    if (tail) break;
+    x0 = x1;
+    y0 = y1;
+    age0 = age1;
+  }
+}
+
 }  // namespace
 
 void attachFrameBuffer(FrameBuffer& f, uint32_t* pixels, int32_t width, int32_t height) {
@@ -218,6 +254,7 @@ void renderFrame(const ParticleSystem& e, const Sprite& sprite, FrameBuffer& f, 
   // A fading effect is drawn at what is left of its opacity.
   const bool fade = fadeAmount > 0;
   const float fadeLeft = fade ? 1 - std::min(fadeAmount, 1.0f) : 1;
+  const bool trails = c.trailSeconds > 0;
   const bool twinkle = c.twinkleSpeed > 0 && c.twinkleAmount > 0;
   const float twinkleBase = twinkle ? twinkleAngle(currentTickMs(), c.twinkleSpeed) : 0.0f;
 
@@ -283,12 +320,14 @@ void renderFrame(const ParticleSystem& e, const Sprite& sprite, FrameBuffer& f, 
       if (A == 0) continue;
     }
     if (spriteShape && !spriteUsable) continue;
+    if (trails && e.trailCount[i] > 0) drawTrail(cv, e, i, px, py, d, A, R, G, B);
     drawParticle(cv, e, sprite, p, softGlow, w, h, A, R, G, B);
     if (!budget) continue;
     // The clock is read once the particles drawn since the last reading may have covered a
     // small frame's worth of pixels: every particle when they are huge, rarely when they are
     // small, so that reading it costs next to nothing in an ordinary frame.
     unclocked += std::min(2 * mx, Wf) * std::min(2 * my, Hf) + BudgetParticleCost;
+    if (trails) unclocked += static_cast<float>(e.trailCount[i]) * BudgetParticleCost;
     if (unclocked < BudgetClockPixels) continue;
     unclocked = 0;
     if (budget->nowUs() <= budget->deadlineUs && !(budget->stop && *budget->stop)) continue;

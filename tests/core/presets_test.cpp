@@ -37,6 +37,7 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 4 | 0 | 0.5 | 0.5 | 1 | 0 | 5 | 270 | 8 | 20 |
 | Shimmer | 8 | 0 | 0.5 | 0.5 | 1 | 1 | 10 | 270 | 3 | 6 |
 | AuroraBorealis | 6 | 0 | 0.5 | 0.5 | 1 | 1 | 5 | 270 | 3 | 6 |
+| Fireworks | 1.5 | 0 | 0.5 | 1 | 0.7 | 0 | 12 | 270 | 360 | 440 |
 | Preset | `sizeStartMin` | `sizeStartMax` | `sizeEndMin` | `sizeEndMax` | `lifeMin` | `lifeMax` |
 |---|---|---|---|---|---|---|
 | Sparkle | 2 | 5 | 0.5 | 1 | 0.5 | 1.5 |
@@ -58,6 +59,7 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 12 | 24 | 12 | 24 | 4 | 8 |
 | Shimmer | 3 | 7 | 3 | 7 | 3 | 5 |
 | AuroraBorealis | 8 | 16 | 8 | 16 | 4 | 7 |
+| Fireworks | 3 | 3.6 | 2.6 | 3.2 | 1.1 | 1.5 |
 | Preset | `colorStart` (R,G,B) | `colorEnd` (R,G,B) | `hasColorMid` | `colorMid` (R,G,B) | `colorMidPos` | `colorOverride` |
 |---|---|---|---|---|---|---|
 | Sparkle | 255,255,200 | 255,200,100 | 0 | – | 0.5 | 0 |
@@ -79,6 +81,7 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 80,255,160 | 180,100,255 | 0 | – | 0.5 | 0 |
 | Shimmer | 240,245,255 | 170,195,240 | 0 | – | 0.5 | 0 |
 | AuroraBorealis | 100,255,180 | 200,100,255 | 0 | – | 0.5 | 0 |
+| Fireworks | 255,240,200 | 200,90,50 | 0 | – | 0.5 | 0 |
 | Preset | `gravity` | `gravityVariance` | `drag` | `windX` | `windY` | `noisePower` | `noiseScale` | `noiseSpeed` |
 |---|---|---|---|---|---|---|---|---|
 | Sparkle | 15 | 0 | 1 | 0 | 0 | 0 | 100 | 1 |
@@ -100,6 +103,7 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 0 | 0 | 1 | 0 | 0 | 0 | 100 | 1 |
 | Shimmer | 0 | 0 | 0.85 | 0 | 0 | 0 | 100 | 1 |
 | AuroraBorealis | 0 | 0 | 0.85 | 0 | 0 | 0 | 100 | 1 |
+| Fireworks | 90 | 0 | 0.995 | 0 | 0 | 0 | 100 | 1 |
 | Preset | `alphaStart` | `alphaEnd` | `fadeInFraction` | `fadeOutFraction` | `glowSoftness` | `additiveBlend` | `shape` | `stretch` | `feather` | `taper` | `taperEdge` |
 |---|---|---|---|---|---|---|---|---|---|---|---|
 | Sparkle | 1 | 0 | 0.1 | 0 | 1 | 1 | 0 | 1 | 0 | 0 | 0 |
@@ -121,6 +125,7 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 0.25 | 0 | 0.3 | 0.4 | 1 | 1 | 2 | 8 | 0 | 0 | 0 |
 | Shimmer | 0.7 | 0 | 0.3 | 0.4 | 1.4 | 1 | 2 | 2 | 0.3 | 0 | 0 |
 | AuroraBorealis | 0.4 | 0 | 0.35 | 0.4 | 1.5 | 1 | 2 | 8 | 0.2 | 0 | 0 |
+| Fireworks | 1 | 0.8 | 0 | 0.3 | 0 | 1 | 0 | 1 | 0 | 0 | 0 |
 | Preset | `twinkleSpeed` | `twinkleAmount` | `pulseSpeed` | `pulseAmount` | `beamCore` | `beamHalo` | `beamEndGlow` | `rayCount` | `rayArc` | `rayWidth` |
 |---|---|---|---|---|---|---|---|---|---|---|
 | Sparkle | 0 | 0 | 0 | 0 | 1 | 0.6 | 0.5 | 12 | 360 | 2 |
@@ -142,6 +147,29 @@ const char* const kPresetTables = R"TABLES(
 | Aurora | 0 | 0 | 0.4 | 0.4 | 1 | 0.6 | 0.5 | 12 | 360 | 2 |
 | Shimmer | 0 | 0 | 0 | 0 | 1 | 0.5 | 0.3 | 12 | 360 | 2 |
 | AuroraBorealis | 0 | 0 | 0.6 | 0.35 | 1 | 0.6 | 0.3 | 12 | 360 | 2 |
+| Fireworks | 6 | 0.5 | 0 | 0 | 1 | 0.6 | 0.5 | 12 | 360 | 2 |
+| Preset | `trailSeconds` | `deathBurstMin` | `deathBurstMax` | `deathBurstSpeed` |
+|---|---|---|---|---|
+| Sparkle | 0 | 0 | 0 | 0 |
+| Fire | 0 | 0 | 0 | 0 |
+| Rain | 0 | 0 | 0 | 0 |
+| Snow | 0 | 0 | 0 | 0 |
+| Confetti | 0 | 0 | 0 | 0 |
+| MagicDust | 0 | 0 | 0 | 0 |
+| Explosion | 0 | 0 | 0 | 0 |
+| LightRays | 0 | 0 | 0 | 0 |
+| Beams | 0 | 0 | 0 | 0 |
+| Glow | 0 | 0 | 0 | 0 |
+| Stars | 0 | 0 | 0 | 0 |
+| LightBeams | 0 | 0 | 0 | 0 |
+| GodRays | 0 | 0 | 0 | 0 |
+| Laser | 0 | 0 | 0 | 0 |
+| Bubbles | 0 | 0 | 0 | 0 |
+| PulseWave | 0 | 0 | 0 | 0 |
+| Aurora | 0 | 0 | 0 | 0 |
+| Shimmer | 0 | 0 | 0 | 0 |
+| AuroraBorealis | 0 | 0 | 0 | 0 |
+| Fireworks | 0.15 | 40 | 70 | 170 |
 )TABLES";
 
 struct Expected {
@@ -202,7 +230,7 @@ EmitterConfig filledWith(uint8_t byte) {
 
 TEST(Presets, EveryTableValueMatchesAndEveryFieldIsSet) {
   std::vector<Expected> rows = parseTables();
-  ASSERT_GT(rows.size(), 19u * 50u);
+  ASSERT_GT(rows.size(), 20u * 50u);
   std::map<std::string, std::set<std::string>> seen;
   for (const Expected& e : rows) {
     SCOPED_TRACE(e.preset + "." + e.field);
@@ -214,7 +242,7 @@ TEST(Presets, EveryTableValueMatchesAndEveryFieldIsSet) {
     EXPECT_EQ(configFieldValue(c, index), static_cast<double>(static_cast<float>(e.value)));
     seen[e.preset].insert(e.field);
   }
-  ASSERT_EQ(seen.size(), 19u);
+  ASSERT_EQ(seen.size(), 20u);
   // Every field but the middle colour channels is determined by every preset.
   for (auto& entry : seen) {
     for (int i = 0; i < ConfigFieldCount; ++i) {
@@ -263,7 +291,7 @@ TEST(Presets, NameLookup) {
   EXPECT_STREQ(PresetDisplayName(0), "Sparkle");
   EXPECT_STREQ(PresetDisplayName(18), "AuroraBorealis");
   EXPECT_STREQ(PresetDisplayName(11), "LightBeams");
-  EXPECT_STREQ(PresetDisplayName(19), "Sparkle");
+  EXPECT_STREQ(PresetDisplayName(20), "Sparkle");
   EXPECT_STREQ(PresetDisplayName(-1), "Sparkle");
   for (int id = 0; id < PresetCount; ++id) EXPECT_EQ(PresetIdFromName(PresetDisplayName(id)), id);
 }

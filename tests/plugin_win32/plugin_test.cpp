@@ -146,7 +146,7 @@ TEST(PluginRegistration, RegistersFourActionsAndIdentifiesItself) {
   EXPECT_EQ(h.title, "Lumivex");
   EXPECT_EQ(h.author, narrow(PluginAuthor));
   EXPECT_FALSE(h.author.empty());
-  EXPECT_EQ(h.description, "Real-time particle engine. 19 presets, full configuration, live preview.");
+  EXPECT_EQ(h.description, "Real-time particle engine. 20 presets, full configuration, live preview.");
 
   // Without addAction nothing is registered and the answer is still 0.
   h.actions.clear();
@@ -181,9 +181,10 @@ TEST(PluginAbout, BoxShowsTheAboutText) {
       L"  Stop          - rect ('' = stop all)",
       L"  StopAll       - hard-stop every emitter (cleanup)",
       L"",
-      L"19 presets: Sparkle, Fire, Rain, Snow, Confetti, MagicDust,",
+      L"20 presets: Sparkle, Fire, Rain, Snow, Confetti, MagicDust,",
       L"Explosion, LightRays, Beams, Glow, Stars, LightBeams, GodRays,",
-      L"Laser, Bubbles, PulseWave, Aurora, Shimmer, AuroraBorealis.",
+      L"Laser, Bubbles, PulseWave, Aurora, Shimmer, AuroraBorealis,",
+      L"Fireworks.",
       L"",
       L"PlayAdvanced supports custom sprite images (PNG, JPG, BMP, GIF)",
       L"for clouds, smoke, debris, and any custom particle texture.",

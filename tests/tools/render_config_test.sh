@@ -44,17 +44,21 @@ expect_fields ' FIRE ' --color '255, 0 ,0' -- colorStartR=255 colorStartG=0 colo
 expect_fields Fire --color '255,0' -- colorStartR=255 colorStartG=230 colorOverride=0
 expect_fields Rain --options 'zOrder=behind;opacity=0.5' -- inFront=0 alphaStart=0.324999988
 expect_fields Nope -- spawnRate=40 shape=0 rayCount=12
+expect_fields Fireworks -- spawnRate=1.5 burstCount=0 trailSeconds=0.150000006 deathBurstMin=40 deathBurstMax=70
+expect_fields Fire --options 'trail=0.2;deathBurst=12:150' -- trailSeconds=0.200000003 deathBurstMin=12 deathBurstMax=12 deathBurstSpeed=150
+expect_fields Fire --options 'speed=2;deathBurst=80' -- deathBurstMin=50 deathBurstMax=50 deathBurstSpeed=230
 # The effect's start and stop keys follow the fields, only when set.
 out="$("$bin" config Snow --options 'prewarm=3;fadeOut=800')"
 checks=$((checks + 1))
 [ "$(tail -n3 <<<"$out" | tr '\n' ' ')" = "inFront=1 prewarm=3 fadeOut=800 " ] || fail "config Snow prewarm/fadeOut: $(tail -n3 <<<"$out" | tr '\n' ' ')"
 
-# The dump: 57 fields in record order plus inFront, floats that read back to the same float.
+# The dump: 61 fields in record order plus inFront, floats that read back to the same float.
 out="$("$bin" config Fire)"
 checks=$((checks + 1))
-[ "$(wc -l <<<"$out")" -eq 58 ] || fail "config prints $(wc -l <<<"$out") lines, not 58"
+[ "$(wc -l <<<"$out")" -eq 62 ] || fail "config prints $(wc -l <<<"$out") lines, not 62"
 [ "$(head -n1 <<<"$out")" = "spawnRate=60" ] || fail "first line: $(head -n1 <<<"$out")"
 [ "$(sed -n 57p <<<"$out")" = "rayWidth=2" ] || fail "line 57: $(sed -n 57p <<<"$out")"
+[ "$(sed -n 61p <<<"$out")" = "deathBurstSpeed=0" ] || fail "line 61: $(sed -n 61p <<<"$out")"
 [ "$(tail -n1 <<<"$out")" = "inFront=1" ] || fail "last line: $(tail -n1 <<<"$out")"
 [ "$("$bin" config Nope)" = "$("$bin" config sparkle)" ] || fail "unknown preset is not Sparkle"
 

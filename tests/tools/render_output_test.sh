@@ -67,11 +67,11 @@ check
 # --- gallery: a GIF and a sheet per preset and the overview --------------------------------
 "$bin" gallery --out "$tmp/g/sub" --size 32x24 --frames 3 2>"$tmp/g.err" || fail "gallery exited $?"
 check
-[ "$(ls "$tmp"/g/sub/*.gif 2>/dev/null | wc -l)" -eq 19 ] || fail "gallery GIFs: $(ls "$tmp/g/sub" | tr '\n' ' ')"
-[ "$(ls "$tmp"/g/sub/*_sheet.png 2>/dev/null | wc -l)" -eq 19 ] || fail "gallery sheets: $(ls "$tmp/g/sub" | tr '\n' ' ')"
-[ -s "$tmp/g/sub/AuroraBorealis.gif" ] || fail "no AuroraBorealis.gif"
-[ "$(grep -c '^lumivex-render: \[[0-9]*/19\]' "$tmp/g.err")" -eq 19 ] || fail "gallery progress: $(cat "$tmp/g.err")"
-# 19 tiles of 32 x 24 in 5 columns: 5 * 36 + 4 by 4 * 28 + 4.
+[ "$(ls "$tmp"/g/sub/*.gif 2>/dev/null | wc -l)" -eq 20 ] || fail "gallery GIFs: $(ls "$tmp/g/sub" | tr '\n' ' ')"
+[ "$(ls "$tmp"/g/sub/*_sheet.png 2>/dev/null | wc -l)" -eq 20 ] || fail "gallery sheets: $(ls "$tmp/g/sub" | tr '\n' ' ')"
+[ -s "$tmp/g/sub/Fireworks.gif" ] || fail "no Fireworks.gif"
+[ "$(grep -c '^lumivex-render: \[[0-9]*/20\]' "$tmp/g.err")" -eq 20 ] || fail "gallery progress: $(cat "$tmp/g.err")"
+# 20 tiles of 32 x 24 in 5 columns: 5 * 36 + 4 by 4 * 28 + 4.
 [ "$(png_info "$tmp/g/sub/overview.png")" = "184 116 2" ] || fail "overview: $(png_info "$tmp/g/sub/overview.png")"
 
 # --- particles: one line of 10 fields per live particle --------------------------------------

@@ -140,6 +140,11 @@ const PresetNote kPresetNotes[] = {
      {{"Red aurora", "colorStart=255,90,120;colorEnd=255,160,60"},
       {"Stronger", "density=3"},
       {"Over the lower half", "emitArea=0.5,0.75,1,0.5"}}},
+    {"Fireworks", "Rockets rising from the bottom edge, each bursting high up into a round shell of "
+                  "sparks in a colour of its own; the sparks fall, twinkle and fade.",
+     {{"All gold", "colorStart=255,210,90;colorEnd=160,80,20"},
+      {"A big finale", "density=4;deathBurst=50:220"},
+      {"Long trails", "trail=0.5"}}},
 };
 constexpr int PresetNoteCount = static_cast<int>(sizeof kPresetNotes / sizeof kPresetNotes[0]);
 
@@ -251,7 +256,7 @@ const ParameterNote kParameters[] = {
     {"rectangle", "an error (\"Empty rectangle name.\")",
      "The name of a Rectangle object of the page; case and surrounding spaces do not matter. One "
      "rectangle holds one effect: playing again on it replaces the effect."},
-    {"preset", "Sparkle", "One of the <a href=\"#presets\">19 presets</a>, in any case; an unknown name plays Sparkle."},
+    {"preset", "Sparkle", "One of the <a href=\"#presets\">20 presets</a>, in any case; an unknown name plays Sparkle."},
     {"intensity", "50",
      "0-100: how many particles are emitted. 50 is the preset as designed, 100 twice as many, 0 "
      "none. The leading number is read and held to 0-100 (see the readings below)."},

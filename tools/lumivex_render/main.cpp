@@ -1,7 +1,7 @@
 // lumivex-render: a native command for people who build effects. `config` prints the
 // configuration an action would build from a preset, intensity and colour or options text;
 // `render` runs an effect as the shared timer would and writes its frames as PNG files, an
-// animated GIF and a contact sheet; `gallery` does that for all 19 presets; `particles` prints
+// animated GIF and a contact sheet; `gallery` does that for all 20 presets; `particles` prints
 // the live particles after some frames; `guide` writes the illustrated author's guide (guide.cpp).
 // No window, no Wine: the engine's frame buffer is a plain array here (render_run runs effects).
 // Images are written by image_io.
@@ -39,7 +39,7 @@ const char* const kUsage =
     "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
     "          [--seed S] (random; gallery: 1)\n"
     "  B:      black | checker | #RRGGBB\n"
-    "  config     print the 57 configuration fields and inFront\n"
+    "  config     print the 61 configuration fields and inFront\n"
     "  render     write DIR/frame_0000.png ... (straight alpha, or opaque over --background),\n"
     "             and with --gif / --sheet an animated GIF and a contact sheet over the\n"
     "             background (black by default); the sheet shows up to 16 frames, evenly\n"
