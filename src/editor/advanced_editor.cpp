@@ -71,6 +71,13 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 406, 80, 20, L"Fade out:"},
     {AdvFadeOut, CtlSlider, 495, 402, 150, 24, nullptr},
     {AdvFadeOutValue, CtlLabel, 650, 406, 60, 20, nullptr},
+    // Streaks and bursts on death, under those.
+    {NoControlId, CtlLabel, 415, 438, 80, 20, L"Trail:"},
+    {AdvTrail, CtlSlider, 495, 434, 150, 24, nullptr},
+    {AdvTrailValue, CtlLabel, 650, 438, 60, 20, nullptr},
+    {NoControlId, CtlLabel, 415, 470, 80, 20, L"Burst on death:"},
+    {AdvDeathBurst, CtlSlider, 495, 466, 150, 24, nullptr},
+    {AdvDeathBurstValue, CtlLabel, 650, 470, 60, 20, nullptr},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
@@ -185,6 +192,8 @@ static void readControls(AdvancedDialogState& s) {
   s.zOrder = listSelection(d, AdvZOrder);
   s.prewarm = sliderPosition(d, AdvPrewarm);
   s.fadeOut = sliderPosition(d, AdvFadeOut);
+  s.trail = sliderPosition(d, AdvTrail);
+  s.deathBurst = sliderPosition(d, AdvDeathBurst);
 }
 
 static void showColorRow(int c) {
@@ -244,6 +253,10 @@ static void showRows(const AdvancedDialogState& s) {
   setListSelection(d, AdvMode, s.mode);
   setListSelection(d, AdvShape, s.shape);
   setControlText(d, AdvSprite, utf8ToWide(s.sprite));
+  setSliderPosition(d, AdvTrail, s.trail);
+  setControlText(d, AdvTrailValue, utf8ToWide(trailLabel(s.trail)));
+  setSliderPosition(d, AdvDeathBurst, s.deathBurst);
+  setControlText(d, AdvDeathBurstValue, utf8ToWide(deathBurstLabel(s.deathBurst)));
 }
 
 static void showOpeningState(const AdvancedDialogState& s) {
@@ -264,6 +277,8 @@ static void showOpeningState(const AdvancedDialogState& s) {
   setSliderRange(d, AdvFadeOut, FadeOutSliderMax);
   setSliderPosition(d, AdvFadeOut, s.fadeOut);
   setControlText(d, AdvFadeOutValue, utf8ToWide(fadeOutLabel(s.fadeOut)));
+  setSliderRange(d, AdvTrail, TrailSliderMax);
+  setSliderRange(d, AdvDeathBurst, DeathBurstSliderMax);
 
   setSliderRange(d, AdvIntensity, 100);
   setSliderRange(d, AdvSpread, 360);
@@ -332,6 +347,17 @@ static void onPrewarm(EditorDialog&, int) {
 
 static void onFadeOut(EditorDialog&, int) {
   setControlText(adv.dialog, AdvFadeOutValue, utf8ToWide(fadeOutLabel(sliderPosition(adv.dialog, AdvFadeOut))));
+  markDirty();
+}
+
+static void onTrail(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvTrailValue, utf8ToWide(trailLabel(sliderPosition(adv.dialog, AdvTrail))));
+  markDirty();
+}
+
+static void onDeathBurst(EditorDialog&, int) {
+  setControlText(adv.dialog, AdvDeathBurstValue,
+                 utf8ToWide(deathBurstLabel(sliderPosition(adv.dialog, AdvDeathBurst))));
   markDirty();
 }
 
@@ -430,6 +456,8 @@ static const EditorHandler AdvancedHandlers[] = {
     {AdvOpacity, onOpacity},
     {AdvPrewarm, onPrewarm},
     {AdvFadeOut, onFadeOut},
+    {AdvTrail, onTrail},
+    {AdvDeathBurst, onDeathBurst},
     {AdvTaperEdge, [](EditorDialog&, int) { markDirty(); }},
     {AdvSprite, [](EditorDialog&, int) { markDirty(); }},
     {AdvBoxSlider + 0, onBoxSlider}, {AdvBoxSlider + 1, onBoxSlider}, {AdvBoxSlider + 2, onBoxSlider},

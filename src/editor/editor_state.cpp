@@ -190,6 +190,14 @@ std::string fadeOutLabel(int position) {
   return position <= 0 ? std::string("off") : std::to_string(position * 100) + " ms";
 }
 
+std::string trailLabel(int position) {
+  return position <= 0 ? std::string("off") : hundredthsText(position * 5) + " s";
+}
+
+std::string deathBurstLabel(int position) {
+  return position <= 0 ? std::string("off") : std::to_string(position);
+}
+
 std::string multiplierRowLabel(const PresetSlider& s) {
   return s.presetChecked ? std::string("preset") : multiplierLabel(s.position);
 }
@@ -284,6 +292,15 @@ void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   s.prewarm = prewarm > 0 ? clampInt(roundHalfAway(prewarm * 10), 0, PrewarmSliderMax) : 0;
   const int32_t fadeOut = readLeadingInt(getOption(options, "fadeOut"));
   s.fadeOut = fadeOut > 0 ? clampInt(roundHalfAway(fadeOut / 100.0), 0, FadeOutSliderMax) : 0;
+
+  // Streaks and bursts on death: a trail shorter than the first step still shows as that step;
+  // the speed after a burst's count is kept as written.
+  const double trail = static_cast<double>(readLeadingFloat(getOption(options, "trail")));
+  s.trail = trail > 0 ? clampInt(roundHalfAway(trail * 20), 1, TrailSliderMax) : 0;
+  const std::string burst = getOption(options, "deathBurst");
+  const size_t colon = burst.find(':');
+  s.deathBurst = clampInt(readLeadingInt(burst.substr(0, colon)), 0, DeathBurstSliderMax);
+  s.deathBurstSpeed = colon == std::string::npos ? std::string() : trimSpaces(burst.substr(colon + 1));
 }
 
 void backToPresetDefaults(AdvancedDialogState& s) {
@@ -300,6 +317,9 @@ void backToPresetDefaults(AdvancedDialogState& s) {
   s.mode = 0;
   s.shape = 0;
   s.sprite.clear();
+  s.trail = 0;
+  s.deathBurst = 0;
+  s.deathBurstSpeed.clear();
 }
 
 // --- Composing -----------------------------------------------------------------------------
@@ -340,5 +360,9 @@ std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
   if (s.opacity < 100) o = appendOption(o, "opacity", hundredthsText(s.opacity));
   if (s.prewarm > 0) o = appendOption(o, "prewarm", trimmedTenths(s.prewarm));
   if (s.fadeOut > 0) o = appendOption(o, "fadeOut", std::to_string(s.fadeOut * 100));
+  if (s.trail > 0) o = appendOption(o, "trail", hundredthsText(s.trail * 5));
+  if (s.deathBurst > 0)
+    o = appendOption(o, "deathBurst",
+                     std::to_string(s.deathBurst) + (s.deathBurstSpeed.empty() ? "" : ":" + s.deathBurstSpeed));
   return o;
 }

@@ -65,6 +65,8 @@ constexpr int ShapePositionSprite = 9;
 constexpr int SpreadDefault = 60;  // degrees
 constexpr int PrewarmSliderMax = 50;  // tenths of a second: the slider reaches 5 s
 constexpr int FadeOutSliderMax = 30;  // steps of 100 ms: the slider reaches 3 s
+constexpr int TrailSliderMax = 20;    // steps of 0.05 s: the slider reaches 1 s
+constexpr int DeathBurstSliderMax = MaxDeathBurstOption;  // children per death
 
 // The option word of an Emit Area / Mode list position, or the empty text (Use Preset, custom or
 // out of range).
@@ -110,6 +112,9 @@ struct AdvancedDialogState {
   int zOrder;                   // 0 "Front (default)", 1 "Behind"
   int prewarm;                  // tenths of a second, 0 (off) .. PrewarmSliderMax
   int fadeOut;                  // hundreds of milliseconds, 0 (off) .. FadeOutSliderMax
+  int trail;                    // twentieths of a second, 0 (off) .. TrailSliderMax
+  int deathBurst;               // children per death, 0 (off) .. DeathBurstSliderMax
+  std::string deathBurstSpeed;  // the speed a `deathBurst` text gave after its count, as read
 };
 
 // One slider row with a "Preset" box: its option key and range.
@@ -131,6 +136,8 @@ std::string hundredthsText(int position);
 // "off" at 0, else the seconds with one decimal ("1.5 s") / the milliseconds ("800 ms").
 std::string prewarmLabel(int position);
 std::string fadeOutLabel(int position);
+std::string trailLabel(int position);       // "off", else the seconds ("0.25 s")
+std::string deathBurstLabel(int position);  // "off", else the count
 // position followed by "%", or by the degree sign.
 std::string percentLabel(int position);
 std::string degreesLabel(int position);
@@ -150,7 +157,8 @@ int isTwinklePreset(const std::string& presetName);
 
 // slots: the four parameter texts of a PlayAdvanced action, as read from the host.
 void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& state);
-// Every row back to the preset's own values; the rectangle, preset, Z-Order, Prewarm, Fade out
+// Every row back to the preset's own values (Trail and Burst on death off: a preset's own streaks
+// and bursts are what it does without them); the rectangle, preset, Z-Order, Prewarm, Fade out
 // (none of them the preset's) and custom texts stay.
 void backToPresetDefaults(AdvancedDialogState& state);
 // The options text the controls stand for; withZOrder 0 leaves out the z-order (the preview).

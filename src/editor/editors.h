@@ -36,7 +36,8 @@ enum AdvancedControl {
   AdvTaperEdge, AdvMode, AdvShape, AdvSprite, AdvBrowse, AdvZOrder, AdvPane, AdvReset,
   AdvColorSwatch = 330, AdvColorPick = 332, AdvColorClear = 334, AdvColorLabel = 336,
   AdvBoxSlider = 340, AdvBoxValue = 350, AdvBox = 360,
-  AdvPrewarm = 370, AdvPrewarmValue, AdvFadeOut, AdvFadeOutValue,
+  AdvPrewarm = 370, AdvPrewarmValue, AdvFadeOut, AdvFadeOutValue, AdvTrail, AdvTrailValue, AdvDeathBurst,
+  AdvDeathBurstValue,
 };
 constexpr int AdvBoxRowCount = 7;     // 0-4 the multiplier rows, 5-6 Feather and Taper
 constexpr int AdvFirstFractionRow = 5;

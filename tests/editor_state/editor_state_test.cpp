@@ -153,6 +153,16 @@ TEST(SliderTexts, PrewarmAndFadeOutLabels) {
   }
 }
 
+TEST(SliderTexts, TrailAndBurstOnDeathLabels) {
+  struct Row { int position; const char* trail; const char* burst; };
+  const Row rows[] = {{0, "off", "off"}, {1, "0.05 s", "1"}, {5, "0.25 s", "5"}, {20, "1.00 s", "20"},
+                      {50, "2.50 s", "50"}};
+  for (const Row& r : rows) {
+    EXPECT_EQ(trailLabel(r.position), r.trail) << r.position;
+    EXPECT_EQ(deathBurstLabel(r.position), r.burst) << r.position;
+  }
+}
+
 TEST(SliderTexts, DirectionChoiceAndSpread) {
   struct Row {
     const char* text;
@@ -244,6 +254,13 @@ TEST(AdvancedOptions, OpeningThenOkWritesTheComposedText) {
       {"prewarm=9;fadeOut=9000", "prewarm=5;fadeOut=3000"},
       {"prewarm=1.56;fadeOut=849", "prewarm=1.6;fadeOut=800"},
       {"prewarm=0.04;fadeOut=49", ""},
+      // Streaks and bursts on death follow, only when not off; a burst's speed is kept as written.
+      {"deathBurst=12:150;trail=0.25", "trail=0.25;deathBurst=12:150"},
+      {"trail=0.2;fadeOut=800;deathBurst=8", "fadeOut=800;trail=0.20;deathBurst=8"},
+      {"trail=0.01;deathBurst=0:300", "trail=0.05"},
+      {"trail=5;deathBurst=900", "trail=1.00;deathBurst=50"},
+      {"trail=0.33;deathBurst= 7 : 99.5 ", "trail=0.35;deathBurst=7:99.5"},
+      {"trail=0;trail=0.5;deathBurst=-3", ""},
   };
   for (const Row& row : rows) {
     const AdvancedDialogState s = openAdvanced(row.options);
@@ -316,9 +333,11 @@ TEST(AdvancedOptions, BackToPresetDefaultsKeepsRectanglePresetZOrderAndCustomTex
   AdvancedDialogState s = openAdvanced(
       "colorStart=1,2,3;colorEnd=4,5,6;emitArea=0.1,0.1,1,1;direction=10,20;speed=2;size=3;"
       "life=0.5;density=4;twinkle=2;feather=0.2;taper=0.3;taperEdge=right;mode=burst:7;"
-      "shape=star;sprite=a.png;zOrder=behind;opacity=0.3",
+      "shape=star;sprite=a.png;zOrder=behind;opacity=0.3;trail=0.5;deathBurst=9:120",
       "Stars", "90");
   ASSERT_EQ(s.area, AreaPositionCustom);
+  ASSERT_EQ(s.trail, 10);
+  ASSERT_EQ(s.deathBurst, 9);
   backToPresetDefaults(s);
   EXPECT_EQ(s.rectangle, "Rect1");
   EXPECT_EQ(s.presetIndex, PresetStars);

@@ -269,10 +269,10 @@ void expectPlace(HWND d, int id, int x, int y, int w, int h) {
   EXPECT_EQ(r.bottom - r.top, scaleY(h)) << id;
 }
 
-const wchar_t* const PresetNames[19] = {
+const wchar_t* const PresetNames[20] = {
     L"Sparkle", L"Fire",  L"Rain",       L"Snow",    L"Confetti", L"MagicDust", L"Explosion",
     L"LightRays", L"Beams", L"Glow",     L"Stars",   L"LightBeams", L"GodRays",  L"Laser",
-    L"Bubbles", L"PulseWave", L"Aurora", L"Shimmer", L"AuroraBorealis"};
+    L"Bubbles", L"PulseWave", L"Aurora", L"Shimmer", L"AuroraBorealis", L"Fireworks"};
 
 }  // namespace
 
@@ -320,8 +320,8 @@ TEST(PlayEditor, OpensWithTheLayoutAndDefaultsAndOkWritesThem) {
         expectPlace(d, EditorOk, 525, 320, 90, 32);
         expectPlace(d, EditorCancel, 620, 320, 90, 32);
         EXPECT_EQ(text(d, PlayRectangle), L"");
-        ASSERT_EQ(listCount(d, PlayPreset), 19);
-        for (int i = 0; i < 19; ++i) EXPECT_EQ(listEntry(d, PlayPreset, i), PresetNames[i]);
+        ASSERT_EQ(listCount(d, PlayPreset), 20);
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(listEntry(d, PlayPreset, i), PresetNames[i]);
         EXPECT_EQ(listSel(d, PlayPreset), 0);
         EXPECT_EQ(sliderMax(d, PlayIntensity), 100);
         EXPECT_EQ(sliderPos(d, PlayIntensity), 50);
@@ -580,7 +580,7 @@ TEST(AdvancedEditor, OpensWithTheLayoutAndPresetDefaultsAndOkWritesAnEmptyOption
           int count;
           const wchar_t* last;
         };
-        const List lists[] = {{AdvPreset, 19, L"AuroraBorealis"}, {AdvArea, 11, L"Right Half"},
+        const List lists[] = {{AdvPreset, 20, L"Fireworks"}, {AdvArea, 11, L"Right Half"},
                               {AdvDirection, 10, L"Omnidirectional"},
                               {AdvTaperEdge, 4, L"Right (narrow at right)"},
                               {AdvMode, 7, L"Burst (1000)"}, {AdvShape, 11, L"Ring"},
@@ -770,6 +770,52 @@ TEST(AdvancedEditor, PrewarmAndFadeOutRows) {
           EXPECT_EQ(text(d, AdvFadeOutValue), row.fadeOutText);
           slide(d, AdvPrewarm, row.newPrewarm);
           slide(d, AdvFadeOut, row.newFadeOut);
+        }),
+        waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
+// Trail and Burst on death: under Fade out, opened from the options (a burst's speed kept), written
+// after every other key only when not off, and off again after Reset.
+TEST(AdvancedEditor, TrailAndBurstOnDeathRows) {
+  struct Row {
+    const char* options;
+    int trail, burst;                  // slider positions shown
+    const wchar_t *trailText, *burstText;
+    int newTrail, newBurst;            // positions set before OK
+    bool reset;                        // Reset pressed before OK
+    const char* written;
+  };
+  const Row rows[] = {
+      {"deathBurst=12:150;trail=0.25", 5, 12, L"0.25 s", L"12", 5, 12, false, "trail=0.25;deathBurst=12:150"},
+      {"", 0, 0, L"off", L"off", 20, 50, false, "trail=1.00;deathBurst=50"},
+      {"trail=0.5;deathBurst=8;fadeOut=800", 10, 8, L"0.50 s", L"8", 0, 3, false, "fadeOut=800;deathBurst=3"},
+      {"trail=0.5;deathBurst=8", 10, 8, L"0.50 s", L"8", 10, 8, true, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s({"Big", "Fire", "50", row.options});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([&row](HWND d) {
+          expectPlace(d, AdvPrewarm, 495, 370, 150, 24);
+          expectPlace(d, AdvFadeOut, 495, 402, 150, 24);
+          expectPlace(d, AdvTrail, 495, 434, 150, 24);
+          expectPlace(d, AdvDeathBurst, 495, 466, 150, 24);
+          EXPECT_EQ(sliderMax(d, AdvTrail), 20);
+          EXPECT_EQ(sliderMax(d, AdvDeathBurst), 50);
+          EXPECT_EQ(sliderPos(d, AdvTrail), row.trail);
+          EXPECT_EQ(sliderPos(d, AdvDeathBurst), row.burst);
+          EXPECT_EQ(text(d, AdvTrailValue), row.trailText);
+          EXPECT_EQ(text(d, AdvDeathBurstValue), row.burstText);
+          slide(d, AdvTrail, row.newTrail);
+          slide(d, AdvDeathBurst, row.newBurst);
+          if (row.reset) {
+            click(d, AdvReset);
+            EXPECT_EQ(sliderPos(d, AdvTrail), 0);
+            EXPECT_EQ(text(d, AdvDeathBurstValue), L"off");
+          }
         }),
         waitTicks(2), pressOk()});
     EXPECT_EQ(result, 1);

@@ -969,7 +969,7 @@ TEST_F(PluginEffects, SoakOfRandomCallsAndHostMessagesLeavesNothingBehind) {
   const int calls = envCount("LUMIVEX_SOAK_CALLS", 3000);
   for (int i = 0; i < calls; ++i) {
     const std::string rect = rectTexts[pick(rectTexts.size())];
-    const std::string preset = pick(20) == 19 ? "Nope" : std::string(PresetDisplayName(static_cast<int>(pick(19))));
+    const std::string preset = pick(21) == 20 ? "Nope" : std::string(PresetDisplayName(static_cast<int>(pick(20))));
     const int kind = static_cast<int>(pick(100));
     if (kind < 35) {
       exec(1, {rect, preset, intensities[pick(intensities.size())], colours[pick(colours.size())]});

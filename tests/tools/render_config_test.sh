@@ -47,6 +47,8 @@ expect_fields Nope -- spawnRate=40 shape=0 rayCount=12
 expect_fields Fireworks -- spawnRate=1.5 burstCount=0 trailSeconds=0.150000006 deathBurstMin=40 deathBurstMax=70
 expect_fields Fire --options 'trail=0.2;deathBurst=12:150' -- trailSeconds=0.200000003 deathBurstMin=12 deathBurstMax=12 deathBurstSpeed=150
 expect_fields Fire --options 'speed=2;deathBurst=80' -- deathBurstMin=50 deathBurstMax=50 deathBurstSpeed=230
+expect_fields Fireworks --options 'trail=5;deathBurst=0' -- trailSeconds=1 deathBurstMin=0 deathBurstMax=0
+expect_fields Fireworks --options 'trail=-1;deathBurst=3:-5' -- trailSeconds=0 deathBurstMin=3 deathBurstSpeed=0
 # The effect's start and stop keys follow the fields, only when set.
 out="$("$bin" config Snow --options 'prewarm=3;fadeOut=800')"
 checks=$((checks + 1))

@@ -38,6 +38,16 @@ check
 for f in "$tmp"/s1/*; do
   cmp -s "$f" "$tmp/s2/$(basename "$f")" || fail "Stars $(basename "$f") differs between two runs with seed 5"
 done
+# Fireworks (trails, bursts on death, a palette, twinkle) repeat too, and burst: its later
+# frames are not all empty.
+for run in fw1 fw2; do
+  "$bin" render Fireworks --seed 1 --frames 120 --size 160x120 --out "$tmp/$run" || fail "render Fireworks exited $?"
+done
+check
+for f in "$tmp"/fw1/*; do
+  cmp -s "$f" "$tmp/fw2/$(basename "$f")" || fail "Fireworks $(basename "$f") differs between two runs with seed 1"
+done
+cmp -s "$tmp/fw1/frame_0000.png" "$tmp/fw1/frame_0119.png" && fail "Fireworks frame 119 is its empty first frame"
 # A prewarmed effect opens on the frame it would have shown that much later: Snow with prewarm=3
 # at frame 0 is Snow without it at frame 180, byte for byte (Snow does not read the clock).
 "$bin" render Snow --seed 1 --options prewarm=3 --frames 1 --out "$tmp/pw" || fail "render Snow prewarm exited $?"
