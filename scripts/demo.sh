@@ -54,6 +54,6 @@ bash scripts/guide-check.sh out/guide -- --editors 3
 echo
 echo "screenshots of the tour: $root/out/demo/*.png"
 echo "the editors: $root/out/editors/play.png, play_2.png (a second later), stop.png, advanced.png"
-echo "19 animated GIFs and 19 contact sheets in $root/out/gallery/"
+echo "$(ls "$root"/out/gallery/*.gif | wc -l) animated GIFs and $(ls "$root"/out/gallery/*_sheet.png | wc -l) contact sheets in $root/out/gallery/"
 echo "all presets at a glance: $root/out/gallery/overview.png"
 echo "the author's guide: $root/out/guide/index.html (screenshot: out/guide/guide.png)"

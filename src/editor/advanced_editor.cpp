@@ -71,12 +71,12 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 406, 80, 20, L"Fade out:"},
     {AdvFadeOut, CtlSlider, 495, 402, 150, 24, nullptr},
     {AdvFadeOutValue, CtlLabel, 650, 406, 60, 20, nullptr},
-    // Streaks and bursts on death, under those.
-    {NoControlId, CtlLabel, 415, 438, 80, 20, L"Trail:"},
-    {AdvTrail, CtlSlider, 495, 434, 150, 24, nullptr},
+    // Streaks and bursts on death, under those: the longer label takes ten pixels of the slider.
+    {NoControlId, CtlLabel, 415, 438, 90, 20, L"Trail:"},
+    {AdvTrail, CtlSlider, 505, 434, 140, 24, nullptr},
     {AdvTrailValue, CtlLabel, 650, 438, 60, 20, nullptr},
-    {NoControlId, CtlLabel, 415, 470, 80, 20, L"Burst on death:"},
-    {AdvDeathBurst, CtlSlider, 495, 466, 150, 24, nullptr},
+    {NoControlId, CtlLabel, 415, 470, 90, 20, L"Burst on death:"},
+    {AdvDeathBurst, CtlSlider, 505, 466, 140, 24, nullptr},
     {AdvDeathBurstValue, CtlLabel, 650, 470, 60, 20, nullptr},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},

@@ -801,8 +801,8 @@ TEST(AdvancedEditor, TrailAndBurstOnDeathRows) {
         act([&row](HWND d) {
           expectPlace(d, AdvPrewarm, 495, 370, 150, 24);
           expectPlace(d, AdvFadeOut, 495, 402, 150, 24);
-          expectPlace(d, AdvTrail, 495, 434, 150, 24);
-          expectPlace(d, AdvDeathBurst, 495, 466, 150, 24);
+          expectPlace(d, AdvTrail, 505, 434, 140, 24);
+          expectPlace(d, AdvDeathBurst, 505, 466, 140, 24);
           EXPECT_EQ(sliderMax(d, AdvTrail), 20);
           EXPECT_EQ(sliderMax(d, AdvDeathBurst), 50);
           EXPECT_EQ(sliderPos(d, AdvTrail), row.trail);
