@@ -1,5 +1,5 @@
 // The [Lumivex.LastError] texts for authors (see error_texts.h). {NAME} is the rectangle name as
-// the script gave it, {KEY} the same name trimmed and lower-cased, {PATH} the sprite path as
+// the script gave it, {KEY} the same name trimmed and lower-cased, {PATH} the sprite or mask path as
 // written in the options, {W}x{H} a picture's size in pixels and {MAX} the largest side accepted.
 #include "common/error_texts.h"
 
@@ -53,6 +53,18 @@ const ErrorTextInfo ErrorTexts[] = {
      "The sprite picture is wider or taller than 4096 pixels. The effect plays without it, and "
      "the text stays after the effect has started.",
      "Make the picture smaller (512 pixels on its longer side is plenty) and save it again."},
+    {"mask-failed", "Failed to load emit mask: '{PATH}'",
+     "The picture of emitShape=mask:PATH is missing, unreadable or not a picture. The effect is "
+     "born over its whole area instead, and the text stays after the effect has started.",
+     "Check the path (a full path is safest) and that the file is a PNG, JPG, BMP or GIF picture."},
+    {"mask-too-large", "Emit mask too large ({W}x{H}). Maximum {MAX}x{MAX}; please resize: '{PATH}'",
+     "The mask picture is wider or taller than 4096 pixels. The effect is born over its whole "
+     "area instead, and the text stays after the effect has started.",
+     "Make the picture smaller (512 pixels on its longer side is plenty) and save it again."},
+    {"mask-empty", "Emit mask has no opaque pixels: '{PATH}'",
+     "No pixel of the mask picture is at least half opaque, so there is nowhere to be born. The "
+     "effect is born over its whole area instead, and the text stays after the effect has started.",
+     "Draw the shape opaque on a transparent background (a PNG with transparency)."},
 };
 
 const int ErrorTextCount = static_cast<int>(sizeof ErrorTexts / sizeof ErrorTexts[0]);

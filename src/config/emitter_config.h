@@ -1,5 +1,5 @@
 // The parameter record of one effect, its field table, the preset names and the adjustments that
-// Play makes on top of a preset. The record is plain data: 61 fields of 32 bits, copied whole.
+// Play makes on top of a preset. The record is plain data: 66 fields of 32 bits, copied whole.
 #pragma once
 
 #include <cstddef>
@@ -68,8 +68,23 @@ struct EmitterConfig {
   int32_t deathBurstMin;  // children a dying particle bursts into, at least; 0 = off
   int32_t deathBurstMax;  // and at most (drawn per particle)
   float deathBurstSpeed;  // pixels per second, the children's outward speed (x 0.6-1.0)
+  int32_t emitShape;      // EmitShapeId: where in the emit area particles are born
+  int32_t directionMode;  // DirectionModeId: the launch direction as an angle, or from the centre
+  int32_t spriteCols;     // frames across a sprite sheet, 1-16
+  int32_t spriteRows;     // frames down it, 1-16
+  float spriteFps;        // frames per second of a looping sheet; 0: once over each life
 };
-static_assert(sizeof(EmitterConfig) == 244, "EmitterConfig is 61 fields of 32 bits");
+static_assert(sizeof(EmitterConfig) == 264, "EmitterConfig is 66 fields of 32 bits");
+
+// Where particles are born: anywhere in the emit area, on its outline, on the ellipse inscribed
+// in it, or on the opaque pixels of a picture fitted into it. An area of zero width or height is
+// a line or a point whatever the shape.
+enum EmitShapeId { EmitShapeArea, EmitShapeEdge, EmitShapeRing, EmitShapeMask, EmitShapeCount };
+// The launch direction: baseAngle with its spread, or away from / towards the emit area's centre
+// through the birth point (with the spread around that).
+enum DirectionModeId { DirectionAngle, DirectionOutward, DirectionInward };
+constexpr int32_t MaxSpriteFrameSide = 16;   // frames across or down a sheet
+constexpr float MaxSpriteFps = 60;
 
 enum ConfigFieldType { FieldFloat, FieldInt };
 
@@ -79,7 +94,7 @@ struct ConfigField {
   size_t offset;         // byte offset in EmitterConfig
 };
 
-constexpr int ConfigFieldCount = 61;
+constexpr int ConfigFieldCount = 66;
 extern const ConfigField ConfigFields[ConfigFieldCount];
 
 // Index into ConfigFields of the field with this exact name, or -1.

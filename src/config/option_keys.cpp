@@ -20,9 +20,18 @@ const OptionKeyInfo OptionKeys[] = {
      "top) and its width and height (0-2). A field left empty keeps the preset's value, so "
      ",,1,0 only changes the size.",
      "0.5,1,1,0"},
-    {"direction", "angle[,spread] (degrees)",
+    {"emitShape", "area, edge, ring or mask:PATH",
+     "Where in the birth area particles are born: area, anywhere inside it (as without the key); "
+     "edge, on its outline; ring, on the ellipse that fits inside it; mask:PATH, on the pixels of "
+     "a picture (PNG, JPG, BMP or GIF) that are at least half opaque, the picture fitted into the "
+     "area with its proportions kept. A picture that cannot be used plays the effect with area. "
+     "An area of no width or height stays a line or a point.",
+     "edge"},
+    {"direction", "angle[,spread] (degrees), or outward[,spread] or inward[,spread]",
      "The launch direction (0 right, 90 down, 180 left, 270 up) and the total width of the fan "
-     "of directions around it (0-360). Either field may be left empty.",
+     "of directions around it (0-360). Either field may be left empty. outward launches each "
+     "particle away from the middle of the birth area through the place it is born, inward "
+     "towards it; a spread widens that.",
      "180,30"},
     {"speed", "multiplier", "Multiplies the launch speed. Gravity and wind act as before.", "2"},
     {"size", "multiplier", "Multiplies the particles' size, at birth and at the end of life.", "1.5"},
@@ -72,6 +81,11 @@ const OptionKeyInfo OptionKeys[] = {
      "speeds), starting in its colour and ending in colorEnd. They never burst themselves. 0 "
      "turns it off; stopping or fading the effect bursts nothing.",
      "12:150"},
+    {"spriteFrames", "COLSxROWS[@FPS] (each 1-16, FPS 1-60)",
+     "With a sprite, the picture is a sheet of COLS x ROWS equal frames, read left to right and "
+     "top to bottom. Without FPS each particle plays the frames once over its life; with it they "
+     "loop at that rate, each particle starting at a frame of its own. 1x1 is a single picture.",
+     "4x4@12"},
     {"sprite", "the path of a picture file",
      "A picture (PNG, JPG, BMP or GIF) drawn for each particle, tinted by the particle's colour, "
      "when shape is sprite. At most 4096 x 4096 pixels; a picture over 512 pixels on its longer "

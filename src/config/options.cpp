@@ -113,6 +113,46 @@ static void applyMode(EmitterConfig& c, const std::string& value) {
 
 // "COUNT[:SPEED]": COUNT children per death (0 turns it off), moving out at SPEED; without a
 // speed, the middle of the launch speeds as they stand.
+static const char* const kEmitShapeWords[EmitShapeCount] = {"area", "edge", "ring", "mask"};
+
+int EmitShapeFromText(const std::string& text) {
+  const std::string t = trimSpaces(text);
+  const size_t colon = t.find(':');
+  const std::string word = normalizeName(t.substr(0, colon));
+  for (int i = 0; i < EmitShapeCount; ++i) {
+    if (word != kEmitShapeWords[i]) continue;
+    if (i == EmitShapeMask) return EmitMaskPath(t).empty() ? -1 : i;
+    return colon == std::string::npos ? i : -1;
+  }
+  return -1;
+}
+
+std::string EmitMaskPath(const std::string& text) {
+  const std::string t = trimSpaces(text);
+  const size_t colon = t.find(':');
+  if (colon == std::string::npos || normalizeName(t.substr(0, colon)) != "mask") return std::string();
+  return trimSpaces(t.substr(colon + 1));
+}
+
+// "COLSxROWS[@FPS]": a sheet of COLS x ROWS frames (each 1-16), looping at FPS (1-60) or, without
+// it, played once over each particle's life. Anything else leaves the single picture.
+static void applySpriteFrames(EmitterConfig& c, const std::string& value) {
+  const std::string t = normalizeName(value);
+  const size_t at = t.find('@');
+  const std::string grid = t.substr(0, at);
+  const size_t x = grid.find('x');
+  if (x == std::string::npos) return;
+  const std::string cols = trimSpaces(grid.substr(0, x)), rows = trimSpaces(grid.substr(x + 1));
+  if (cols.empty() || rows.empty()) return;
+  c.spriteCols = clampInt(readLeadingInt(cols), 1, MaxSpriteFrameSide);
+  c.spriteRows = clampInt(readLeadingInt(rows), 1, MaxSpriteFrameSide);
+  c.spriteFps = 0;
+  if (at != std::string::npos) {
+    const float fps = readLeadingFloat(t.substr(at + 1));
+    if (fps > 0) c.spriteFps = clampFloat(fps, 1, MaxSpriteFps);
+  }
+}
+
 static void applyDeathBurst(EmitterConfig& c, const std::string& value) {
   const std::string t = trimSpaces(value);
   const size_t colon = t.find(':');
@@ -143,11 +183,25 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
     }
   }
 
+  v = getOption(options, "emitShape");
+  if (!v.empty()) {
+    const int shape = EmitShapeFromText(v);
+    if (shape >= 0) c.emitShape = shape;
+  }
+
   v = getOption(options, "direction");
   if (!v.empty()) {
     std::vector<std::string> f = splitText(v, ',');
     const std::string angle = trimSpaces(f[0]);
-    if (!angle.empty()) c.baseAngle = readLeadingFloat(angle);
+    const std::string word = normalizeName(angle);
+    if (word == "outward" || word == "inward") {
+      // From the centre through the birth point: the spread is around that, none unless given.
+      c.directionMode = word == "outward" ? DirectionOutward : DirectionInward;
+      c.spreadAngle = 0;
+    } else if (!angle.empty()) {
+      c.baseAngle = readLeadingFloat(angle);
+      c.directionMode = DirectionAngle;
+    }
     if (f.size() > 1) {
       const std::string spread = trimSpaces(f[1]);
       if (!spread.empty()) c.spreadAngle = clampFloat(readLeadingFloat(spread), 0, 360);
@@ -208,6 +262,8 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
   }
   v = getOption(options, "deathBurst");
   if (!v.empty()) applyDeathBurst(c, v);
+  v = getOption(options, "spriteFrames");
+  if (!v.empty()) applySpriteFrames(c, v);
 }
 
 // Within [lo, hi]; NaN reads as 0 (then clamped).
@@ -255,4 +311,9 @@ void BoundConfigValues(EmitterConfig& c) {
   c.deathBurstMin = clampInt(c.deathBurstMin, 0, MaxDeathBurstChildren);
   c.deathBurstMax = clampInt(c.deathBurstMax, c.deathBurstMin, MaxDeathBurstChildren);
   holdWithin(c.deathBurstSpeed, 0, MaxSpeed);
+  if (c.emitShape < 0 || c.emitShape >= EmitShapeCount) c.emitShape = EmitShapeArea;
+  if (c.directionMode < DirectionAngle || c.directionMode > DirectionInward) c.directionMode = DirectionAngle;
+  c.spriteCols = clampInt(c.spriteCols, 1, MaxSpriteFrameSide);
+  c.spriteRows = clampInt(c.spriteRows, 1, MaxSpriteFrameSide);
+  holdWithin(c.spriteFps, 0, MaxSpriteFps);
 }

@@ -24,3 +24,9 @@ constexpr int TaperEdgeCount = 4;  // 0 top, 1 bottom, 2 left, 3 right
 // The edge a `taperEdge` text names ("top", "bottom", "left", "right" or the edge's digit;
 // trimmed, any case), or -1 for anything else.
 int TaperEdgeFromText(const std::string& text);
+
+// The EmitShapeId an `emitShape` text names ("area", "edge", "ring", or "mask:PATH" with a
+// path; trimmed, any case), or -1 for anything else; and the PATH of a "mask:PATH" text (empty
+// for any other).
+int EmitShapeFromText(const std::string& text);
+std::string EmitMaskPath(const std::string& text);

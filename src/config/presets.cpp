@@ -38,7 +38,9 @@ const ConfigField ConfigFields[] = {
     CONFIG_FIELD(rayCount, FieldInt),         CONFIG_FIELD(rayArc, FieldFloat),
     CONFIG_FIELD(rayWidth, FieldFloat),       CONFIG_FIELD(trailSeconds, FieldFloat),
     CONFIG_FIELD(deathBurstMin, FieldInt),    CONFIG_FIELD(deathBurstMax, FieldInt),
-    CONFIG_FIELD(deathBurstSpeed, FieldFloat),
+    CONFIG_FIELD(deathBurstSpeed, FieldFloat), CONFIG_FIELD(emitShape, FieldInt),
+    CONFIG_FIELD(directionMode, FieldInt),    CONFIG_FIELD(spriteCols, FieldInt),
+    CONFIG_FIELD(spriteRows, FieldInt),       CONFIG_FIELD(spriteFps, FieldFloat),
 };
 static_assert(sizeof ConfigFields / sizeof ConfigFields[0] == ConfigFieldCount, "every field once");
 #undef CONFIG_FIELD
@@ -286,6 +288,8 @@ static void writeBaseValues(EmitterConfig& c) {
   c.beamCore = 1; c.beamHalo = 0.6f; c.beamEndGlow = 0.5f;
   c.rayCount = 12; c.rayArc = 360; c.rayWidth = 2;
   c.trailSeconds = 0; c.deathBurstMin = 0; c.deathBurstMax = 0; c.deathBurstSpeed = 0;
+  c.emitShape = EmitShapeArea; c.directionMode = DirectionAngle;
+  c.spriteCols = 1; c.spriteRows = 1; c.spriteFps = 0;
 }
 
 static void writePresetValues(int id, EmitterConfig& c) {

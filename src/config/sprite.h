@@ -65,7 +65,38 @@ struct Sprite {
   int32_t spriteWidth;           // pixels
   int32_t spriteHeight;          // pixels
   int32_t spriteFailed;          // 1 when the last sprite load reported why it failed
+  // A sheet of frames cut from the picture once (CutSpriteFrames); null and 0 for one picture.
+  SpriteImage* spriteFrameImages;  // spriteFrameCount frames, left to right, top to bottom, owned
+  int32_t spriteFrameCount;
+  int32_t spriteFrameCols, spriteFrameRows;  // the layout they were cut in
 };
+
+// Cuts the held picture into cols x rows equal frames (the remainder pixels of a side that does
+// not divide are left out), once: the same layout is kept, another one replaces it. 1 when the
+// record holds at least two frames afterwards; a single frame, a layout beyond the picture or
+// MaxSpriteFrameSide, no picture or no memory leave none (the whole picture draws).
+int CutSpriteFrames(Sprite& sprite, int32_t cols, int32_t rows);
+void ClearSpriteFrames(Sprite& sprite);
+
+// The birth places of a picture mask: every pixel of a picture that is at least half opaque, as
+// x | y << 16 in the picture's pixels (after the reduction to the working size), so that a birth
+// place is one draw from the table. Zero-filled: no mask.
+constexpr uint32_t MaskOpaqueAlpha = 128;  // alpha at least this: at least half opaque
+struct EmitMask {
+  std::string maskPath;     // path as given; empty when none
+  uint32_t* maskPoints;     // maskPointCount places, owned (delete[])
+  int32_t maskPointCount;
+  int32_t maskWidth;        // pixels of the picture the places are in
+  int32_t maskHeight;
+  int32_t maskFailed;       // 1 when the last load reported why it failed
+};
+
+// Loads a mask picture through the sprite codec, with the sprite limits and reduction; 1 when the
+// record holds a mask for path afterwards (the same path is not read again). Failures are
+// reported through the LastError sink: "Failed to load emit mask: '...'", "Emit mask too large
+// (...)" or "Emit mask has no opaque pixels: '...'", and set maskFailed.
+int LoadEmitMask(EmitMask& mask, const std::string& path);
+void FreeEmitMask(EmitMask& mask);
 
 // Loads path into the sprite record (releasing any previous picture first, unless the same path
 // is already held); 1 when the record holds a picture for path afterwards. Reports the outcome

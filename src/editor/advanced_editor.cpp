@@ -17,6 +17,7 @@
 #include "editor/editor_state.h"
 #include "editor/editors.h"
 #include "editor/preview.h"
+#include "runtime/effect.h"
 
 // --- Layout --------------------------------------------------------------------------------
 // The left column is 21 rows 32 pixels apart; each kind of row places its controls the same way.
@@ -316,7 +317,7 @@ static void onTimer(EditorDialog&, int) {
 
 static void onPreset(EditorDialog&, int) {
   backToDefaults();
-  FreeSprite(advancedPreviewEmitter.sprite);
+  releaseEffectPictures(advancedPreviewEmitter);
   applyTwinkleRule(isTwinklePreset(selectedPresetName()));
   markRestart();
 }
@@ -428,7 +429,7 @@ static void onBrowse(EditorDialog&, int) {
 
 static void onReset(EditorDialog&, int) {
   clearPreviewParticles(advancedPreviewEmitter);
-  FreeSprite(advancedPreviewEmitter.sprite);
+  releaseEffectPictures(advancedPreviewEmitter);
   backToDefaults();
   applyTwinkleRule(isTwinklePreset(selectedPresetName()));
   markDirty();
@@ -502,7 +503,7 @@ static void showAdvanced(EditorDialog& d) {
 
 static void finishAdvanced() {
   advancedPreviewEmitter.renderingEnabled = 0;
-  FreeSprite(advancedPreviewEmitter.sprite);
+  releaseEffectPictures(advancedPreviewEmitter);
 }
 
 static std::vector<ControlPlace> advancedLayout;

@@ -44,8 +44,9 @@ struct Particle {
   float fadeOut;       // fraction of life, copied at birth
   float phase;         // radians 0..6.283, for twinkle and pulse
   int32_t child;       // 1: born of another's burst on death, so it never bursts itself
+  int32_t spriteFrame; // frame of a looping sprite sheet it starts at
 };
-static_assert(sizeof(Particle) == 116, "Particle is 29 fields of 32 bits");
+static_assert(sizeof(Particle) == 120, "Particle is 30 fields of 32 bits");
 
 // The single-precision pi the engine uses for degree conversions.
 constexpr float EnginePi = 3.1415927f;

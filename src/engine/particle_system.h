@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/emitter_config.h"
+#include "config/sprite.h"
 #include "engine/particle.h"
 
 // Preset-specific sideways motion (snow also drifts at birth) and colours, resolved once when the
@@ -47,6 +48,9 @@ struct ParticleSystem {
   float trailTime[TrailSamples];             // elapsed (seconds) at each sample
   int32_t trailHead;                         // ring position of the newest sample
   float trailSince;                          // seconds since the last sample
+  // The birth places of emitShape mask: the runtime's mask record, or null when there is none
+  // (the area rule then holds).
+  const EmitMask* mask;
 };
 
 // Resolves the preset's own motion and colours from its name, lower-cased (exactly "snow",

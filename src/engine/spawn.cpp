@@ -69,6 +69,49 @@ static void orient(Particle* p, int32_t shape, RandomState& g) {
   }
 }
 
+
+// A point uniformly along the outline of the w x h rectangle centred on (cx, cy): one draw.
+static void edgePoint(RandomState& g, float cx, float cy, float w, float h, float& x, float& y) {
+  float t = randomRange(g, 0, 2 * (w + h));
+  const float left = cx - w / 2, top = cy - h / 2;
+  if (t < w) { x = left + t; y = top; return; }
+  t = t - w;
+  if (t < h) { x = left + w; y = top + t; return; }
+  t = t - h;
+  if (t < w) { x = left + w - t; y = top + h; return; }
+  t = t - w;
+  x = left;
+  y = top + h - (t < h ? t : h);
+}
+
+// A point uniformly along the ellipse inscribed in the w x h rectangle centred on (cx, cy): an
+// angle drawn and kept in proportion to the ellipse's length there (at most RingTries tries, the
+// last one kept), two draws a try.
+constexpr int RingTries = 32;
+static void ringPoint(RandomState& g, float cx, float cy, float w, float h, float& x, float& y) {
+  const float a = w / 2, b = h / 2, longer = a > b ? a : b;
+  float sine = 0, cosine = 1;
+  for (int k = 0; k < RingTries; ++k) {
+    engineSinCos(randomRange(g, 0, 2 * EnginePi), sine, cosine);
+    const float length = std::sqrt(a * a * sine * sine + b * b * cosine * cosine);
+    if (randomRange(g, 0, longer) <= length) break;
+  }
+  x = cx + a * cosine;
+  y = cy + b * sine;
+}
+
+// A point in one of the mask's places, drawn evenly, anywhere in that pixel, with the picture
+// fitted into the w x h rectangle centred on (cx, cy) with its proportions kept: three draws.
+static void maskPoint(RandomState& g, const EmitMask& mask, float cx, float cy, float w, float h, float& x,
+                      float& y) {
+  const uint32_t place = mask.maskPoints[randomInt(g, mask.maskPointCount - 1)];
+  const float mw = static_cast<float>(mask.maskWidth), mh = static_cast<float>(mask.maskHeight);
+  const float scale = w / mw < h / mh ? w / mw : h / mh;
+  const float px = static_cast<float>(place & 0xFFFFu), py = static_cast<float>(place >> 16);
+  x = cx - mw * scale / 2 + (px + randomRange(g, 0, 1)) * scale;
+  y = cy - mh * scale / 2 + (py + randomRange(g, 0, 1)) * scale;
+}
+
 void spawnParticle(ParticleSystem& system) {
   const float W = static_cast<float>(system.frameWidth);
   const float H = static_cast<float>(system.frameHeight);
@@ -85,10 +128,23 @@ void spawnParticle(ParticleSystem& system) {
   p->active = 1;
   p->child = 0;
 
-  float x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
-  float y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
+  // An emit area of no width or height is a line or a point whatever the shape.
+  const float cx = W * c.emitX, cy = H * c.emitY, aw = c.emitW * W, ah = c.emitH * H;
+  int32_t shape = aw > 0 && ah > 0 ? c.emitShape : EmitShapeArea;
+  if (shape == EmitShapeMask && (!system.mask || system.mask->maskPointCount <= 0)) shape = EmitShapeArea;
+  float x, y;
+  if (shape == EmitShapeEdge) {
+    edgePoint(g, cx, cy, aw, ah, x, y);
+  } else if (shape == EmitShapeRing) {
+    ringPoint(g, cx, cy, aw, ah, x, y);
+  } else if (shape == EmitShapeMask) {
+    maskPoint(g, *system.mask, cx, cy, aw, ah, x, y);
+  } else {
+    x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
+    y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
+  }
 
-  if (c.taper > 0 && c.taper <= 1) {
+  if (shape == EmitShapeArea && c.taper > 0 && c.taper <= 1) {
     const bool across = c.taperEdge == 2 || c.taperEdge == 3;  // left/right replace y
     float t;
     switch (c.taperEdge) {
@@ -106,7 +162,16 @@ void spawnParticle(ParticleSystem& system) {
   p->x = x;
   p->y = y;
 
-  const float angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
+  float angle;
+  if (c.directionMode == DirectionOutward || c.directionMode == DirectionInward) {
+    // Through the birth point from the area's centre; the centre itself has no such direction.
+    const float dx = x - cx, dy = y - cy;
+    float away = dx == 0 && dy == 0 ? randomRange(g, 0, 360) : directionDegrees(dx, dy);
+    if (c.directionMode == DirectionInward) away = away + 180;
+    angle = away + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
+  } else {
+    angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
+  }
   const float radians = angle * EnginePi / 180.0f;
   const float speed = randomRange(g, c.speedMin, c.speedMax) * heightScale(system);
   float sine, cosine;
@@ -149,6 +214,10 @@ void spawnParticle(ParticleSystem& system) {
 
   if (system.sway == SwaySnow) p->vx = p->vx + randomRange(g, -15, 15);
 
+  // A looping sheet starts each particle at a frame of its own.
+  const int32_t frames = c.spriteCols * c.spriteRows;
+  p->spriteFrame = c.shape == ShapeSprite && c.spriteFps > 0 && frames > 1 ? randomInt(g, frames - 1) : 0;
+
   generator = g;
   system.aliveCount = system.aliveCount + 1;
 }
@@ -174,6 +243,7 @@ void spawnDeathBurst(ParticleSystem& system, const DeathSeed& seed) {
       system.trailCount[i] = 0;
       p->active = 1;
       p->child = 1;
+      p->spriteFrame = 0;
       p->x = seed.x;
       p->y = seed.y;
       float sine, cosine;

@@ -73,6 +73,21 @@ BeamColors beamColors(const EmitterConfig& c, int32_t A, int32_t R, int32_t G, i
   return BeamColors{{rnd(A * c.beamCore), R, G, B}, {rnd(A * c.beamHalo), R, G, B}, {rnd(A * c.beamEndGlow), R, G, B}};
 }
 
+// The frame of a sprite sheet a particle shows: looping at spriteFps from its own first frame, or
+// once over its life.
+int32_t spriteFrameOf(const EmitterConfig& c, const Sprite& sprite, const Particle& p) {
+  const int32_t n = sprite.spriteFrameCount;
+  const double age = static_cast<double>(p.lifeTotal) - static_cast<double>(p.life);
+  double k;
+  if (c.spriteFps > 0) {
+    k = std::fmod(static_cast<double>(p.spriteFrame) + std::floor(age * c.spriteFps), static_cast<double>(n));
+  } else {
+    k = p.lifeTotal > 0 ? std::floor(age / p.lifeTotal * n) : 0;
+  }
+  if (!(k >= 0)) k = 0;  // NaN, or a negative age
+  return k >= n ? n - 1 : static_cast<int32_t>(k);
+}
+
 void drawParticle(Canvas& cv, const ParticleSystem& e, const Sprite& sprite, const Particle& p, bool softGlow,
                   float w, float h, int32_t A, int32_t R, int32_t G, int32_t B) {
   const EmitterConfig& c = e.config;
@@ -151,6 +166,7 @@ void drawParticle(Canvas& cv, const ParticleSystem& e, const Sprite& sprite, con
     case ShapeSprite: {
       const SpriteImage* img = sprite.spriteImage;
       if (!img || sprite.spriteWidth <= 0 || sprite.spriteHeight <= 0) break;
+      if (sprite.spriteFrameImages && sprite.spriteFrameCount > 1) img = &sprite.spriteFrameImages[spriteFrameOf(c, sprite, p)];
       const float sw = 4 * w, sh = 4 * h;
       drawSprite(cv, particleSpace(px, py, p.rotation), roundHalfAway(-sw / 2), roundHalfAway(-sh / 2),
                  roundHalfAway(sw), roundHalfAway(sh), *img, color);

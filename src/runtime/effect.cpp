@@ -12,8 +12,15 @@ const char* const DefaultPresetName = "Sparkle";
 
 // LoadSprite needs no start-up call: without a codec it loads nothing and says nothing.
 static SpriteLoaderFn gSpriteLoader = LoadSprite;
+static MaskLoaderFn gMaskLoader = LoadEmitMask;
 
 void setSpriteLoader(SpriteLoaderFn loader) { gSpriteLoader = loader; }
+void setMaskLoader(MaskLoaderFn loader) { gMaskLoader = loader; }
+
+void releaseEffectPictures(Emitter& e) {
+  FreeSprite(e.sprite);
+  FreeEmitMask(e.mask);
+}
 
 int32_t intensityFromText(const std::string& text) {
   if (text.empty()) return DefaultIntensity;
@@ -28,6 +35,14 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
   ApplyConfigOptions(emitter.system.config, emitter.inFront, options);
   const std::string sprite = getOption(options, "sprite");
   if (!sprite.empty() && gSpriteLoader) gSpriteLoader(emitter.sprite, sprite);
+  // A sheet is cut once its picture is there; without a sheet the whole picture draws.
+  const EmitterConfig& c = emitter.system.config;
+  if (c.spriteCols * c.spriteRows > 1) CutSpriteFrames(emitter.sprite, c.spriteCols, c.spriteRows);
+  else ClearSpriteFrames(emitter.sprite);
+  // A mask that cannot be used leaves the area rule, as if the key were not there.
+  if (emitter.system.config.emitShape == EmitShapeMask &&
+      !(gMaskLoader && gMaskLoader(emitter.mask, EmitMaskPath(getOption(options, "emitShape")))))
+    emitter.system.config.emitShape = EmitShapeArea;
   // NaN (no number can give it, but the clamp must not pass it on) reads as 0.
   const float prewarm = readLeadingFloat(getOption(options, "prewarm"));
   emitter.prewarmSeconds = prewarm > 0 ? clampFloat(prewarm, 0, MaxPrewarmSeconds) : 0;
@@ -43,8 +58,10 @@ void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int
   e.prewarmSeconds = 0;
   e.fadeOutMs = 0;
   LoadPreset(e.presetText, e.system.config);
-  // The options only ever load a sprite: one they no longer name must not stay drawn.
+  // The options only ever load a sprite or a mask: one they no longer name must not stay in use.
   if (action != EffectAdvanced || getOption(colorOrOptions, "sprite").empty()) FreeSprite(e.sprite);
+  if (action != EffectAdvanced || EmitMaskPath(getOption(colorOrOptions, "emitShape")).empty()) FreeEmitMask(e.mask);
+  e.system.mask = &e.mask;
   if (action == EffectAdvanced) {
     ApplyIntensity(e.system.config, intensity);
     ApplyOptions(e, colorOrOptions);

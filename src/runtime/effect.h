@@ -9,6 +9,7 @@
 
 struct Emitter;
 struct Sprite;
+struct EmitMask;
 
 constexpr int32_t DefaultIntensity = 50;     // percent, for an empty intensity text
 constexpr float MaxPrewarmSeconds = 10;      // `prewarm` is clamped to 0 .. this
@@ -31,8 +32,9 @@ enum EffectAction { EffectPlay, EffectAdvanced };
 void buildEffect(Emitter& emitter, EffectAction action, const std::string& preset, int32_t intensity,
                  const std::string& colorOrOptions);
 
-// Applies every key of an options text, in the table order, to the emitter's config, inFront and
-// its sprite (through the sprite loader), then the keys of the emitter's start and stop:
+// Applies every key of an options text, in the table order, to the emitter's config, inFront, its
+// sprite (through the sprite loader, then cut into the frames of spriteFrames) and its emit mask
+// (through the mask loader; a mask that fails leaves emitShape area), then the keys of the emitter's start and stop:
 // `prewarm` (seconds, 0-10) and `fadeOut` (milliseconds, 0-5000). Like every key, each counts at
 // its first occurrence; an absent key leaves 0.
 void ApplyOptions(Emitter& emitter, const std::string& options);
@@ -42,3 +44,10 @@ void ApplyOptions(Emitter& emitter, const std::string& options);
 // emitter's sprite record holds a picture for the path afterwards.
 typedef int (*SpriteLoaderFn)(Sprite& sprite, const std::string& path);
 void setSpriteLoader(SpriteLoaderFn loader);
+// The loader of `emitShape=mask:PATH`: LoadEmitMask by default; nullptr makes every mask fail
+// (the effect is born in its area). 1 when the mask record holds the mask afterwards.
+typedef int (*MaskLoaderFn)(EmitMask& mask, const std::string& path);
+void setMaskLoader(MaskLoaderFn loader);
+
+// Releases the pictures an effect holds: its sprite (with its frames) and its emit mask.
+void releaseEffectPictures(Emitter& emitter);

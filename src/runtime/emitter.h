@@ -21,7 +21,8 @@
 //   frame cut short resumes at;
 // - presentation (render/presentation.h): the overlay window, the frame bitmap, the memory
 //   device context, what the screen shows and the placement and order bookkeeping;
-// - sprite (config/sprite.h): the picture, its path and size, whether its load failed.
+// - sprite (config/sprite.h): the picture, its path and size, its sheet's frames, whether its
+//   load failed; mask (config/sprite.h) the same of an emit mask's birth places.
 // The rest is the runtime's own: names, host rectangle, rendering flag, tick, fade, z-order.
 // Fields kept their names when they moved into the records (emitter.config is now
 // emitter.system.config, pixelBits frame.pixelBits, overlay and frameBitmap
@@ -40,6 +41,7 @@ struct Emitter {
   FrameBuffer frame;             // the renderer's record
   Presentation presentation;     // the overlay's record
   Sprite sprite;                 // the loaded sprite
+  EmitMask mask;                 // the birth places of emitShape=mask (system.mask points here)
   int32_t renderingEnabled;      // 1 while updated, drawn and presented
   uint32_t lastTickMs;           // tick count (ms) of the last frame step
   int32_t rectWidth;             // client width of the rectangle window last seen, pixels

@@ -8,6 +8,7 @@
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/overlay_win32.h"
+#include "runtime/effect.h"
 #include "runtime/frame_step.h"
 #include "runtime/host_link.h"
 #include "runtime/runtime_win32.h"
@@ -91,7 +92,7 @@ static void teardown(Emitter& e) {
   e.frame.frameWidth = e.frame.frameHeight = e.system.baseHeight = 0;
   e.frame.drawnValid = 0;
   if (bitmap) DeleteObject(bitmap);
-  FreeSprite(e.sprite);
+  releaseEffectPictures(e);
   e.system.spawnAccumulator = 0;
   e.system.elapsed = 0;
   e.system.emissionDone = 0;
@@ -148,8 +149,8 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     reportError(L"Failed to start shared multimedia timer.");
     return 0;
   }
-  // A sprite that could not be used leaves its message readable: the effect plays without it.
-  const int keepMessage = placed->second.sprite.spriteFailed;
+  // A sprite or mask that could not be used leaves its message readable: the effect plays without it.
+  const int keepMessage = placed->second.sprite.spriteFailed || placed->second.mask.maskFailed;
   unlockEngine();
   if (!keepMessage) reportError(L"");
   return 1;

@@ -170,6 +170,28 @@ const char* const kPresetTables = R"TABLES(
 | Shimmer | 0 | 0 | 0 | 0 |
 | AuroraBorealis | 0 | 0 | 0 | 0 |
 | Fireworks | 0.15 | 40 | 70 | 170 |
+| Preset | `emitShape` | `directionMode` | `spriteCols` | `spriteRows` | `spriteFps` |
+|---|---|---|---|---|---|
+| Sparkle | 0 | 0 | 1 | 1 | 0 |
+| Fire | 0 | 0 | 1 | 1 | 0 |
+| Rain | 0 | 0 | 1 | 1 | 0 |
+| Snow | 0 | 0 | 1 | 1 | 0 |
+| Confetti | 0 | 0 | 1 | 1 | 0 |
+| MagicDust | 0 | 0 | 1 | 1 | 0 |
+| Explosion | 0 | 0 | 1 | 1 | 0 |
+| LightRays | 0 | 0 | 1 | 1 | 0 |
+| Beams | 0 | 0 | 1 | 1 | 0 |
+| Glow | 0 | 0 | 1 | 1 | 0 |
+| Stars | 0 | 0 | 1 | 1 | 0 |
+| LightBeams | 0 | 0 | 1 | 1 | 0 |
+| GodRays | 0 | 0 | 1 | 1 | 0 |
+| Laser | 0 | 0 | 1 | 1 | 0 |
+| Bubbles | 0 | 0 | 1 | 1 | 0 |
+| PulseWave | 0 | 0 | 1 | 1 | 0 |
+| Aurora | 0 | 0 | 1 | 1 | 0 |
+| Shimmer | 0 | 0 | 1 | 1 | 0 |
+| AuroraBorealis | 0 | 0 | 1 | 1 | 0 |
+| Fireworks | 0 | 0 | 1 | 1 | 0 |
 )TABLES";
 
 struct Expected {

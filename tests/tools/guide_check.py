@@ -21,7 +21,8 @@ import sys
 
 # The keys whose reference must show pictures, and how many at least.
 PICTURED_KEYS = {"shape": 10, "emitArea": 10, "direction": 2, "taper": 1, "feather": 1,
-                 "twinkle": 1, "opacity": 1, "prewarm": 2, "fadeOut": 2}
+                 "twinkle": 1, "opacity": 1, "prewarm": 2, "fadeOut": 2, "trail": 2, "deathBurst": 2,
+                 "emitShape": 2, "spriteFrames": 1}
 # Where the options text's keys are read, in the order they are applied: (file, function).
 KEY_READERS = [("src/config/options.cpp", "ApplyConfigOptions"), ("src/runtime/effect.cpp", "ApplyOptions")]
 MIN_PRESET_PICTURES = 3  # the preset as designed and two variations
@@ -173,7 +174,8 @@ def main(argv):
             continue
         body = text[start.start():]
         body = body[:body.index("\n}\n")]
-        code_keys += re.findall(r'getOption\(options, "(\w+)"\)', body)
+        # A key read again later (emitShape's picture once the config is done) keeps its first place.
+        code_keys += [k for k in re.findall(r'getOption\(options, "(\w+)"\)', body) if k not in code_keys]
     guide_keys = [s[4:] for s in page.sections if s and s.startswith("opt-")]
     if code_keys != guide_keys:
         problems.append(f"option keys: ApplyOptions reads {code_keys}, the guide lists {guide_keys}")

@@ -48,16 +48,20 @@ expect_fields Fireworks -- spawnRate=1.5 burstCount=0 trailSeconds=0.150000006 d
 expect_fields Fire --options 'trail=0.2;deathBurst=12:150' -- trailSeconds=0.200000003 deathBurstMin=12 deathBurstMax=12 deathBurstSpeed=150
 expect_fields Fire --options 'speed=2;deathBurst=80' -- deathBurstMin=50 deathBurstMax=50 deathBurstSpeed=230
 expect_fields Fireworks --options 'trail=5;deathBurst=0' -- trailSeconds=1 deathBurstMin=0 deathBurstMax=0
+expect_fields Sparkle --options 'emitShape=Edge;direction=outward,20;spriteFrames=4x2@12' -- emitShape=1 directionMode=1 spreadAngle=20 spriteCols=4 spriteRows=2 spriteFps=12
+expect_fields Sparkle --options 'emitShape=ring;direction=inward;spriteFrames=40x0' -- emitShape=2 directionMode=2 spreadAngle=0 spriteCols=16 spriteRows=1 spriteFps=0
+expect_fields Sparkle --options 'emitShape=mask:;direction=outward,20;direction=90;spriteFrames=3x3@500' -- emitShape=0 directionMode=1 spriteCols=3 spriteFps=60
+expect_fields Sparkle --options 'emitShape=mask:/no/such/file.png' -- emitShape=0
 expect_fields Fireworks --options 'trail=-1;deathBurst=3:-5' -- trailSeconds=0 deathBurstMin=3 deathBurstSpeed=0
 # The effect's start and stop keys follow the fields, only when set.
 out="$("$bin" config Snow --options 'prewarm=3;fadeOut=800')"
 checks=$((checks + 1))
 [ "$(tail -n3 <<<"$out" | tr '\n' ' ')" = "inFront=1 prewarm=3 fadeOut=800 " ] || fail "config Snow prewarm/fadeOut: $(tail -n3 <<<"$out" | tr '\n' ' ')"
 
-# The dump: 61 fields in record order plus inFront, floats that read back to the same float.
+# The dump: 66 fields in record order plus inFront, floats that read back to the same float.
 out="$("$bin" config Fire)"
 checks=$((checks + 1))
-[ "$(wc -l <<<"$out")" -eq 62 ] || fail "config prints $(wc -l <<<"$out") lines, not 62"
+[ "$(wc -l <<<"$out")" -eq 67 ] || fail "config prints $(wc -l <<<"$out") lines, not 67"
 [ "$(head -n1 <<<"$out")" = "spawnRate=60" ] || fail "first line: $(head -n1 <<<"$out")"
 [ "$(sed -n 57p <<<"$out")" = "rayWidth=2" ] || fail "line 57: $(sed -n 57p <<<"$out")"
 [ "$(sed -n 61p <<<"$out")" = "deathBurstSpeed=0" ] || fail "line 61: $(sed -n 61p <<<"$out")"

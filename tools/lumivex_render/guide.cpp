@@ -49,6 +49,13 @@ constexpr int SpriteSide = 64;          // pixels
 const char* const SpriteFile = "heart.png";
 const char* const SpriteToken = "@SPRITE@";  // stands for the picture's path in an options text
 const char* const SpriteShownPath = "C:\\Effects\\heart.png";
+// The pictures of emitShape=mask and spriteFrames, drawn like the heart when the guide is written.
+const char* const MaskFile = "hello.png";
+const char* const MaskToken = "@MASK@";
+const char* const MaskShownPath = "C:\\Effects\\hello.png";
+const char* const SheetFile = "propeller.png";
+const char* const SheetToken = "@SHEET@";
+const char* const SheetShownPath = "C:\\Effects\\propeller.png";
 
 // ---- What the guide says about each preset -------------------------------------------------------
 
@@ -189,6 +196,18 @@ const OptionPicture kOptionPictures[] = {
     {"deathBurst", "Sparkle as designed", "Sparkle", ""},
     {"deathBurst", "Each spark bursts into 12", "Sparkle", "deathBurst=12:60"},
     {"deathBurst", "One burst of 20, each into 30", "Explosion", "mode=burst:20;deathBurst=30:160;trail=0.15"},
+    {"emitShape", "Sparkles running round a button", "Sparkle",
+     "emitArea=0.5,0.5,0.6,0.3;emitShape=edge;speed=0.05;size=0.8;density=3"},
+    {"emitShape", "A word made of glitter (a picture mask)", "MagicDust",
+     "emitArea=0.5,0.5,0.9,0.7;emitShape=mask:@MASK@;density=5;speed=0.15;size=0.8"},
+    {"emitShape", "A ring of stars", "Stars", "emitArea=0.5,0.5,0.7,0.7;emitShape=ring;density=3"},
+    {"direction", "Stars bursting outward from a badge", "Sparkle",
+     "emitArea=0.5,0.5,0.25,0.25;emitShape=ring;direction=outward,10;shape=star;size=1.5;speed=1.5"},
+    {"direction", "Drawn in from the edges", "MagicDust", "emitShape=edge;emitArea=0.5,0.5,1,1;direction=inward;speed=3;density=4;size=1.5"},
+    {"spriteFrames", "A 4 x 4 sheet looping at 12 frames a second", "Snow",
+     "shape=sprite;sprite=@SHEET@;spriteFrames=4x4@12;density=0.1;colorStart=255,230,150;colorEnd=255,200,120"},
+    {"spriteFrames", "The same sheet played once over each life", "Snow",
+     "shape=sprite;sprite=@SHEET@;spriteFrames=4x4;density=0.1;colorStart=160,220,255;colorEnd=160,220,255"},
     {"prewarm", "As Play opens Snow: empty at first", "Snow", "", true},
     {"prewarm", "Already falling when it opens", "Snow", "prewarm=5", true},
     {"fadeOut", "Lumivex_Stop after 0.8 s: gone at once", "Fire", "", false, StopFrame},
@@ -306,6 +325,8 @@ struct Guide {
   std::string imgDir;      // outDir + "/img"
   std::string editorsDir;  // empty: no screenshots to copy
   std::string spritePath;  // the heart picture, as the renderer opens it
+  std::string maskPath;    // the word of the mask pictures
+  std::string sheetPath;   // the sprite sheet
   std::string html;        // the page being written
   int pictures;            // GIFs rendered
   std::string error;       // why the guide could not be written
@@ -368,7 +389,10 @@ std::string playLine(const char* preset, int intensity) {
 }
 std::string advancedLine(const char* preset, int intensity, const std::string& options) {
   return std::string("Lumivex_PlayAdvanced \"") + SampleRect + "\" \"" + preset + "\" \"" +
-         std::to_string(intensity) + "\" \"" + replaceAll(options, SpriteToken, SpriteShownPath) + "\"";
+         std::to_string(intensity) + "\" \"" +
+         replaceAll(replaceAll(replaceAll(options, SpriteToken, SpriteShownPath), MaskToken, MaskShownPath),
+                    SheetToken, SheetShownPath) +
+         "\"";
 }
 
 // The configuration an action builds (without loading sprites).
@@ -383,7 +407,7 @@ EffectArgs effectOf(const char* preset, int intensity, const char* options) {
   effect.preset = preset;
   effect.intensityText = std::to_string(intensity);
   if (options) {
-    effect.optionsText = replaceAll(options, SpriteToken, "");
+    effect.optionsText = replaceAll(replaceAll(replaceAll(options, SpriteToken, ""), MaskToken, ""), SheetToken, "");
     effect.hasOptions = true;
   }
   return effect;
@@ -394,7 +418,9 @@ EffectArgs effectOf(const char* preset, int intensity, const char* options) {
 std::string picture(Guide& g, const std::string& name, const char* preset, int intensity, const char* options,
                     int width, int height, const std::string& alt, bool fromStart, int stopFrame) {
   EffectArgs effect = effectOf(preset, intensity, options);
-  if (options) effect.optionsText = replaceAll(options, SpriteToken, g.spritePath);
+  if (options)
+    effect.optionsText = replaceAll(replaceAll(replaceAll(options, SpriteToken, g.spritePath), MaskToken, g.maskPath),
+                                    SheetToken, g.sheetPath);
 
   // A continuous effect is shown once it has filled in (as long as its particles live, at most
   // MaxWarmupSeconds); a burst from its start.
@@ -461,6 +487,55 @@ int writeSpritePicture(Guide& g) {
     }
   }
   return writePng(g.imgDir + "/" + SpriteFile, SpriteSide, SpriteSide, 4, rgba.data(), g.error);
+}
+
+// The word of the mask pictures, "HELLO" in a 5 x 7 pixel font, each font pixel MaskCell
+// pixels wide, opaque white on transparent.
+constexpr int MaskCell = 12;
+int writeMaskPicture(Guide& g) {
+  static const char* const kGlyphs[5][7] = {
+      {"X...X", "X...X", "X...X", "XXXXX", "X...X", "X...X", "X...X"},  // H
+      {"XXXXX", "X....", "X....", "XXXX.", "X....", "X....", "XXXXX"},  // E
+      {"X....", "X....", "X....", "X....", "X....", "X....", "XXXXX"},  // L
+      {"X....", "X....", "X....", "X....", "X....", "X....", "XXXXX"},  // L
+      {".XXX.", "X...X", "X...X", "X...X", "X...X", "X...X", ".XXX."},  // O
+  };
+  const int cols = 5 * 6 - 1, w = cols * MaskCell, h = 7 * MaskCell;
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int c = x / MaskCell, glyph = c / 6, gx = c % 6, gy = y / MaskCell;
+      if (gx == 5 || kGlyphs[glyph][gy][gx] != 'X') continue;
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+      p[0] = p[1] = p[2] = p[3] = 255;
+    }
+  return writePng(g.imgDir + "/" + MaskFile, w, h, 4, rgba.data(), g.error);
+}
+
+// The sprite sheet: 4 x 4 frames of SpriteSide pixels, a white propeller (two crossed blades)
+// turning by a sixteenth of a half turn from frame to frame, with soft edges.
+int writeSheetPicture(Guide& g) {
+  const int side = SpriteSide, w = 4 * side, h = 4 * side;
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 0);
+  for (int k = 0; k < 16; ++k) {
+    const double turn = 3.14159265358979 / 16 * k, c = std::cos(turn), s = std::sin(turn);
+    const int x0 = (k % 4) * side, y0 = (k / 4) * side;
+    for (int py = 0; py < side; ++py)
+      for (int px = 0; px < side; ++px) {
+        int inside = 0;
+        for (int sy = 0; sy < 4; ++sy)
+          for (int sx = 0; sx < 4; ++sx) {
+            const double x = (px + (sx + 0.5) / 4) / side * 2 - 1, y = (py + (sy + 0.5) / 4) / side * 2 - 1;
+            const double u = x * c + y * s, v = -x * s + y * c;  // the blades' own axes
+            const bool blade = (std::fabs(u) < 0.9 && std::fabs(v) < 0.14) || (std::fabs(v) < 0.9 && std::fabs(u) < 0.14);
+            if (blade || u * u + v * v < 0.06) ++inside;
+          }
+        uint8_t* p = &rgba[(static_cast<size_t>(y0 + py) * w + x0 + px) * 4];
+        p[0] = p[1] = p[2] = 255;
+        p[3] = static_cast<uint8_t>(inside * 255 / 16);
+      }
+  }
+  return writePng(g.imgDir + "/" + SheetFile, w, h, 4, rgba.data(), g.error);
 }
 
 // An editor screenshot shows the whole screen: the dialog and the page behind it over an even
@@ -873,7 +948,7 @@ void endPage(Guide& g) {
 
 int writeGuide(Guide& g) {
   if (!makeDirectories(g.imgDir, g.error)) return 0;
-  if (!writeSpritePicture(g)) return 0;
+  if (!writeSpritePicture(g) || !writeMaskPicture(g) || !writeSheetPicture(g)) return 0;
   startPage(g);
   writeStart(g);
   if (!writePresets(g) || !writeOptions(g)) return 0;
@@ -912,6 +987,8 @@ int runGuide(const std::vector<std::string>& args) {
   if (g.outDir.empty()) return usage("missing --out DIR");
   g.imgDir = g.outDir + "/img";
   g.spritePath = g.imgDir + "/" + SpriteFile;
+  g.maskPath = g.imgDir + "/" + MaskFile;
+  g.sheetPath = g.imgDir + "/" + SheetFile;
   // Outcome texts of the sprite loads are not news here.
   setLastErrorSink(nullptr);
   if (PresetNoteCount != PresetCount)

@@ -23,6 +23,7 @@
 #include "guide.h"
 #include "image_io.h"
 #include "render_run.h"
+#include "runtime/effect.h"
 #include "runtime/emitter.h"
 
 namespace {
@@ -39,7 +40,7 @@ const char* const kUsage =
     "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
     "          [--seed S] (random; gallery: 1)\n"
     "  B:      black | checker | #RRGGBB\n"
-    "  config     print the 61 configuration fields and inFront\n"
+    "  config     print the 66 configuration fields and inFront\n"
     "  render     write DIR/frame_0000.png ... (straight alpha, or opaque over --background),\n"
     "             and with --gif / --sheet an animated GIF and a contact sheet over the\n"
     "             background (black by default); the sheet shows up to 16 frames, evenly\n"
@@ -220,7 +221,7 @@ int runConfig(const std::vector<std::string>& args) {
   std::unique_ptr<Emitter> emitter(new Emitter());
   buildArgsEffect(effect, *emitter);
   printConfig(*emitter);
-  FreeSprite(emitter->sprite);
+  releaseEffectPictures(*emitter);
   return finishStdout();
 }
 
@@ -281,7 +282,7 @@ int runParticles(const std::vector<std::string>& args) {
     std::printf("%d %.9g %.9g %.9g %.9g %d %d %d %.9g %.9g\n", slot, p.x, p.y, p.size, p.rotation,
                 p.curR, p.curG, p.curB, p.alpha, p.life);
   }
-  FreeSprite(e->sprite);
+  releaseEffectPictures(*e);
   return finishStdout();
 }
 

@@ -150,7 +150,7 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
       error = gifError;
     }
   }
-  FreeSprite(e->sprite);
+  releaseEffectPictures(*e);
   if (sheetFile) {
     if (ok) ok = writePngFile(sheetFile, out.sheetPath, sheet.width, sheet.height, 3, sheetRgb.data(), error);
     else std::fclose(sheetFile);
