@@ -79,6 +79,16 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 470, 90, 20, L"Burst on death:"},
     {AdvDeathBurst, CtlSlider, 505, 466, 140, 24, nullptr},
     {AdvDeathBurstValue, CtlLabel, 650, 470, 60, 20, nullptr},
+    // Where particles are born (a picture's file under it) and a sprite sheet's frames.
+    {NoControlId, CtlLabel, 415, 504, 90, 20, L"Emit shape:"},
+    {AdvEmitShape, CtlList, 505, 500, 140, 22, nullptr},
+    {AdvMaskFile, CtlEdit, 505, 530, 140, 22, nullptr},
+    {AdvMaskBrowse, CtlButton, 650, 530, 60, 22, L"Browse..."},
+    {NoControlId, CtlLabel, 415, 566, 90, 20, L"Frames:"},
+    {AdvFrames, CtlEdit, 505, 562, 50, 22, nullptr},
+    {NoControlId, CtlLabel, 560, 566, 16, 20, L"at"},
+    {AdvFrameRate, CtlEdit, 578, 562, 36, 22, nullptr},
+    {NoControlId, CtlLabel, 618, 566, 30, 20, L"fps"},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
@@ -138,6 +148,7 @@ static const ListEntries FixedLists[] = {
     {AdvMode, ModeChoices, ModeChoiceCount},
     {AdvShape, ShapeChoices, ShapeChoiceCount},
     {AdvZOrder, ZOrderChoices, ZOrderChoiceCount},
+    {AdvEmitShape, EmitShapeChoices, EmitShapeChoiceCount},
 };
 
 // --- State ---------------------------------------------------------------------------------
@@ -195,6 +206,10 @@ static void readControls(AdvancedDialogState& s) {
   s.fadeOut = sliderPosition(d, AdvFadeOut);
   s.trail = sliderPosition(d, AdvTrail);
   s.deathBurst = sliderPosition(d, AdvDeathBurst);
+  s.emitShape = listSelection(d, AdvEmitShape);
+  s.maskFile = wideToUtf8(controlText(d, AdvMaskFile));
+  s.frameGrid = trimSpaces(wideToUtf8(controlText(d, AdvFrames)));
+  s.frameRate = trimSpaces(wideToUtf8(controlText(d, AdvFrameRate)));
 }
 
 static void showColorRow(int c) {
@@ -258,6 +273,9 @@ static void showRows(const AdvancedDialogState& s) {
   setControlText(d, AdvTrailValue, utf8ToWide(trailLabel(s.trail)));
   setSliderPosition(d, AdvDeathBurst, s.deathBurst);
   setControlText(d, AdvDeathBurstValue, utf8ToWide(deathBurstLabel(s.deathBurst)));
+  setListSelection(d, AdvEmitShape, s.emitShape);
+  setControlText(d, AdvFrames, utf8ToWide(s.frameGrid));
+  setControlText(d, AdvFrameRate, utf8ToWide(s.frameRate));
 }
 
 static void showOpeningState(const AdvancedDialogState& s) {
@@ -280,6 +298,7 @@ static void showOpeningState(const AdvancedDialogState& s) {
   setControlText(d, AdvFadeOutValue, utf8ToWide(fadeOutLabel(s.fadeOut)));
   setSliderRange(d, AdvTrail, TrailSliderMax);
   setSliderRange(d, AdvDeathBurst, DeathBurstSliderMax);
+  setControlText(d, AdvMaskFile, utf8ToWide(s.maskFile));
 
   setSliderRange(d, AdvIntensity, 100);
   setSliderRange(d, AdvSpread, 360);
@@ -360,6 +379,16 @@ static void onDeathBurst(EditorDialog&, int) {
   setControlText(adv.dialog, AdvDeathBurstValue,
                  utf8ToWide(deathBurstLabel(sliderPosition(adv.dialog, AdvDeathBurst))));
   markDirty();
+}
+
+// Choosing a mask file picks Picture... too; a new shape or file is seen from the start.
+static void onMaskBrowse(EditorDialog&, int) {
+  const std::wstring current = utf8ToWide(trimSpaces(wideToUtf8(controlText(adv.dialog, AdvMaskFile))));
+  const std::wstring path = chooseSpriteFile(adv.dialog.window, current);
+  if (path.empty()) return;
+  setControlText(adv.dialog, AdvMaskFile, path);
+  if (listSelection(adv.dialog, AdvEmitShape) != EmitShapeMask) setListSelection(adv.dialog, AdvEmitShape, EmitShapeMask);
+  markRestart();
 }
 
 static void onOpacity(EditorDialog&, int) {
@@ -458,6 +487,11 @@ static const EditorHandler AdvancedHandlers[] = {
     {AdvPrewarm, onPrewarm},
     {AdvFadeOut, onFadeOut},
     {AdvTrail, onTrail},
+    {AdvEmitShape, [](EditorDialog&, int) { markRestart(); }},
+    {AdvMaskFile, [](EditorDialog&, int) { markDirty(); }},
+    {AdvMaskBrowse, onMaskBrowse},
+    {AdvFrames, [](EditorDialog&, int) { markDirty(); }},
+    {AdvFrameRate, [](EditorDialog&, int) { markDirty(); }},
     {AdvDeathBurst, onDeathBurst},
     {AdvTaperEdge, [](EditorDialog&, int) { markDirty(); }},
     {AdvSprite, [](EditorDialog&, int) { markDirty(); }},

@@ -50,6 +50,7 @@ const ChoiceEntry DirectionChoices[] = {
     {"Left", "180"},        {"Right", "0"},        {"Up-Left", "225"},
     {"Up-Right", "315"},    {"Down-Left", "135"},  {"Down-Right", "45"},
     {"Omnidirectional", "0,360"},  // the whole direction text: every angle
+    {"Outward", "outward"},        {"Inward", "inward"},  // from or to the centre, with the spread
 };
 static_assert(sizeof DirectionChoices / sizeof DirectionChoices[0] == DirectionChoiceCount, "Direction list");
 
@@ -61,6 +62,12 @@ const ChoiceEntry TaperEdgeChoices[] = {
     {"Right (narrow at right)", "Right"},
 };
 static_assert(sizeof TaperEdgeChoices / sizeof TaperEdgeChoices[0] == TaperEdgeCount, "Taper Edge list");
+
+const ChoiceEntry EmitShapeChoices[] = {
+    {"Area", ""}, {"Edge", "edge"}, {"Ring", "ring"}, {"Picture...", "mask"},
+};
+static_assert(sizeof EmitShapeChoices / sizeof EmitShapeChoices[0] == EmitShapeChoiceCount, "Emit shape list");
+static_assert(EmitShapeChoiceCount == EmitShapeCount, "one entry per emit shape");
 
 const ChoiceEntry ModeChoices[] = {
     {"Use Preset", ""},          {"Continuous", "Continuous"},  {"Burst (50)", "Burst:50"},
@@ -215,6 +222,12 @@ int directionChoiceFromText(const std::string& text, int& spread) {
   const std::string a = trimSpaces(fields[0]);
   const std::string b = fields.size() > 1 ? trimSpaces(fields[1]) : std::string();
   if (a.empty()) return 0;
+  const std::string word = normalizeName(a);
+  if (word == DirectionChoices[DirectionPositionOutward].word || word == DirectionChoices[DirectionPositionInward].word) {
+    spread = b.empty() ? 0 : clampInt(readLeadingInt(b), 0, 360);
+    return word == DirectionChoices[DirectionPositionOutward].word ? DirectionPositionOutward
+                                                                   : DirectionPositionInward;
+  }
   const float angle = readLeadingFloat(a);
   const int32_t s = readLeadingInt(b);
   spread = clampInt(s, 0, 360);
@@ -297,6 +310,16 @@ void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   // the speed after a burst's count is kept as written.
   const double trail = static_cast<double>(readLeadingFloat(getOption(options, "trail")));
   s.trail = trail > 0 ? clampInt(roundHalfAway(trail * 20), 1, TrailSliderMax) : 0;
+
+  // Where particles are born and the frames of a sheet, as written.
+  const std::string emitShape = getOption(options, "emitShape");
+  const int shape = EmitShapeFromText(emitShape);
+  s.emitShape = shape > 0 ? shape : 0;
+  s.maskFile = EmitMaskPath(emitShape);
+  const std::string frames = getOption(options, "spriteFrames");
+  const size_t at = frames.find('@');
+  s.frameGrid = trimSpaces(frames.substr(0, at));
+  s.frameRate = at == std::string::npos ? std::string() : trimSpaces(frames.substr(at + 1));
   const std::string burst = getOption(options, "deathBurst");
   const size_t colon = burst.find(':');
   s.deathBurst = clampInt(readLeadingInt(burst.substr(0, colon)), 0, DeathBurstSliderMax);
@@ -320,6 +343,9 @@ void backToPresetDefaults(AdvancedDialogState& s) {
   s.trail = 0;
   s.deathBurst = 0;
   s.deathBurstSpeed.clear();
+  s.emitShape = 0;
+  s.frameGrid.clear();
+  s.frameRate.clear();
 }
 
 // --- Composing -----------------------------------------------------------------------------
@@ -328,6 +354,8 @@ static std::string directionText(const AdvancedDialogState& s) {
   if (s.direction <= 0) return std::string();
   if (s.direction == DirectionPositionOmni) return DirectionChoices[DirectionPositionOmni].word;
   if (s.direction == DirectionPositionCustom) return s.customDirection;
+  if (s.direction == DirectionPositionOutward || s.direction == DirectionPositionInward)
+    return std::string(DirectionChoices[s.direction].word) + (s.spread > 0 ? "," + std::to_string(s.spread) : "");
   if (s.direction >= DirectionPositionOmni) return std::string();
   char angle[32];
   snprintf(angle, sizeof angle, "%.0f", static_cast<double>(DirectionChoiceAngle(s.direction)));
@@ -364,5 +392,10 @@ std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
   if (s.deathBurst > 0)
     o = appendOption(o, "deathBurst",
                      std::to_string(s.deathBurst) + (s.deathBurstSpeed.empty() ? "" : ":" + s.deathBurstSpeed));
+  if (s.emitShape > 0 && s.emitShape < EmitShapeMask) o = appendOption(o, "emitShape", EmitShapeChoices[s.emitShape].word);
+  if (s.emitShape == EmitShapeMask && !trimSpaces(s.maskFile).empty())
+    o = appendOption(o, "emitShape", std::string(EmitShapeChoices[EmitShapeMask].word) + ":" + trimSpaces(s.maskFile));
+  if (!s.frameGrid.empty())
+    o = appendOption(o, "spriteFrames", s.frameGrid + (s.frameRate.empty() ? "" : "@" + s.frameRate));
   return o;
 }

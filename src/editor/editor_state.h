@@ -45,20 +45,25 @@ struct ChoiceEntry {
 };
 
 constexpr int AreaChoiceCount = 11;       // Use Preset, then ten areas
-constexpr int DirectionChoiceCount = 10;  // Use Preset, eight directions, Omnidirectional
+constexpr int DirectionChoiceCount = 12;  // Use Preset, eight directions, Omnidirectional,
+                                          // Outward, Inward
 constexpr int ModeChoiceCount = 7;        // Use Preset, Continuous, five bursts
 constexpr int ShapeChoiceCount = 11;      // Use Preset, then ten shapes
 constexpr int ZOrderChoiceCount = 2;      // Front (default), Behind
+constexpr int EmitShapeChoiceCount = 4;   // Area (default), Edge, Ring, Picture...
 extern const ChoiceEntry AreaChoices[AreaChoiceCount];
 extern const ChoiceEntry DirectionChoices[DirectionChoiceCount];
 extern const ChoiceEntry TaperEdgeChoices[TaperEdgeCount];  // in edge order
 extern const ChoiceEntry ModeChoices[ModeChoiceCount];
 extern const ChoiceEntry ShapeChoices[ShapeChoiceCount];
 extern const ChoiceEntry ZOrderChoices[ZOrderChoiceCount];
+extern const ChoiceEntry EmitShapeChoices[EmitShapeChoiceCount];  // in EmitShapeId order
 
 // The lists that can also hold one custom text have it after their fixed entries.
 constexpr int AreaPositionCustom = AreaChoiceCount;
-constexpr int DirectionPositionOmni = DirectionChoiceCount - 1;
+constexpr int DirectionPositionOmni = 9;
+constexpr int DirectionPositionOutward = 10;
+constexpr int DirectionPositionInward = 11;
 constexpr int DirectionPositionCustom = DirectionChoiceCount;
 constexpr int ModePositionCustom = ModeChoiceCount;
 constexpr int ShapePositionSprite = 9;
@@ -112,6 +117,10 @@ struct AdvancedDialogState {
   int zOrder;                   // 0 "Front (default)", 1 "Behind"
   int prewarm;                  // tenths of a second, 0 (off) .. PrewarmSliderMax
   int fadeOut;                  // hundreds of milliseconds, 0 (off) .. FadeOutSliderMax
+  int emitShape;                // Emit shape list position (EmitShapeId)
+  std::string maskFile;         // mask file edit text (written with Picture... only)
+  std::string frameGrid;        // Frames: the sheet's "COLSxROWS" as typed; empty when none
+  std::string frameRate;        // and its frames per second as typed; empty: once per life
   int trail;                    // twentieths of a second, 0 (off) .. TrailSliderMax
   int deathBurst;               // children per death, 0 (off) .. DeathBurstSliderMax
   std::string deathBurstSpeed;  // the speed a `deathBurst` text gave after its count, as read

@@ -37,7 +37,7 @@ enum AdvancedControl {
   AdvColorSwatch = 330, AdvColorPick = 332, AdvColorClear = 334, AdvColorLabel = 336,
   AdvBoxSlider = 340, AdvBoxValue = 350, AdvBox = 360,
   AdvPrewarm = 370, AdvPrewarmValue, AdvFadeOut, AdvFadeOutValue, AdvTrail, AdvTrailValue, AdvDeathBurst,
-  AdvDeathBurstValue,
+  AdvDeathBurstValue, AdvEmitShape, AdvMaskFile, AdvMaskBrowse, AdvFrames, AdvFrameRate,
 };
 constexpr int AdvBoxRowCount = 7;     // 0-4 the multiplier rows, 5-6 Feather and Taper
 constexpr int AdvFirstFractionRow = 5;

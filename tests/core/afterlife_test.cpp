@@ -263,3 +263,159 @@ TEST(Afterlife, FireworksRepeatFromASeed) {
   EXPECT_TRUE(a == b);
   setTickSource(nullptr);
 }
+
+// --- Birth places: outlines, rings, picture masks; launches from the centre ----------------------
+
+namespace {
+
+// A mask "picture" of 20 x 10 pixels: an L of opaque pixels, as a loader would leave it.
+const char* const kMaskRows[10] = {
+    "XX..................", "XX..................", "XX..................", "XX..................",
+    "XX..................", "XX..................", "XX..................", "XX..................",
+    "XXXXXXXXXXXXXXXXXXXX", "XXXXXXXXXXXXXXXXXXXX",
+};
+int gMaskLoads = 0;
+int fakeMaskLoader(EmitMask& mask, const std::string& path) {
+  ++gMaskLoads;
+  if (path != "L.png") return 0;
+  FreeEmitMask(mask);
+  std::vector<uint32_t> places;
+  for (uint32_t y = 0; y < 10; ++y)
+    for (uint32_t x = 0; x < 20; ++x)
+      if (kMaskRows[y][x] == 'X') places.push_back(x | y << 16);
+  mask.maskPoints = new uint32_t[places.size()];
+  std::copy(places.begin(), places.end(), mask.maskPoints);
+  mask.maskPointCount = static_cast<int32_t>(places.size());
+  mask.maskWidth = 20;
+  mask.maskHeight = 10;
+  mask.maskPath = path;
+  return 1;
+}
+
+}  // namespace
+
+// Sparkle born on a picture mask: every lit pixel of its first frames lies over the mask's opaque
+// pixels as fitted into the area, or within a particle's size (and its first moves) of them.
+TEST(BirthPlaces, AMaskedEffectLightsOnlyThePictureAndRepeats) {
+  setMaskLoader(fakeMaskLoader);
+  auto run = [](std::vector<uint32_t>& pixels, int frames) {
+    seedRandom(1);
+    std::unique_ptr<Emitter> e(new Emitter());
+    pixels.assign(200 * 120, 0);
+    attachFrameBuffer(e->frame, pixels.data(), 200, 120);
+    buildEffect(*e, EffectAdvanced, "Sparkle", 100, "emitArea=0.5,0.5,0.8,0.8;emitShape=mask:L.png;density=20");
+    EXPECT_EQ(e->system.config.emitShape, EmitShapeMask);
+    startParticles(*e);
+    e->renderingEnabled = 1;
+    for (int f = 0; f < frames; ++f) advanceEmitterBy(*e, 1 / 60.0f);
+    releaseEffectPictures(*e);
+  };
+  std::vector<uint32_t> a, b;
+  run(a, 3);
+  run(b, 3);
+  EXPECT_TRUE(a == b);
+  // The 20 x 10 mask fitted into the 160 x 96 area centred in the frame: 8 pixels a mask pixel,
+  // 160 x 80 from (20, 20).
+  const float scale = 8, left = 20, top = 20;
+  const float reach = 5 + 80 * 3 / 60.0f + 1.5f;  // largest radius, three steps at top speed, edge
+  int lit = 0;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 200; ++x) {
+      if ((a[static_cast<size_t>(y) * 200 + x] >> 24) == 0) continue;
+      ++lit;
+      bool near = false;
+      for (int my = 0; my < 10 && !near; ++my)
+        for (int mx = 0; mx < 20 && !near; ++mx) {
+          if (kMaskRows[my][mx] != 'X') continue;
+          const float x0 = left + mx * scale, y0 = top + my * scale;
+          const float dx = x < x0 ? x0 - x : (x > x0 + scale ? x - x0 - scale : 0);
+          const float dy = y < y0 ? y0 - y : (y > y0 + scale ? y - y0 - scale : 0);
+          near = dx * dx + dy * dy <= reach * reach;
+        }
+      ASSERT_TRUE(near) << "lit pixel " << x << "," << y << " far from the mask";
+    }
+  EXPECT_GT(lit, 200);
+  // The empty top right of the L stays dark.
+  for (int y = 25; y < 70; ++y)
+    for (int x = 60; x < 175; ++x) ASSERT_EQ(a[static_cast<size_t>(y) * 200 + x] >> 24, 0u) << x << "," << y;
+
+  // A mask that cannot be loaded leaves the area rule.
+  std::unique_ptr<Emitter> e(new Emitter());
+  buildEffect(*e, EffectAdvanced, "Sparkle", 50, "emitShape=mask:missing.png");
+  EXPECT_EQ(e->system.config.emitShape, EmitShapeArea);
+  setMaskLoader(LoadEmitMask);
+}
+
+TEST_F(AfterlifeFixture, EdgesRingsAndLaunchesFromTheCentre) {
+  EmitterConfig& c = e->config;
+  c.emitX = 0.5f; c.emitY = 0.5f; c.emitW = 0.5f; c.emitH = 0.6f;  // 100 x 60 around (100, 50)
+  c.speedMin = c.speedMax = 10;
+  c.spreadAngle = 0;
+  struct Case {
+    int32_t shape, mode;
+  };
+  const Case cases[] = {{EmitShapeEdge, DirectionOutward}, {EmitShapeRing, DirectionInward},
+                        {EmitShapeArea, DirectionOutward}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.shape);
+    clearParticles(*e);
+    c.emitShape = k.shape;
+    c.directionMode = k.mode;
+    for (int i = 0; i < 400; ++i) spawnParticle(*e);
+    int sides[4] = {};
+    for (const Particle& p : e->particles) {
+      if (!p.active) continue;
+      const float dx = p.x - 100, dy = p.y - 50;
+      if (k.shape == EmitShapeEdge) {
+        const bool onSide = std::fabs(std::fabs(dx) - 50) < 1e-3f || std::fabs(std::fabs(dy) - 30) < 1e-3f;
+        ASSERT_TRUE(onSide) << p.x << "," << p.y;
+        ASSERT_LE(std::fabs(dx), 50 + 1e-3f);
+        ASSERT_LE(std::fabs(dy), 30 + 1e-3f);
+        sides[std::fabs(dy) < 30 - 1e-3f ? (dx < 0 ? 0 : 1) : (dy < 0 ? 2 : 3)]++;
+      } else if (k.shape == EmitShapeRing) {
+        ASSERT_NEAR(dx * dx / 2500 + dy * dy / 900, 1, 1e-3f) << p.x << "," << p.y;
+      }
+      // The launch runs along the line from the centre, away from it or towards it.
+      const float along = (p.vx * dx + p.vy * dy) / std::sqrt(dx * dx + dy * dy) / 10;
+      ASSERT_NEAR(along, k.mode == DirectionOutward ? 1 : -1, 1e-3f);
+    }
+    // The outline's length is shared out evenly: 60 of 320 pixels on each upright side, 100 on
+    // each level one.
+    if (k.shape == EmitShapeEdge) {
+      EXPECT_NEAR(sides[0], 400 * 60 / 320.0, 30);
+      EXPECT_NEAR(sides[2], 400 * 100 / 320.0, 35);
+    }
+  }
+  // An area of no height stays a line, whatever the shape.
+  clearParticles(*e);
+  c.emitH = 0;
+  c.emitShape = EmitShapeRing;
+  spawnParticle(*e);
+  EXPECT_FLOAT_EQ(e->particles[0].y, 50);
+}
+
+// A sprite sheet's frames: cut once from the picture, shown once over a life or looping.
+TEST(SpriteFrames, CutOnceAndShownByAgeOrRate) {
+  static uint32_t texels[8 * 4];
+  for (int i = 0; i < 32; ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>((i % 8) / 2 + 4 * (i / 16));
+  Sprite sprite = {};
+  sprite.spriteImage = newSpriteImage(8, 4);
+  std::copy(texels, texels + 32, sprite.spriteImage->pixels);
+  sprite.spriteWidth = 8;
+  sprite.spriteHeight = 4;
+  ASSERT_EQ(CutSpriteFrames(sprite, 4, 2), 1);
+  ASSERT_EQ(sprite.spriteFrameCount, 8);
+  for (int k = 0; k < 8; ++k) {
+    EXPECT_EQ(sprite.spriteFrameImages[k].width, 2);
+    EXPECT_EQ(sprite.spriteFrameImages[k].height, 2);
+    EXPECT_EQ(sprite.spriteFrameImages[k].pixels[0] & 0xFF, static_cast<uint32_t>(k)) << k;  // left to right, top to bottom
+  }
+  const SpriteImage* first = sprite.spriteFrameImages;
+  EXPECT_EQ(CutSpriteFrames(sprite, 4, 2), 1);
+  EXPECT_EQ(sprite.spriteFrameImages, first);  // the same layout is not cut again
+  EXPECT_EQ(CutSpriteFrames(sprite, 9, 1), 0);  // more columns than pixels
+  EXPECT_EQ(sprite.spriteFrameCount, 0);
+  EXPECT_EQ(CutSpriteFrames(sprite, 1, 1), 0);
+  FreeSprite(sprite);
+  EXPECT_EQ(sprite.spriteFrameImages, nullptr);
+}

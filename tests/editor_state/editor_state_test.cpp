@@ -168,11 +168,13 @@ TEST(SliderTexts, DirectionChoiceAndSpread) {
     const char* text;
     int position, spread;
   };
+  constexpr int Custom = DirectionPositionCustom, Out = DirectionPositionOutward, In = DirectionPositionInward;
   const Row rows[] = {
-      {"", 0, 60},        {"  ", 0, 60},       {",90", 0, 60},     {"271,30", 10, 30},
+      {"", 0, 60},        {"  ", 0, 60},       {",90", 0, 60},     {"271,30", Custom, 30},
       {"90,400", 9, 360}, {"90", 2, 0},        {"270,60", 1, 60},  {" 45.4 , 10 ", 8, 10},
-      {"360,10", 10, 10}, {"0,359", 9, 359},   {"-90,20", 10, 20}, {"abc,20", 4, 20},
+      {"360,10", Custom, 10}, {"0,359", 9, 359}, {"-90,20", Custom, 20}, {"abc,20", 4, 20},
       {"180,-5", 3, 0},   {"225,358", 5, 358}, {"315,x", 6, 0},    {"135,45,9", 7, 45},
+      {"outward", Out, 0}, {" Outward , 30", Out, 30}, {"inward,400", In, 360}, {"inwards", 4, 0},
   };
   for (const Row& row : rows) {
     int spread = -1;
@@ -261,6 +263,14 @@ TEST(AdvancedOptions, OpeningThenOkWritesTheComposedText) {
       {"trail=5;deathBurst=900", "trail=1.00;deathBurst=50"},
       {"trail=0.33;deathBurst= 7 : 99.5 ", "trail=0.35;deathBurst=7:99.5"},
       {"trail=0;trail=0.5;deathBurst=-3", ""},
+      // Where particles are born and a sprite sheet's frames follow, as written.
+      {"emitShape=Edge;direction=outward", "direction=outward;emitShape=edge"},
+      {"direction=inward,40;emitShape=ring", "direction=inward,40;emitShape=ring"},
+      {"emitShape=mask: C:\\img\\word.png ", "emitShape=mask:C:\\img\\word.png"},
+      {"emitShape=mask:;emitShape=edge", ""},
+      {"emitShape=area;emitShape=blob", ""},
+      {"spriteFrames=4x4@12;shape=sprite;sprite=a.png", "shape=Sprite;sprite=a.png;spriteFrames=4x4@12"},
+      {"spriteFrames= 8x2 ", "spriteFrames=8x2"},
   };
   for (const Row& row : rows) {
     const AdvancedDialogState s = openAdvanced(row.options);
