@@ -22,6 +22,7 @@
 #include "config/sprite.h"
 #include "editor/editor_state.h"
 #include "image_io.h"
+#include "playground_page.h"
 #include "render_run.h"
 #include "runtime/effect.h"
 #include "runtime/emitter.h"
@@ -43,6 +44,11 @@ constexpr uint64_t PictureSeed = 1;
 constexpr double MaxWarmupSeconds = 5;  // a continuous effect is shown once it has filled in
 constexpr int SampleIntensity = 50;     // the preset as designed
 const char* const SampleRect = "Rect1";
+
+// The playground: its page (the template compiled in, playground_page.cpp) and the two modules
+// it loads, copied from the folder of the browser build.
+const char* const PlaygroundPage = "playground.html";
+const char* const PlaygroundModules[] = {"lumivex_playground_simd.js", "lumivex_playground.js"};
 
 // The sprite picture the guide draws itself, and how the examples name it.
 constexpr int SpriteSide = 64;          // pixels
@@ -293,6 +299,7 @@ struct Guide {
   std::string outDir;      // where index.html goes
   std::string imgDir;      // outDir + "/img"
   std::string editorsDir;  // empty: no screenshots to copy
+  std::string playgroundDir;  // the browser build's modules (lumivex_playground*.js)
   std::string spritePath;  // the heart picture, as the renderer opens it
   std::string html;        // the page being written
   int pictures;            // GIFs rendered
@@ -577,6 +584,8 @@ void startPage(Guide& g) {
             "<li><a href=\"#actions\">Actions and parameters</a></li>\n"
             "<li><a href=\"#editors\">The action editors</a></li>\n"
             "<li><a href=\"#errors\">Lumivex.LastError</a></li>\n"
+            "<li><a href=\"" + std::string(PlaygroundPage) + "\">The playground</a>: any preset and options "
+            "text, played live in the browser by the same engine</li>\n"
             "</ul></nav>\n</header>\n<main>\n";
 }
 
@@ -593,6 +602,10 @@ void writeStart(Guide& g) {
   g.html += esc(playLine("Fire", 80)) + "\n";
   g.html += esc(advancedLine("Snow", 60, "zOrder=behind;speed=0.5;size=1.5;prewarm=3")) + "\n";
   g.html += "Lumivex_Stop \"" + std::string(SampleRect) + "\"\nLumivex_StopAll</pre>\n";
+  g.html += "<p><b>Try.</b> The <a href=\"" + std::string(PlaygroundPage) + "\">playground</a> plays any "
+            "preset live in your browser, with a control for every parameter and option, and shows "
+            "the script line that makes what you see, ready to copy. It runs Lumivex's own engine, "
+            "so the effect looks there as it will on the page; it needs no connection.</p>\n";
   g.html += "<p>The pictures play two seconds of each effect on black, once it has filled its "
             "rectangle (a burst, and the pictures of <code>prewarm</code>, from the start); on the "
             "page the effect's background is the page itself.</p>\n";
@@ -633,7 +646,8 @@ int writePresets(Guide& g) {
     if (c.pulseSpeed > 0 && c.pulseAmount > 0) facts += "; pulses";
     g.html += "<section id=\"preset-" + s + "\">\n<h3>" + esc(name) + "</h3>\n<p>" + esc(note->description) +
               "</p>\n<p class=\"facts\">At intensity " + std::to_string(SampleIntensity) + ": " + esc(facts) +
-              ".</p>\n<div class=\"cards\">\n";
+              ".</p>\n<p><a href=\"" + std::string(PlaygroundPage) + "#preset=" + name +
+              "\">open in the playground</a></p>\n<div class=\"cards\">\n";
     if (!figure(g, "preset-" + s, name, SampleIntensity, nullptr, PictureWidth, PictureHeight, "As designed"))
       return 0;
     int variations = 0;
@@ -858,6 +872,51 @@ void endPage(Guide& g) {
             ". <a href=\"#top\">Top</a></p></footer>\n</body>\n</html>\n";
 }
 
+int copyFile(const std::string& from, const std::string& to, std::string& error) {
+  FILE* in = std::fopen(from.c_str(), "rb");
+  if (!in) {
+    error = "cannot read '" + from + "'";
+    return 0;
+  }
+  std::string data;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) data.append(buffer, n);
+  std::fclose(in);
+  FILE* out = openOutput(to, error);
+  if (!out) return 0;
+  const bool ok = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+  if (std::fclose(out) != 0 || !ok) {
+    error = "cannot write '" + to + "'";
+    return 0;
+  }
+  return 1;
+}
+
+// playground.html and the modules beside it.
+int writePlayground(Guide& g) {
+  for (const char* module : PlaygroundModules) {
+    const std::string from = g.playgroundDir + "/" + module;
+    FILE* probe = std::fopen(from.c_str(), "rb");
+    if (!probe) {
+      g.error = "the playground's module '" + from + "' is missing (scripts/build.sh wasm builds it)";
+      return 0;
+    }
+    std::fclose(probe);
+    if (!copyFile(from, g.outDir + "/" + module, g.error)) return 0;
+  }
+  const std::string path = g.outDir + "/" + PlaygroundPage;
+  FILE* f = openOutput(path, g.error);
+  if (!f) return 0;
+  const size_t size = std::strlen(PlaygroundPageHtml);
+  const bool ok = std::fwrite(PlaygroundPageHtml, 1, size, f) == size;
+  if (std::fclose(f) != 0 || !ok) {
+    g.error = "cannot write '" + path + "'";
+    return 0;
+  }
+  return 1;
+}
+
 int writeGuide(Guide& g) {
   if (!makeDirectories(g.imgDir, g.error)) return 0;
   if (!writeSpritePicture(g)) return 0;
@@ -868,6 +927,7 @@ int writeGuide(Guide& g) {
   if (!writeEditors(g)) return 0;
   writeErrors(g);
   endPage(g);
+  if (!writePlayground(g)) return 0;
   const std::string path = g.outDir + "/index.html";
   FILE* f = openOutput(path, g.error);
   if (!f) return 0;
@@ -880,7 +940,7 @@ int writeGuide(Guide& g) {
 }
 
 int usage(const std::string& problem) {
-  std::fprintf(stderr, "lumivex-render: %s\nusage: lumivex-render guide --out DIR [--editors DIR]\n",
+  std::fprintf(stderr, "lumivex-render: %s\nusage: lumivex-render guide --out DIR [--editors DIR] [--playground DIR]\n",
                problem.c_str());
   return 2;
 }
@@ -890,11 +950,13 @@ int usage(const std::string& problem) {
 int runGuide(const std::vector<std::string>& args) {
   Guide g;
   g.pictures = 0;
+  g.playgroundDir = LUMIVEX_PLAYGROUND_MODULES;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a != "--out" && a != "--editors") return usage("unknown argument '" + a + "' for guide");
+    if (a != "--out" && a != "--editors" && a != "--playground")
+      return usage("unknown argument '" + a + "' for guide");
     if (i + 1 >= args.size() || args[i + 1].empty()) return usage("missing value for " + a);
-    (a == "--out" ? g.outDir : g.editorsDir) = args[++i];
+    (a == "--out" ? g.outDir : a == "--editors" ? g.editorsDir : g.playgroundDir) = args[++i];
   }
   if (g.outDir.empty()) return usage("missing --out DIR");
   g.imgDir = g.outDir + "/img";
