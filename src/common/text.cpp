@@ -191,7 +191,7 @@ void readDecimal(const char* p, const char* last, Decimal& d) {
 
 // Compares the decimal with m x 2^binExp: -1, 0 or 1.
 int compareWithBinary(const Decimal& d, uint64_t m, int binExp) {
-  static BigNum a, b;  // large; the reader is not re-entered (the engine is single-threaded here)
+  BigNum a, b;  // about 1 KB of stack, so that any thread may read numbers
   bigSet(a, 0);
   for (int i = 0; i < d.count; ++i) bigMulAdd(a, 10, static_cast<uint32_t>(d.digits[i] - '0'));
   bigSet(b, m);
@@ -283,7 +283,7 @@ float readLeadingFloat(const std::string& text) {
   const char* const last = text.data() + i;
   const bool negative = *first == '-';
   if (*first == '+' || *first == '-') ++first;
-  static Decimal d;
+  Decimal d;
   readDecimal(first, last, d);
   // Beyond the float range either way: overflow is held at the largest finite float so that no
   // infinity reaches the engine's arithmetic, underflow reads as a zero of its sign.
