@@ -4,7 +4,7 @@
 # effect) frame 30's hash equals that of lumivex-render's PNG of the same frame (lumivex-frame-hash)
 # with the SIMD module and with the fallback; the page's own checks (page_checks.js: controls from
 # the tables, the script line, an option changing the picture, a pasted options text read and
-# round-tripped) pass. Prints the frame time of 2000 Sparkle particles at 800 x 600 (a figure,
+# round-tripped) pass; the guide's links to it open the effect of their figure. Prints the frame time of 2000 Sparkle particles at 800 x 600 (a figure,
 # not a check). Usage: playground_test.sh LUMIVEX_RENDER LUMIVEX_FRAME_HASH SOURCE_ROOT
 set -u
 render="$1"
@@ -74,6 +74,41 @@ done
 # The hash tells frames apart (a different seed, a different frame).
 [ "$("$hasher" "$tmp/frames/frame_0030.png" | cut -d' ' -f1)" != "$("$hasher" "$tmp/frames/frame_0029.png" | cut -d' ' -f1)" ] \
   || fail "frames 29 and 30 have the same hash"
+
+# --- the guide's "try it" links open the figure's own line ---------------------------------------
+python3 - "$tmp/guide/index.html" >"$tmp/links.txt" <<'PY'
+import html.parser, sys
+# Each figure's script line and its playground link: the first of each kind of effect (Play, a
+# few PlayAdvanced ones).
+class Page(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(); self.line = None; self.inLine = False; self.pairs = []
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        if tag == "code" and a.get("class") == "line": self.inLine = True; self.line = ""
+        if tag == "a" and a.get("class") == "try": self.pairs.append((a["href"].split("#", 1)[1], self.line))
+    def handle_endtag(self, tag):
+        if tag == "code": self.inLine = False
+    def handle_data(self, data):
+        if self.inLine: self.line += data
+p = Page(); p.feed(open(sys.argv[1]).read())
+plays = [x for x in p.pairs if x[1].startswith("Lumivex_Play ")][:1]
+advanced = [x for x in p.pairs if x[1].startswith("Lumivex_PlayAdvanced ")]
+for args, line in plays + advanced[:: max(1, len(advanced) // 4)][:4]: print(args + "\t" + line)
+PY
+[ "$(wc -l <"$tmp/links.txt")" -ge 4 ] || fail "the guide has too few playground links: $(cat "$tmp/links.txt")"
+# The page writes the keys in the order they are applied, which a figure's line need not: the
+# same action, parameters and key=value fields count as the same line.
+sameLine() { python3 -c 'import shlex, sys
+def parts(line):
+    words = shlex.split(line)
+    return words[:4] + [sorted(words[4].split(";")) if len(words) > 4 else []]
+sys.exit(0 if parts(sys.argv[1]) == parts(sys.argv[2]) else 1)' "$1" "$2"; }
+while IFS="$(printf '\t')" read -r args line; do
+  shown="$(report "$args" | sed -n 's/^script //p')"
+  if [ -n "$shown" ] && sameLine "$shown" "$line"; then echo "guide link: $shown"
+  else fail "the guide's link #$args shows '$shown', its figure '$line'"; fi
+done <"$tmp/links.txt"
 
 # --- the page's own checks -------------------------------------------------------------------------
 copy="$tmp/guide/checks.html"

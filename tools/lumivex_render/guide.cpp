@@ -421,6 +421,30 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
 }
 
 // A figure: the picture and, under it, a caption and the script line.
+// Text for the address of a page argument: letters, digits and "-_.~" as they are, the rest
+// %-encoded.
+std::string urlEncode(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || (c && std::strchr("-_.~", c))) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+// The playground's address for an effect (its arguments after "#", see playground.html).
+std::string playgroundLink(const char* preset, int intensity, const char* options) {
+  std::string link = std::string(PlaygroundPage) + "#preset=" + urlEncode(preset) + "&intensity=" + std::to_string(intensity);
+  if (options) link += "&options=" + urlEncode(options);
+  return link;
+}
+
 int figure(Guide& g, const std::string& name, const char* preset, int intensity, const char* options, int width,
            int height, const std::string& caption, bool fromStart = false, int stopFrame = -1) {
   const std::string line = options ? advancedLine(preset, intensity, options) : playLine(preset, intensity);
@@ -431,6 +455,9 @@ int figure(Guide& g, const std::string& name, const char* preset, int intensity,
   g.html += "<code class=\"line\">" + lineHtml(line) + "</code>";
   if (stopFrame >= 0)
     g.html += "<code class=\"line\">" + lineHtml(std::string("Lumivex_Stop \"") + SampleRect + "\"") + "</code>";
+  // The same effect in the playground (which reads no pictures, so not the sprite's).
+  else if (!options || !std::strstr(options, SpriteToken))
+    g.html += "<a class=\"try\" href=\"" + esc(playgroundLink(preset, intensity, options)) + "\">try it in the playground</a>";
   g.html += "</figcaption></figure>\n";
   return 1;
 }
@@ -542,6 +569,7 @@ figure img { display: block; width: 100%; }
 figcaption { padding: 8px 10px 10px; font-size: 0.92em; }
 figcaption .cap { display: block; margin-bottom: 6px; }
 code.line { display: block; padding: 6px 8px; background: var(--code); }
+a.try { display: block; padding: 4px 8px 0; font-size: 0.9em; }
 code.line + code.line { margin-top: 4px; }
 .facts { color: var(--muted); }
 .shot { margin: 12px 0 20px; }
@@ -646,7 +674,7 @@ int writePresets(Guide& g) {
     if (c.pulseSpeed > 0 && c.pulseAmount > 0) facts += "; pulses";
     g.html += "<section id=\"preset-" + s + "\">\n<h3>" + esc(name) + "</h3>\n<p>" + esc(note->description) +
               "</p>\n<p class=\"facts\">At intensity " + std::to_string(SampleIntensity) + ": " + esc(facts) +
-              ".</p>\n<p><a href=\"" + std::string(PlaygroundPage) + "#preset=" + name +
+              ".</p>\n<p><a href=\"" + esc(playgroundLink(name, SampleIntensity, nullptr)) +
               "\">open in the playground</a></p>\n<div class=\"cards\">\n";
     if (!figure(g, "preset-" + s, name, SampleIntensity, nullptr, PictureWidth, PictureHeight, "As designed"))
       return 0;
