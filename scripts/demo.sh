@@ -6,13 +6,15 @@
 # (out/editors/); then renders every preset with `lumivex-render gallery` into out/gallery/
 # (<Preset>.gif, <Preset>_sheet.png and overview.png); then writes the author's guide with
 # `lumivex-render guide` into out/guide/ (index.html and img/, the editors' screenshots copied in),
-# checks it and takes its screenshots in headless Chromium (out/guide/guide.png, guide_phone.png).
+# checks it and takes its screenshots in headless Chromium (out/guide/guide.png, guide_phone.png),
+# with the guide's live playground, out/guide/playground.html (its screenshot
+# out/guide/playground.png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/setup.sh
-bash scripts/build.sh native win32 >/dev/null
+bash scripts/build.sh wasm native win32 >/dev/null
 
 rm -rf out/demo out/gallery
 mkdir -p out/demo
@@ -57,3 +59,4 @@ echo "the editors: $root/out/editors/play.png, play_2.png (a second later), stop
 echo "$(ls "$root"/out/gallery/*.gif | wc -l) animated GIFs and $(ls "$root"/out/gallery/*_sheet.png | wc -l) contact sheets in $root/out/gallery/"
 echo "all presets at a glance: $root/out/gallery/overview.png"
 echo "the author's guide: $root/out/guide/index.html (screenshot: out/guide/guide.png)"
+echo "its playground: $root/out/guide/playground.html (screenshot: out/guide/playground.png)"

@@ -4,7 +4,9 @@
 # the sources (CHECK_ARGS go to it, e.g. --editors 3); then headless Chromium loads a copy of the
 # page with a few lines of script added, which list every picture that did not load, and takes
 # screenshots of the page itself at desktop and phone width: SHOT_DIR/guide.png and
-# SHOT_DIR/guide_phone.png (SHOT_DIR defaults to GUIDE_DIR). Exit 1 on any problem.
+# SHOT_DIR/guide_phone.png (SHOT_DIR defaults to GUIDE_DIR); then loads the playground
+# (playground.html), which must start its engine and show a frame with no message in the console,
+# and takes its screenshot, SHOT_DIR/playground.png. Exit 1 on any problem.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -54,6 +56,26 @@ case "$report" in
      grep -v dbus "$work/chromium.log" | tail -5
      status=1 ;;
 esac
+
+# The playground: its engine starts and shows frame 45 of Fire with a few options.
+playground="file://$guide/playground.html#preset=Fire&intensity=80&options=colorMid%3D255%2C60%2C160%3Bsize%3D1.4&frame=45"
+browser --virtual-time-budget=20000 --enable-logging=stderr --v=0 --dump-dom "$playground" >"$work/playground.html"
+played="$(grep -o 'frame=45 hash=[0-9a-f]* particles=[0-9]*' "$work/playground.html" | head -1)"
+echo "guide-check: playground: ${played:-no frame}"
+if [ -z "$played" ] || grep -q 'error=' "$work/playground.html" || grep -q CONSOLE "$work/chromium.log"; then
+  echo "guide-check: FAIL: the playground did not show its frame cleanly"
+  grep -o 'error=[^<]*' "$work/playground.html" | head -3
+  grep CONSOLE "$work/chromium.log" | head -3
+  status=1
+fi
+rm -f "$shots/playground.png"
+browser --virtual-time-budget=20000 --window-size=1280,1100 --screenshot="$shots/playground.png" "$playground" >/dev/null
+if [ -s "$shots/playground.png" ]; then
+  echo "guide-check: screenshot $shots/playground.png"
+else
+  echo "guide-check: FAIL: no screenshot $shots/playground.png"
+  status=1
+fi
 
 for shot in "guide.png 1200,3000" "guide_phone.png 400,2400"; do
   set -- $shot

@@ -58,12 +58,14 @@ if [ -n "${LUMIVEX_GUIDE_DIR:-}" ]; then
   [ -f "$LUMIVEX_GUIDE_DIR/index.html" ] || fail "LUMIVEX_GUIDE_DIR=$LUMIVEX_GUIDE_DIR holds no index.html"
   cp -r "$LUMIVEX_GUIDE_DIR" "$out/guide"
 else
+  build_target wasm all
   build_target native lumivex-render
   echo "== the guide (lumivex-render guide)"
   build/native/bin/lumivex-render guide --out "$out/guide" \
     || fail "'build/native/bin/lumivex-render guide --out DIR' failed: the guide could not be made"
   [ -f "$out/guide/index.html" ] || fail "'lumivex-render guide' wrote no index.html"
 fi
+[ -f "$out/guide/playground.html" ] || fail "the guide has no playground.html"
 
 # Texts for Windows readers: CRLF line ends.
 crlf() { sed -e 's/\r$//' -e 's/$/\r/' "$1"; }
@@ -118,6 +120,22 @@ grep -q "2. No Weakening of GCC Copyleft" <<<"$gcc_runtime" || fail "the GCC Run
 grep -q "winpthreads" <<<"$winpthreads" || fail "no winpthreads notice in $mingw_copyright"
 grep -q "Permission is hereby granted" <<<"$winpthreads" || fail "no licence text for winpthreads in $mingw_copyright"
 grep -q "ZPL-2.1" <<<"$mingw_runtime" || fail "no MinGW-w64 runtime notice in $mingw_copyright"
+# The playground's modules (guide/lumivex_playground*.js) carry emscripten's runtime and its
+# builds of musl, libc++, libc++abi and compiler-rt.
+emscripten_copyright=/usr/share/doc/emscripten/copyright
+[ -f "$emscripten_copyright" ] || fail "$emscripten_copyright is missing (package emscripten)"
+emscripten_runtime="$(dep5_notice "$emscripten_copyright" \
+  '^Files: +(\*|system/lib/libc/musl/\*|system/lib/libcxx/\*|system/lib/libcxxabi/\*|system/lib/compiler-rt/\*)$' '')"
+# Their licence texts, the stand-alone paragraphs of those names (the Files paragraphs name them
+# with additions, "Expat or NCSA~Mozilla", "Apache-2.0 with LLVM exception").
+emscripten_runtime="$emscripten_runtime
+
+$(awk 'BEGIN { RS = ""; FS = "\n" }
+  $1 ~ /^License: (Expat|NCSA~Mozilla|NCSA~LLVM|Apache-2\.0)$/ { print $0 "\n" }' "$emscripten_copyright")"
+for part in 'libc/musl' 'libcxx/' 'libcxxabi/' 'compiler-rt/' 'The Emscripten Authors' \
+            'Permission is hereby granted' 'Apache License'; do
+  grep -q "$part" <<<"$emscripten_runtime" || fail "no notice for $part in $emscripten_copyright"
+done
 
 {
   cat <<EOF
@@ -133,8 +151,14 @@ libraries inside it (it is linked statically, so that it needs nothing but Windo
 2. The MinGW-w64 runtime (start-up code and C runtime support).
 3. winpthreads, the MinGW-w64 POSIX threads library.
 
+The guide's playground (guide/playground.html and the modules beside it,
+lumivex_playground_simd.js and lumivex_playground.js) is Lumivex's engine built to WebAssembly
+with emscripten, and carries parts of:
+
+4. Emscripten's runtime and its builds of musl (C library), libc++, libc++abi and compiler-rt.
+
 The texts below are the notices of these libraries as Debian's packages of the cross compiler
-(gcc-mingw-w64-base, mingw-w64-i686-dev) ship them.
+(gcc-mingw-w64-base, mingw-w64-i686-dev) and of emscripten ship them.
 
 
 1. GCC runtime libraries (libstdc++, libgcc)
@@ -158,6 +182,14 @@ EOF
 
 EOF
   echo "$winpthreads"
+  cat <<EOF
+
+
+4. Emscripten runtime, musl, libc++, libc++abi, compiler-rt (the guide's playground)
+-----------------------------------------------------------------------------------
+
+EOF
+  echo "$emscripten_runtime"
 } | crlf /dev/stdin > "$out/THIRD-PARTY-NOTICES.txt"
 
 mkdir -p dist

@@ -15,12 +15,14 @@ export DEBIAN_FRONTEND=noninteractive
 # zip and unzip make and check the release package (scripts/package.sh). chromium (headless) and
 # python3 check the author's guide and take its screenshots. locales-all provides de_DE.UTF-8,
 # the comma-decimal locale the core tests switch to when they check that number reading ignores
-# the process locale.
+# the process locale. emscripten builds the guide's playground (the portable core in
+# WebAssembly, scripts/build.sh wasm); its compiler driver needs node-acorn beside it.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
              g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
              libstb-dev libgif-dev locales-all
-             wine64 qemu-user zip unzip chromium python3)
+             wine64 qemu-user zip unzip chromium python3
+             emscripten node-acorn)
 i386_pkgs=(wine32:i386)
 
 missing=()

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The whole test run: installs what is missing, builds every tree, and runs every test:
-# the native tests, the same core tests built for i686 under Wine (in Xvfb), the native core
-# tests again under ASan+UBSan, a replay of the fuzz corpus, and the release package built,
-# unpacked and checked. Exits non-zero on any failure.
+# The whole test run: installs what is missing, builds every tree (the WebAssembly one first: the
+# guide and its tests take the playground's modules from it), and runs every test:
+# the native tests (the guide's playground in headless Chromium among them), the same core tests
+# built for i686 under Wine (in Xvfb), the native core tests again under ASan+UBSan, a replay of
+# the fuzz corpus, and the release package built, unpacked and checked. Exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/setup.sh
-bash scripts/build.sh native win32 asan fuzz
+bash scripts/build.sh wasm native win32 asan fuzz
 
 status=0
 run() {

@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/text.h"
 #include "config/options.h"
@@ -103,6 +108,59 @@ TEST_F(CommaLocale, NumbersReadTheSameWhateverTheLocale) {
   EXPECT_EQ(e->system.config.emitX, 0.25f);
   EXPECT_EQ(e->system.config.emitH, 0.125f);
 }
+
+#if defined(__cpp_lib_to_chars)
+// The reader is our own (the browser build's C++ library has no float from_chars); where the
+// standard library has one, the two must agree on every number: many digits, long fractions,
+// the edges of the float range, and the exact midpoints between neighbouring floats (printed in
+// full, where halves go to even) and numbers a digit either side of them.
+TEST(Text, FloatsAreTheCorrectlyRoundedOnes) {
+  std::vector<std::string> texts = {
+      "1.00000005960464477539062500", "1.00000017881393432617187500", "0.000000000000000000000000000000000000011754942",
+      "1.4012984643e-45", "7.006492321624085e-46", "7.006492321624086e-46", "3.4028234e38", "3.40282357e38",
+      "0.00000000000000000000000000000000000000000000000000000000001", "123456789012345678901234567890e-20",
+  };
+  std::mt19937_64 random(20260511);
+  char buffer[256];
+  for (int i = 0; i < 4000; ++i) {
+    // A random float's midpoint with its neighbour above, exactly (it fits a double), then one
+    // unit more or less in its last printed digit.
+    uint32_t bits = static_cast<uint32_t>(random()) & 0x7FFFFFFFu;
+    if ((bits >> 23) == 0xFF) bits &= 0x7F7FFFFFu;
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    const double mid = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, FLT_MAX))) / 2;
+    std::snprintf(buffer, sizeof buffer, "%.120e", mid);
+    std::string exact = buffer;
+    const size_t e = exact.find('e');
+    std::string mantissa = exact.substr(0, e), exponent = exact.substr(e);
+    while (mantissa.back() == '0') mantissa.pop_back();
+    texts.push_back(mantissa + exponent);
+    std::string up = mantissa + "1" + exponent, down = mantissa;
+    // One unit less in the last digit (the mantissa ends in a non-zero digit).
+    down.back() = static_cast<char>(down.back() - 1);
+    texts.push_back(up);
+    texts.push_back(down + "9" + exponent);
+    // And plain decimals of every length and scale.
+    const int digits = 1 + static_cast<int>(random() % 30);
+    std::string d;
+    for (int k = 0; k < digits; ++k) d += static_cast<char>('0' + random() % 10);
+    d.insert(random() % (d.size() + 1), ".");
+    texts.push_back(d + "e" + std::to_string(static_cast<int>(random() % 100) - 60));
+  }
+  int checked = 0;
+  for (const std::string& t : texts) {
+    float expected = 0;
+    const std::from_chars_result r = std::from_chars(t.data(), t.data() + t.size(), expected);
+    ASSERT_EQ(r.ptr, t.data() + t.size()) << t;
+    if (r.ec == std::errc::result_out_of_range) continue;  // the range's edges are cases above
+    ASSERT_EQ(readLeadingFloat(t), expected) << t;
+    ASSERT_EQ(readLeadingFloat("-" + t), -expected) << t;
+    ++checked;
+  }
+  EXPECT_GT(checked, 15000);
+}
+#endif
 
 TEST(Text, RoundsHalvesAwayFromZero) {
   struct Case { double in; int32_t out; };

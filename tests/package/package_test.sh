@@ -55,6 +55,8 @@ check "notices: libstdc++ among the runtime libraries" has THIRD-PARTY-NOTICES.t
 check "notices: winpthreads and its licence" \
   bash -c "grep -q 'winpthreads/\\*' '$top/THIRD-PARTY-NOTICES.txt' && grep -q 'Permission is hereby granted' '$top/THIRD-PARTY-NOTICES.txt'"
 check "notices: the MinGW-w64 runtime" has THIRD-PARTY-NOTICES.txt "ZPL-2.1"
+check "notices: the playground's emscripten runtime, musl and libc++" \
+  bash -c "grep -q 'The Emscripten Authors' '$top/THIRD-PARTY-NOTICES.txt' && grep -q 'system/lib/libc/musl/' '$top/THIRD-PARTY-NOTICES.txt' && grep -q 'system/lib/libcxx/' '$top/THIRD-PARTY-NOTICES.txt' && grep -q 'Apache License' '$top/THIRD-PARTY-NOTICES.txt'"
 
 # The DLL, loaded from the unpacked folder.
 dll_check="build/win32/bin/dll_check.exe"
@@ -85,6 +87,13 @@ for ref in $refs; do
 done
 check "every picture and page index.html refers to is in the package ($(echo "$refs" | grep -c .) checked)" test "$missing" -eq 0
 images="$(echo "$refs" | grep -c -i -E '\.(png|gif|jpe?g|svg)$' || true)"
+# The playground rides with the guide: the page index.html links to, and the modules it loads.
+check "index.html links to the playground" has guide/index.html 'href="playground.html'
+for module in $(grep -o -E '"lumivex_playground[a-z_]*\.js"' "$guide/playground.html" | tr -d '"' | sort -u); do
+  check "the playground's $module is in the package" test -s "$guide/$module"
+done
+check "the playground loads two modules" \
+  test "$(grep -o -E '"lumivex_playground[a-z_]*\.js"' "$guide/playground.html" | sort -u | wc -l)" -eq 2
 check "index.html shows pictures ($images)" test "$images" -gt 0
 
 if [ "$failures" -eq 0 ]; then echo "package test: passed"; else echo "package test: $failures FAILED"; fi

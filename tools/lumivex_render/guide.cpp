@@ -22,6 +22,7 @@
 #include "config/sprite.h"
 #include "editor/editor_state.h"
 #include "image_io.h"
+#include "playground_page.h"
 #include "render_run.h"
 #include "runtime/effect.h"
 #include "runtime/emitter.h"
@@ -43,6 +44,11 @@ constexpr uint64_t PictureSeed = 1;
 constexpr double MaxWarmupSeconds = 5;  // a continuous effect is shown once it has filled in
 constexpr int SampleIntensity = 50;     // the preset as designed
 const char* const SampleRect = "Rect1";
+
+// The playground: its page (the template compiled in, playground_page.cpp) and the two modules
+// it loads, copied from the folder of the browser build.
+const char* const PlaygroundPage = "playground.html";
+const char* const PlaygroundModules[] = {"lumivex_playground_simd.js", "lumivex_playground.js"};
 
 // The sprite picture the guide draws itself, and how the examples name it.
 constexpr int SpriteSide = 64;          // pixels
@@ -324,6 +330,7 @@ struct Guide {
   std::string outDir;      // where index.html goes
   std::string imgDir;      // outDir + "/img"
   std::string editorsDir;  // empty: no screenshots to copy
+  std::string playgroundDir;  // the browser build's modules (lumivex_playground*.js)
   std::string spritePath;  // the heart picture, as the renderer opens it
   std::string maskPath;    // the word of the mask pictures
   std::string sheetPath;   // the sprite sheet
@@ -452,6 +459,30 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
 }
 
 // A figure: the picture and, under it, a caption and the script line.
+// Text for the address of a page argument: letters, digits and "-_.~" as they are, the rest
+// %-encoded.
+std::string urlEncode(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || (c && std::strchr("-_.~", c))) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+// The playground's address for an effect (its arguments after "#", see playground.html).
+std::string playgroundLink(const char* preset, int intensity, const char* options) {
+  std::string link = std::string(PlaygroundPage) + "#preset=" + urlEncode(preset) + "&intensity=" + std::to_string(intensity);
+  if (options) link += "&options=" + urlEncode(options);
+  return link;
+}
+
 int figure(Guide& g, const std::string& name, const char* preset, int intensity, const char* options, int width,
            int height, const std::string& caption, bool fromStart = false, int stopFrame = -1) {
   const std::string line = options ? advancedLine(preset, intensity, options) : playLine(preset, intensity);
@@ -462,6 +493,9 @@ int figure(Guide& g, const std::string& name, const char* preset, int intensity,
   g.html += "<code class=\"line\">" + lineHtml(line) + "</code>";
   if (stopFrame >= 0)
     g.html += "<code class=\"line\">" + lineHtml(std::string("Lumivex_Stop \"") + SampleRect + "\"") + "</code>";
+  // The same effect in the playground (which reads no pictures, so not the sprite's).
+  else if (!options || !std::strstr(options, SpriteToken))
+    g.html += "<a class=\"try\" href=\"" + esc(playgroundLink(preset, intensity, options)) + "\">try it in the playground</a>";
   g.html += "</figcaption></figure>\n";
   return 1;
 }
@@ -622,6 +656,7 @@ figure img { display: block; width: 100%; }
 figcaption { padding: 8px 10px 10px; font-size: 0.92em; }
 figcaption .cap { display: block; margin-bottom: 6px; }
 code.line { display: block; padding: 6px 8px; background: var(--code); }
+a.try { display: block; padding: 4px 8px 0; font-size: 0.9em; }
 code.line + code.line { margin-top: 4px; }
 .facts { color: var(--muted); }
 .shot { margin: 12px 0 20px; }
@@ -664,6 +699,8 @@ void startPage(Guide& g) {
             "<li><a href=\"#actions\">Actions and parameters</a></li>\n"
             "<li><a href=\"#editors\">The action editors</a></li>\n"
             "<li><a href=\"#errors\">Lumivex.LastError</a></li>\n"
+            "<li><a href=\"" + std::string(PlaygroundPage) + "\">The playground</a>: any preset and options "
+            "text, played live in the browser by the same engine</li>\n"
             "</ul></nav>\n</header>\n<main>\n";
 }
 
@@ -680,6 +717,10 @@ void writeStart(Guide& g) {
   g.html += esc(playLine("Fire", 80)) + "\n";
   g.html += esc(advancedLine("Snow", 60, "zOrder=behind;speed=0.5;size=1.5;prewarm=3")) + "\n";
   g.html += "Lumivex_Stop \"" + std::string(SampleRect) + "\"\nLumivex_StopAll</pre>\n";
+  g.html += "<p><b>Try.</b> The <a href=\"" + std::string(PlaygroundPage) + "\">playground</a> plays any "
+            "preset live in your browser, with a control for every parameter and option, and shows "
+            "the script line that makes what you see, ready to copy. It runs Lumivex's own engine, "
+            "so the effect looks there as it will on the page; it needs no connection.</p>\n";
   g.html += "<p>The pictures play two seconds of each effect on black, once it has filled its "
             "rectangle (a burst, and the pictures of <code>prewarm</code>, from the start); on the "
             "page the effect's background is the page itself.</p>\n";
@@ -720,7 +761,8 @@ int writePresets(Guide& g) {
     if (c.pulseSpeed > 0 && c.pulseAmount > 0) facts += "; pulses";
     g.html += "<section id=\"preset-" + s + "\">\n<h3>" + esc(name) + "</h3>\n<p>" + esc(note->description) +
               "</p>\n<p class=\"facts\">At intensity " + std::to_string(SampleIntensity) + ": " + esc(facts) +
-              ".</p>\n<div class=\"cards\">\n";
+              ".</p>\n<p><a href=\"" + esc(playgroundLink(name, SampleIntensity, nullptr)) +
+              "\">open in the playground</a></p>\n<div class=\"cards\">\n";
     if (!figure(g, "preset-" + s, name, SampleIntensity, nullptr, PictureWidth, PictureHeight, "As designed"))
       return 0;
     int variations = 0;
@@ -946,6 +988,51 @@ void endPage(Guide& g) {
             ". <a href=\"#top\">Top</a></p></footer>\n</body>\n</html>\n";
 }
 
+int copyFile(const std::string& from, const std::string& to, std::string& error) {
+  FILE* in = std::fopen(from.c_str(), "rb");
+  if (!in) {
+    error = "cannot read '" + from + "'";
+    return 0;
+  }
+  std::string data;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) data.append(buffer, n);
+  std::fclose(in);
+  FILE* out = openOutput(to, error);
+  if (!out) return 0;
+  const bool ok = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+  if (std::fclose(out) != 0 || !ok) {
+    error = "cannot write '" + to + "'";
+    return 0;
+  }
+  return 1;
+}
+
+// playground.html and the modules beside it.
+int writePlayground(Guide& g) {
+  for (const char* module : PlaygroundModules) {
+    const std::string from = g.playgroundDir + "/" + module;
+    FILE* probe = std::fopen(from.c_str(), "rb");
+    if (!probe) {
+      g.error = "the playground's module '" + from + "' is missing (scripts/build.sh wasm builds it)";
+      return 0;
+    }
+    std::fclose(probe);
+    if (!copyFile(from, g.outDir + "/" + module, g.error)) return 0;
+  }
+  const std::string path = g.outDir + "/" + PlaygroundPage;
+  FILE* f = openOutput(path, g.error);
+  if (!f) return 0;
+  const size_t size = std::strlen(PlaygroundPageHtml);
+  const bool ok = std::fwrite(PlaygroundPageHtml, 1, size, f) == size;
+  if (std::fclose(f) != 0 || !ok) {
+    g.error = "cannot write '" + path + "'";
+    return 0;
+  }
+  return 1;
+}
+
 int writeGuide(Guide& g) {
   if (!makeDirectories(g.imgDir, g.error)) return 0;
   if (!writeSpritePicture(g) || !writeMaskPicture(g) || !writeSheetPicture(g)) return 0;
@@ -956,6 +1043,7 @@ int writeGuide(Guide& g) {
   if (!writeEditors(g)) return 0;
   writeErrors(g);
   endPage(g);
+  if (!writePlayground(g)) return 0;
   const std::string path = g.outDir + "/index.html";
   FILE* f = openOutput(path, g.error);
   if (!f) return 0;
@@ -968,7 +1056,7 @@ int writeGuide(Guide& g) {
 }
 
 int usage(const std::string& problem) {
-  std::fprintf(stderr, "lumivex-render: %s\nusage: lumivex-render guide --out DIR [--editors DIR]\n",
+  std::fprintf(stderr, "lumivex-render: %s\nusage: lumivex-render guide --out DIR [--editors DIR] [--playground DIR]\n",
                problem.c_str());
   return 2;
 }
@@ -978,11 +1066,13 @@ int usage(const std::string& problem) {
 int runGuide(const std::vector<std::string>& args) {
   Guide g;
   g.pictures = 0;
+  g.playgroundDir = LUMIVEX_PLAYGROUND_MODULES;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a != "--out" && a != "--editors") return usage("unknown argument '" + a + "' for guide");
+    if (a != "--out" && a != "--editors" && a != "--playground")
+      return usage("unknown argument '" + a + "' for guide");
     if (i + 1 >= args.size() || args[i + 1].empty()) return usage("missing value for " + a);
-    (a == "--out" ? g.outDir : g.editorsDir) = args[++i];
+    (a == "--out" ? g.outDir : a == "--editors" ? g.editorsDir : g.playgroundDir) = args[++i];
   }
   if (g.outDir.empty()) return usage("missing --out DIR");
   g.imgDir = g.outDir + "/img";

@@ -34,7 +34,7 @@ const char* const kUsage =
     "                             [--gif FILE] [--sheet FILE]\n"
     "       lumivex-render gallery --out DIR [RUN] [--background B]\n"
     "       lumivex-render particles PRESET [EFFECT] [RUN]\n"
-    "       lumivex-render guide --out DIR [--editors DIR]\n"
+    "       lumivex-render guide --out DIR [--editors DIR] [--playground DIR]\n"
     "  EFFECT: [--intensity N] [--color R,G,B | --options TEXT], as Play (--color) or\n"
     "          PlayAdvanced (--options) receive them; --intensity defaults to 50\n"
     "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
@@ -52,7 +52,8 @@ const char* const kUsage =
     "             slot x y size rotation curR curG curB alpha life\n"
     "  guide      the author's guide: DIR/index.html with its pictures in DIR/img/; --editors\n"
     "             names a folder of editor screenshots (play.png, stop.png, advanced.png) to\n"
-    "             copy in\n";
+    "             copy in; also DIR/playground.html, the live playground, with its modules\n"
+    "             from --playground DIR (default: build/wasm/bin of the source tree)\n";
 
 enum Subcommand { CmdConfig = 1, CmdRender = 2, CmdGallery = 4, CmdParticles = 8 };
 
