@@ -125,7 +125,7 @@ keys="$(grep -o '^keys .*' "$tmp/checks.txt" | cut -d' ' -f2)"
 table="$(sed -n 's/^    {"\([A-Za-z]*\)", ".*/\1/p' "$root/src/config/option_keys.cpp" | paste -sd, -)"
 [ -n "$table" ] && [ "$keys" = "$table" ] || fail "the page's keys '$keys' are not the table's '$table'"
 presets="$(grep -o '^presets .*' "$tmp/checks.txt" | cut -d' ' -f2)"
-[ "$(echo "$presets" | tr ',' '\n' | wc -l)" -eq 19 ] && echo "$presets" | grep -q '^Sparkle,Fire,.*,AuroraBorealis$' \
+[ "$(echo "$presets" | tr ',' '\n' | wc -l)" -eq 20 ] && echo "$presets" | grep -q '^Sparkle,Fire,.*,AuroraBorealis,Fireworks$' \
   || fail "the page's presets: $presets"
 
 # --- the frame time, printed ---------------------------------------------------------------------

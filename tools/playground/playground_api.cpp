@@ -54,6 +54,7 @@ const KeyChoices kKeyChoices[] = {
     {"zOrder", ZOrderChoices, ZOrderChoiceCount, 1},
     {"taperEdge", TaperEdgeChoices, TaperEdgeCount, 1},
     {"shape", ShapeChoices, ShapeChoiceCount, 1},
+    {"emitShape", EmitShapeChoices, EmitShapeMask, 1},  // a picture mask needs a file: not offered
 };
 
 void appendChoices(std::string& out, const char* key) {

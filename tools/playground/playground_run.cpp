@@ -54,11 +54,10 @@ int playgroundStart(const PlaygroundArgs& args) {
   setTickSource(simulatedTick);
   buildEffect(e, gArgs.advanced ? EffectAdvanced : EffectPlay, gArgs.preset, intensityFromText(gArgs.intensityText),
               gArgs.colorOrOptions);
-  attachFrameBuffer(e, gPixels.data(), gArgs.width, gArgs.height);
+  attachFrameBuffer(e.frame, gPixels.data(), gArgs.width, gArgs.height);
   e.rectWidth = gArgs.width;
   e.rectHeight = gArgs.height;
-  spawnBurst(e);
-  prewarmEmitter(e);
+  startParticles(e);
   e.renderingEnabled = 1;
   return 1;
 }
@@ -75,4 +74,4 @@ const uint8_t* playgroundFrameRgba() { return gRgba.data(); }
 int playgroundFrameIndex() { return gFrame; }
 int playgroundWidth() { return gArgs.width; }
 int playgroundHeight() { return gArgs.height; }
-int playgroundLiveParticles() { return gEmitter ? gEmitter->aliveCount : 0; }
+int playgroundLiveParticles() { return gEmitter ? gEmitter->system.aliveCount : 0; }
