@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: builds everything, plays a scripted tour of effects with the real Lumivex.dll in the
 # demo host under Wine and Xvfb (several presets over four rectangles, in front and behind, one
-# with a sprite, one rectangle moved, the host hiding the overlays) and saves screenshots of the
+# with a sprite, fireworks, sparkles round a rectangle's edge and glitter born on a word drawn at
+# run time, one rectangle moved, the host hiding the overlays) and saves screenshots of the
 # screen to out/demo/; takes screenshots of the three action editors with their live preview
 # (out/editors/); then renders every preset with `lumivex-render gallery` into out/gallery/
 # (<Preset>.gif, <Preset>_sheet.png and overview.png); then writes the author's guide with
@@ -21,9 +22,13 @@ mkdir -p out/demo
 # A star-shaped sprite, written at run time.
 convert -size 48x48 xc:none -fill '#ffd24a' -stroke '#fff6c0' \
   -draw 'polygon 24,2 30,18 46,18 33,28 38,45 24,35 10,45 15,28 2,18 18,18' out/demo/sprite.png
+# The word the glitter is born on (emitShape=mask): opaque letters on a transparent picture.
+convert -size 360x110 xc:none -font DejaVu-Sans-Bold -pointsize 96 -fill white -gravity center \
+  -annotate +0+0 'WOW' out/demo/word.png
 sprite_path="Z:$(echo "$root/out/demo/sprite.png" | tr '/' '\\')"
-sed -e "s|@SPRITE@|${sprite_path//\\/\\\\}|" -e "s|@OUT@|out/demo|" tools/demo/tour.txt \
-  > out/demo/tour.txt
+mask_path="Z:$(echo "$root/out/demo/word.png" | tr '/' '\\')"
+sed -e "s|@SPRITE@|${sprite_path//\\/\\\\}|" -e "s|@MASK@|${mask_path//\\/\\\\}|" -e "s|@OUT@|out/demo|" \
+  tools/demo/tour.txt > out/demo/tour.txt
 echo "== scripted tour under Wine (each Wine start takes a while under emulation)"
 # xcompmgr blends the overlays' per-pixel alpha as a desktop does; without a compositing manager
 # X would show their premultiplied colours over black.

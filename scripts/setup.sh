@@ -17,12 +17,13 @@ export DEBIAN_FRONTEND=noninteractive
 # the comma-decimal locale the core tests switch to when they check that number reading ignores
 # the process locale. emscripten builds the guide's playground (the portable core in
 # WebAssembly, scripts/build.sh wasm); its compiler driver needs node-acorn beside it.
+# fonts-dejavu-core: the font the demo writes its mask picture's word in.
 native_pkgs=(g++ cmake ninja-build make git pkg-config clang libclang-rt-dev
              googletest libgtest-dev libbenchmark-dev
              g++-mingw-w64-i686 wine xvfb xauth imagemagick xcompmgr
              libstb-dev libgif-dev locales-all
              wine64 qemu-user zip unzip chromium python3
-             emscripten node-acorn)
+             emscripten node-acorn fonts-dejavu-core)
 i386_pkgs=(wine32:i386)
 
 missing=()

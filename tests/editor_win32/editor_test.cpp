@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/editor_state.h"
 #include "editor/editors.h"
 #include "host_standin/host_standin.h"
 
@@ -581,7 +582,7 @@ TEST(AdvancedEditor, OpensWithTheLayoutAndPresetDefaultsAndOkWritesAnEmptyOption
           const wchar_t* last;
         };
         const List lists[] = {{AdvPreset, 20, L"Fireworks"}, {AdvArea, 11, L"Right Half"},
-                              {AdvDirection, 10, L"Omnidirectional"},
+                              {AdvDirection, 12, L"Inward"}, {AdvEmitShape, 4, L"Picture..."},
                               {AdvTaperEdge, 4, L"Right (narrow at right)"},
                               {AdvMode, 7, L"Burst (1000)"}, {AdvShape, 11, L"Ring"},
                               {AdvZOrder, 2, L"Behind"}};
@@ -625,8 +626,8 @@ TEST(AdvancedEditor, OptionsShownAndWrittenBackByOk) {
   const Row rows[] = {
       {"direction=271,30",
        [](HWND d) {
-         EXPECT_EQ(listSel(d, AdvDirection), 10);
-         EXPECT_EQ(listEntry(d, AdvDirection, 10), L"(custom: 271,30)");
+         EXPECT_EQ(listSel(d, AdvDirection), DirectionPositionCustom);
+         EXPECT_EQ(listEntry(d, AdvDirection, DirectionPositionCustom), L"(custom: 271,30)");
          EXPECT_EQ(sliderPos(d, AdvSpread), 30);
          EXPECT_EQ(enabled(d, AdvSpread), 1);
          slide(d, AdvSpread, 200);  // the custom text is written whatever the slider shows
@@ -816,6 +817,51 @@ TEST(AdvancedEditor, TrailAndBurstOnDeathRows) {
             EXPECT_EQ(sliderPos(d, AdvTrail), 0);
             EXPECT_EQ(text(d, AdvDeathBurstValue), L"off");
           }
+        }),
+        waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
+// Emit shape (with a picture's file), the directions from the centre and a sheet's frames: under
+// Burst on death, opened from the options, written after every other key only when set.
+TEST(AdvancedEditor, EmitShapeDirectionsFromTheCentreAndFrames) {
+  struct Row {
+    const char* options;
+    int shape, direction;                       // list positions shown
+    const wchar_t *mask, *grid, *rate;          // texts shown
+    int newShape;                               // chosen before OK
+    const wchar_t *newMask, *newGrid, *newRate; // typed before OK
+    const char* written;
+  };
+  const Row rows[] = {
+      {"emitShape=edge;direction=outward,30", 1, 10, L"", L"", L"", 1, L"", L"", L"",
+       "direction=outward,30;emitShape=edge"},
+      {"emitShape=mask:C:\\w.png;direction=inward;spriteFrames=4x2@12;shape=sprite;sprite=s.png", 3, 11,
+       L"C:\\w.png", L"4x2", L"12", 3, L"C:\\w.png", L"4x2", L"12",
+       "direction=inward;shape=Sprite;sprite=s.png;emitShape=mask:C:\\w.png;spriteFrames=4x2@12"},
+      {"", 0, 0, L"", L"", L"", 2, L"", L"4x4", L"", "emitShape=ring;spriteFrames=4x4"},
+      {"emitShape=ring", 2, 0, L"", L"", L"", 3, L"", L"", L"", ""},  // Picture... without a file
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s({"Big", "Sparkle", "50", row.options});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([&row](HWND d) {
+          expectPlace(d, AdvTrail, 505, 434, 140, 24);
+          expectPlace(d, AdvEmitShape, 505, 500, 140, 22);
+          expectPlace(d, AdvMaskFile, 505, 530, 140, 22);
+          expectPlace(d, AdvFrames, 505, 562, 50, 22);
+          EXPECT_EQ(listSel(d, AdvEmitShape), row.shape);
+          EXPECT_EQ(listSel(d, AdvDirection), row.direction);
+          EXPECT_EQ(text(d, AdvMaskFile), row.mask);
+          EXPECT_EQ(text(d, AdvFrames), row.grid);
+          EXPECT_EQ(text(d, AdvFrameRate), row.rate);
+          choose(d, AdvEmitShape, row.newShape);
+          type(d, AdvMaskFile, row.newMask);
+          type(d, AdvFrames, row.newGrid);
+          type(d, AdvFrameRate, row.newRate);
         }),
         waitTicks(2), pressOk()});
     EXPECT_EQ(result, 1);
