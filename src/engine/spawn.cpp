@@ -42,7 +42,7 @@ static float heightScale(const ParticleSystem& system) {
 // costs n steps instead of n^2 / 2. Slots below the hint being live means at least that many
 // live particles: a hint above aliveCount says the pool was emptied behind our back, and the
 // scan starts from 0 again.
-static int32_t takeFreeSlot(ParticleSystem& system) {
+static inline __attribute__((always_inline)) int32_t takeFreeSlot(ParticleSystem& system) {
   int32_t i = system.freeSlotHint;
   if (i < 0 || i > system.aliveCount) i = 0;
   while (i < MaxParticles && system.particles[i].active != 0) ++i;
@@ -52,7 +52,7 @@ static int32_t takeFreeSlot(ParticleSystem& system) {
 
 // A long shape points along its velocity; the others get a random orientation and, for
 // rectangles and sprites, a spin.
-static void orient(Particle* p, int32_t shape, RandomState& g) {
+static inline __attribute__((always_inline)) void orient(Particle* p, int32_t shape, RandomState& g) {
   if (shape == ShapeRay || shape == ShapeBeam || shape == ShapeLaser) {
 #if defined(__SSE2__)
     // Lane selects rather than branches: the sign of vx is a coin toss, which a branch mispredicts.
@@ -70,25 +70,29 @@ static void orient(Particle* p, int32_t shape, RandomState& g) {
 }
 
 
+// The shapes' helpers take the generator's state by value and hand it back, so that the spawn's
+// own copy can stay in registers.
+
 // A point uniformly along the outline of the w x h rectangle centred on (cx, cy): one draw.
-static void edgePoint(RandomState& g, float cx, float cy, float w, float h, float& x, float& y) {
+static RandomState edgePoint(RandomState g, float cx, float cy, float w, float h, float& x, float& y) {
   float t = randomRange(g, 0, 2 * (w + h));
   const float left = cx - w / 2, top = cy - h / 2;
-  if (t < w) { x = left + t; y = top; return; }
+  if (t < w) { x = left + t; y = top; return g; }
   t = t - w;
-  if (t < h) { x = left + w; y = top + t; return; }
+  if (t < h) { x = left + w; y = top + t; return g; }
   t = t - h;
-  if (t < w) { x = left + w - t; y = top + h; return; }
+  if (t < w) { x = left + w - t; y = top + h; return g; }
   t = t - w;
   x = left;
   y = top + h - (t < h ? t : h);
+  return g;
 }
 
 // A point uniformly along the ellipse inscribed in the w x h rectangle centred on (cx, cy): an
 // angle drawn and kept in proportion to the ellipse's length there (at most RingTries tries, the
 // last one kept), two draws a try.
 constexpr int RingTries = 32;
-static void ringPoint(RandomState& g, float cx, float cy, float w, float h, float& x, float& y) {
+static RandomState ringPoint(RandomState g, float cx, float cy, float w, float h, float& x, float& y) {
   const float a = w / 2, b = h / 2, longer = a > b ? a : b;
   float sine = 0, cosine = 1;
   for (int k = 0; k < RingTries; ++k) {
@@ -98,18 +102,20 @@ static void ringPoint(RandomState& g, float cx, float cy, float w, float h, floa
   }
   x = cx + a * cosine;
   y = cy + b * sine;
+  return g;
 }
 
 // A point in one of the mask's places, drawn evenly, anywhere in that pixel, with the picture
 // fitted into the w x h rectangle centred on (cx, cy) with its proportions kept: three draws.
-static void maskPoint(RandomState& g, const EmitMask& mask, float cx, float cy, float w, float h, float& x,
-                      float& y) {
+static RandomState maskPoint(RandomState g, const EmitMask& mask, float cx, float cy, float w, float h, float& x,
+                             float& y) {
   const uint32_t place = mask.maskPoints[randomInt(g, mask.maskPointCount - 1)];
   const float mw = static_cast<float>(mask.maskWidth), mh = static_cast<float>(mask.maskHeight);
   const float scale = w / mw < h / mh ? w / mw : h / mh;
   const float px = static_cast<float>(place & 0xFFFFu), py = static_cast<float>(place >> 16);
   x = cx - mw * scale / 2 + (px + randomRange(g, 0, 1)) * scale;
   y = cy - mh * scale / 2 + (py + randomRange(g, 0, 1)) * scale;
+  return g;
 }
 
 void spawnParticle(ParticleSystem& system) {
@@ -134,11 +140,11 @@ void spawnParticle(ParticleSystem& system) {
   if (shape == EmitShapeMask && (!system.mask || system.mask->maskPointCount <= 0)) shape = EmitShapeArea;
   float x, y;
   if (shape == EmitShapeEdge) {
-    edgePoint(g, cx, cy, aw, ah, x, y);
+    g = edgePoint(g, cx, cy, aw, ah, x, y);
   } else if (shape == EmitShapeRing) {
-    ringPoint(g, cx, cy, aw, ah, x, y);
+    g = ringPoint(g, cx, cy, aw, ah, x, y);
   } else if (shape == EmitShapeMask) {
-    maskPoint(g, *system.mask, cx, cy, aw, ah, x, y);
+    g = maskPoint(g, *system.mask, cx, cy, aw, ah, x, y);
   } else {
     x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
     y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
