@@ -47,17 +47,23 @@ SpriteImage* benchSprite() {
   return &img;
 }
 
-// 2000 live Sparkle-sized particles spread over an 800 x 600 frame, drawn as `shape`.
-void BM_Shape(benchmark::State& state, int shape, float glowSoftness) {
-  seedRandom(11);
-  Scene s;
+// Sparkle over a whole 800 x 600 frame, from a seed.
+ParticleSystem& sparkleScene(Scene& s, uint64_t seed) {
+  seedRandom(seed);
   attachFrame(s, 800, 600);
   ParticleSystem& e = *s.e;
   setSystemPreset(e, "sparkle");
   LoadPreset("Sparkle", e.config);
+  e.config.emitW = e.config.emitH = 1;
+  return e;
+}
+
+// 2000 live Sparkle-sized particles spread over an 800 x 600 frame, drawn as `shape`.
+void BM_Shape(benchmark::State& state, int shape, float glowSoftness) {
+  Scene s;
+  ParticleSystem& e = sparkleScene(s, 11);
   e.config.shape = shape;
   e.config.glowSoftness = glowSoftness;
-  e.config.emitW = e.config.emitH = 1;
   e.config.spreadAngle = 360;  // every orientation
   if (shape == ShapeSprite) {
     s.sprite.spriteImage = benchSprite();
@@ -75,15 +81,10 @@ void BM_Shape(benchmark::State& state, int shape, float glowSoftness) {
 // 2000 sprites of a 4 x 4 sheet of 64-pixel frames looping at 12 frames a second, each particle
 // at a frame of its own: the same size as the still sprite case, which it should match in cost.
 void BM_SpriteSheet2000(benchmark::State& state) {
-  seedRandom(11);
   Scene s;
-  attachFrame(s, 800, 600);
-  ParticleSystem& e = *s.e;
-  setSystemPreset(e, "sparkle");
-  LoadPreset("Sparkle", e.config);
+  ParticleSystem& e = sparkleScene(s, 11);
   e.config.shape = ShapeSprite;
   e.config.glowSoftness = 1;
-  e.config.emitW = e.config.emitH = 1;
   e.config.spreadAngle = 360;
   e.config.spriteCols = e.config.spriteRows = 4;
   e.config.spriteFps = 12;
@@ -113,13 +114,8 @@ void BM_Shape4Lanes(benchmark::State& state, int shape, float glowSoftness) {
 // 2000 live Sparkle particles over 800 x 600 with trail=0.25, their rings full (16 samples each,
 // one per 60 fps step) before timing starts. Goal: at most 4 ms per frame.
 void BM_Trail2000(benchmark::State& state) {
-  seedRandom(13);
   Scene s;
-  attachFrame(s, 800, 600);
-  ParticleSystem& e = *s.e;
-  setSystemPreset(e, "sparkle");
-  LoadPreset("Sparkle", e.config);
-  e.config.emitW = e.config.emitH = 1;
+  ParticleSystem& e = sparkleScene(s, 13);
   e.config.spawnRate = 0;
   e.config.lifeMin = e.config.lifeMax = 1e6f;  // nobody dies while the rings fill
   e.config.trailSeconds = 0.25f;
