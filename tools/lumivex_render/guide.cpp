@@ -402,11 +402,14 @@ std::string advancedLine(const char* preset, int intensity, const std::string& o
          "\"";
 }
 
-// The configuration an action builds (without loading sprites).
+// The configuration an action builds (without loading sprites or masks: the emitters it fills
+// are thrown away without releasing pictures).
 void buildConfig(const EffectArgs& effect, Emitter& e) {
   setSpriteLoader(nullptr);
+  setMaskLoader(nullptr);
   buildArgsEffect(effect, e);
   setSpriteLoader(LoadSprite);
+  setMaskLoader(LoadEmitMask);
 }
 
 EffectArgs effectOf(const char* preset, int intensity, const char* options) {

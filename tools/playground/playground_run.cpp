@@ -42,6 +42,7 @@ int playgroundStart(const PlaygroundArgs& args) {
   if (!(gArgs.fps > 0)) gArgs.fps = 60;
   if (!gEmitter) gEmitter.reset(new (std::nothrow) Emitter());
   if (!gEmitter) return 0;
+  releaseEffectPictures(*gEmitter);
   *gEmitter = Emitter();
   Emitter& e = *gEmitter;
   const size_t count = static_cast<size_t>(gArgs.width) * gArgs.height;
