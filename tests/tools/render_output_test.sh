@@ -48,6 +48,30 @@ for f in "$tmp"/fw1/*; do
   cmp -s "$f" "$tmp/fw2/$(basename "$f")" || fail "Fireworks $(basename "$f") differs between two runs with seed 1"
 done
 cmp -s "$tmp/fw1/frame_0000.png" "$tmp/fw1/frame_0119.png" && fail "Fireworks frame 119 is its empty first frame"
+# Sparkle born on a picture mask (an L, the frame's size, so that it fits the whole area as it
+# is): repeatable, and every lit pixel of its first frames within a particle's size (and its
+# first moves) of the L's opaque pixels.
+convert -size 160x120 xc:none -fill white -draw 'rectangle 20,20 49,99' -draw 'rectangle 20,80 139,99' "$tmp/mask.png"
+for run in m1 m2; do
+  "$bin" render Sparkle --seed 1 --size 160x120 --frames 3 --out "$tmp/$run" \
+    --options "emitArea=0.5,0.5,1,1;emitShape=mask:$tmp/mask.png;density=10" || fail "render Sparkle mask exited $?"
+done
+check
+for f in "$tmp"/m1/*; do
+  cmp -s "$f" "$tmp/m2/$(basename "$f")" || fail "masked Sparkle $(basename "$f") differs between two runs"
+done
+convert "$tmp/mask.png" -alpha extract -threshold 50% -morphology Dilate Disk:8 -negate "$tmp/outside.png"
+for f in "$tmp"/m1/*.png; do
+  convert "$f" -alpha extract -threshold 0 "$tmp/lit.png"
+  [ "$(basename "$f")" != frame_0002.png ] || [ "$(convert "$tmp/lit.png" -format '%[fx:mean>0]' info:)" = 1 ] \
+    || fail "masked Sparkle $(basename "$f") is empty"
+  [ "$(convert "$tmp/lit.png" "$tmp/outside.png" -compose Multiply -composite -format '%[fx:maxima]' info:)" = 0 ] \
+    || fail "masked Sparkle $(basename "$f") lights pixels away from the mask"
+done
+"$bin" render Sparkle --seed 1 --size 160x120 --frames 3 --out "$tmp/m3" --options "emitArea=0.5,0.5,1,1;density=10"
+convert "$tmp/m3/frame_0002.png" -alpha extract -threshold 0 "$tmp/lit.png"
+[ "$(convert "$tmp/lit.png" "$tmp/outside.png" -compose Multiply -composite -format '%[fx:maxima]' info:)" = 1 ] \
+  || fail "Sparkle without the mask stays on the L too: the check cannot tell"
 # A prewarmed effect opens on the frame it would have shown that much later: Snow with prewarm=3
 # at frame 0 is Snow without it at frame 180, byte for byte (Snow does not read the clock).
 "$bin" render Snow --seed 1 --options prewarm=3 --frames 1 --out "$tmp/pw" || fail "render Snow prewarm exited $?"
