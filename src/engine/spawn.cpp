@@ -179,7 +179,8 @@ void spawnParticle(ParticleSystem& system) {
     angle = c.baseAngle + randomRange(g, -c.spreadAngle / 2, c.spreadAngle / 2);
   }
   const float radians = angle * EnginePi / 180.0f;
-  const float speed = randomRange(g, c.speedMin, c.speedMax) * heightScale(system);
+  const float scale = heightScale(system);
+  const float speed = randomRange(g, c.speedMin, c.speedMax) * scale;
   float sine, cosine;
   engineSinCos(radians, sine, cosine);
   p->vx = cosine * speed;
@@ -208,7 +209,7 @@ void spawnParticle(ParticleSystem& system) {
 
   p->gravity = c.gravity;
   p->gravityScale = c.gravityVariance > 0 ? 1 + randomRange(g, -1, 1) * c.gravityVariance : 1.0f;
-  if (system.heightScaled) p->gravityScale = p->gravityScale * heightScale(system);
+  p->gravityScale = p->gravityScale * scale;
 
   p->drag = c.drag;
   p->fadeIn = c.fadeInFraction;

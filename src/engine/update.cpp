@@ -2,10 +2,10 @@
 // then runs the continuous emission accumulator. All 2000 slots are visited every frame.
 #include <cmath>
 
+#include "common/text.h"
 #include "engine/engine.h"
 
 static inline float lerpf(float a, float b, float t) { return a + (b - a) * t; }
-static inline int32_t clampChannel(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 
 // One trail sample of every live particle's position before this update moves it, when a
@@ -189,8 +189,8 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
     p.life = p.life - dt;
     if (p.life <= 0) {
       if (bursts && !p.child)
-        deaths[deathCount++] = {p.x, p.y, clampChannel(p.curR), clampChannel(p.curG), clampChannel(p.curB),
-                                0.5f * p.sizeStart, 0.5f * p.sizeEnd};
+        deaths[deathCount++] = {p.x,  p.y, clampInt(p.curR, 0, 255), clampInt(p.curG, 0, 255),
+                                clampInt(p.curB, 0, 255), 0.5f * p.sizeStart, 0.5f * p.sizeEnd};
       system.particles[i].active = 0;
       if (firstFree == MaxParticles) firstFree = i;
       continue;
