@@ -1,5 +1,5 @@
 // The parameter record of one effect, its field table, the preset names and the adjustments that
-// Play makes on top of a preset. The record is plain data: 66 fields of 32 bits, copied whole.
+// Play makes on top of a preset. The record is plain data: 69 fields of 32 bits, copied whole.
 #pragma once
 
 #include <cstddef>
@@ -73,8 +73,11 @@ struct EmitterConfig {
   int32_t spriteCols;     // frames across a sprite sheet, 1-16
   int32_t spriteRows;     // frames down it, 1-16
   float spriteFps;        // frames per second of a looping sheet; 0: once over each life
+  int32_t cursorMode;     // CursorModeId: what the reader's cursor does to the effect
+  float cursorRadius;     // pixels, the reach of repel and attract
+  int32_t clickBurst;     // particles a left click inside the rectangle bursts there; 0 = off
 };
-static_assert(sizeof(EmitterConfig) == 264, "EmitterConfig is 66 fields of 32 bits");
+static_assert(sizeof(EmitterConfig) == 276, "EmitterConfig is 69 fields of 32 bits");
 
 // Where particles are born: anywhere in the emit area, on its outline, on the ellipse inscribed
 // in it, or on the opaque pixels of a picture fitted into it. An area of zero width or height is
@@ -83,6 +86,14 @@ enum EmitShapeId { EmitShapeArea, EmitShapeEdge, EmitShapeRing, EmitShapeMask, E
 // The launch direction: baseAngle with its spread, or away from / towards the emit area's centre
 // through the birth point (with the spread around that).
 enum DirectionModeId { DirectionAngle, DirectionOutward, DirectionInward };
+// The reader's cursor, while it is over the rectangle: the emit area's centre follows it, or the
+// live particles within cursorRadius of it are pushed away or pulled in.
+enum CursorModeId { CursorNone, CursorFollow, CursorRepel, CursorAttract, CursorModeCount };
+constexpr float DefaultCursorRadius = 120;  // pixels
+constexpr float MinCursorRadius = 10;
+constexpr float MaxCursorRadius = 1000;
+constexpr int32_t DefaultClickBurst = 60;   // particles
+constexpr int32_t MaxClickBurst = 500;
 constexpr int32_t MaxSpriteFrameSide = 16;   // frames across or down a sheet
 constexpr float MaxSpriteFps = 60;
 
@@ -94,7 +105,7 @@ struct ConfigField {
   size_t offset;         // byte offset in EmitterConfig
 };
 
-constexpr int ConfigFieldCount = 66;
+constexpr int ConfigFieldCount = 69;
 extern const ConfigField ConfigFields[ConfigFieldCount];
 
 // Index into ConfigFields of the field with this exact name, or -1.

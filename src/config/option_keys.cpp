@@ -86,6 +86,18 @@ const OptionKeyInfo OptionKeys[] = {
      "top to bottom. Without FPS each particle plays the frames once over its life; with it they "
      "loop at that rate, each particle starting at a frame of its own. 1x1 is a single picture.",
      "4x4@12"},
+    {"cursor", "follow, repel[:RADIUS] or attract[:RADIUS] (RADIUS 10-1000 pixels)",
+     "Answers the reader's mouse while it is over the rectangle. follow: the place of birth "
+     "moves with the cursor (keeping its size), and nothing new is born while the cursor is "
+     "elsewhere: a magic wand. repel and attract: particles within RADIUS of the cursor (120 "
+     "without one) are pushed away from it or gather round it, the more strongly the nearer "
+     "they are. none turns it off.",
+     "repel:150"},
+    {"click", "burst[:COUNT] (COUNT 1-500)",
+     "A left click inside the rectangle bursts COUNT particles (60 without one) at the click, "
+     "with the effect's own settings, whether the effect is continuous or a burst. The page "
+     "still gets the click. off turns it off.",
+     "burst:80"},
     {"sprite", "the path of a picture file",
      "A picture (PNG, JPG, BMP or GIF) drawn for each particle, tinted by the particle's colour, "
      "when shape is sprite. At most 4096 x 4096 pixels; a picture over 512 pixels on its longer "
@@ -100,6 +112,17 @@ const OptionKeyInfo OptionKeys[] = {
      "effect fades out over that time instead of vanishing at once. StopAll, Stop with an empty "
      "name and a second Stop of it still stop it at once.",
      "800"},
+    {"onEnd", "one line of action script (no ;)",
+     "When the effect ends by itself (a burst's last particle has gone, or a fade-out is over), "
+     "the effect is released and this line runs as the page's own script would, once: show a "
+     "button when the fireworks are over. Stop, StopAll and a new Play on the rectangle never "
+     "run it.",
+     "GoSub \"ShowNext\""},
+    {"motion", "always",
+     "Plays the effect moving even when Windows is set not to show animations. Without it, "
+     "such a reader sees a continuous effect as one still frame and a burst at its fullest, "
+     "fading out.",
+     "always"},
 };
 
 const int OptionKeyCount = static_cast<int>(sizeof OptionKeys / sizeof OptionKeys[0]);

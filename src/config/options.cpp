@@ -164,6 +164,46 @@ static void applyDeathBurst(EmitterConfig& c, const std::string& value) {
   c.deathBurstSpeed = speed >= 0 ? clampFloat(speed, 0, MaxDeathBurstSpeed) : 0;
 }
 
+// "WORD[:NUMBER]": the word, trimmed and lower-cased, and whether a number followed the colon.
+static std::string wordAndNumber(const std::string& value, std::string& number) {
+  const std::string t = trimSpaces(value);
+  const size_t colon = t.find(':');
+  number = colon == std::string::npos ? std::string() : trimSpaces(t.substr(colon + 1));
+  return normalizeName(t.substr(0, colon));
+}
+
+int CursorModeFromText(const std::string& text) {
+  std::string number;
+  const std::string word = wordAndNumber(text, number);
+  if (word == "none" || word == "off") return number.empty() ? CursorNone : -1;
+  if (word == "follow") return number.empty() ? CursorFollow : -1;
+  if (word == "repel") return CursorRepel;
+  if (word == "attract") return CursorAttract;
+  return -1;
+}
+
+// "follow", "repel[:RADIUS]", "attract[:RADIUS]" or "none"; anything else changes nothing.
+static void applyCursor(EmitterConfig& c, const std::string& value) {
+  const int mode = CursorModeFromText(value);
+  if (mode < 0) return;
+  c.cursorMode = mode;
+  std::string number;
+  wordAndNumber(value, number);
+  c.cursorRadius = DefaultCursorRadius;
+  if (!number.empty()) c.cursorRadius = clampFloat(readLeadingFloat(number), MinCursorRadius, MaxCursorRadius);
+}
+
+// "burst[:COUNT]" or "off"; anything else changes nothing.
+static void applyClick(EmitterConfig& c, const std::string& value) {
+  std::string number;
+  const std::string word = wordAndNumber(value, number);
+  if (word == "off" || word == "none") {
+    c.clickBurst = 0;
+  } else if (word == "burst") {
+    c.clickBurst = number.empty() ? DefaultClickBurst : clampInt(readLeadingInt(number), 1, MaxClickBurst);
+  }
+}
+
 void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& options) {
   std::string v;
 
@@ -264,6 +304,10 @@ void ApplyConfigOptions(EmitterConfig& c, int32_t& inFront, const std::string& o
   if (!v.empty()) applyDeathBurst(c, v);
   v = getOption(options, "spriteFrames");
   if (!v.empty()) applySpriteFrames(c, v);
+  v = getOption(options, "cursor");
+  if (!v.empty()) applyCursor(c, v);
+  v = getOption(options, "click");
+  if (!v.empty()) applyClick(c, v);
 }
 
 // Within [lo, hi]; NaN reads as 0 (then clamped).
@@ -316,4 +360,7 @@ void BoundConfigValues(EmitterConfig& c) {
   c.spriteCols = clampInt(c.spriteCols, 1, MaxSpriteFrameSide);
   c.spriteRows = clampInt(c.spriteRows, 1, MaxSpriteFrameSide);
   holdWithin(c.spriteFps, 0, MaxSpriteFps);
+  if (c.cursorMode < CursorNone || c.cursorMode >= CursorModeCount) c.cursorMode = CursorNone;
+  holdWithin(c.cursorRadius, MinCursorRadius, MaxCursorRadius);
+  c.clickBurst = clampInt(c.clickBurst, 0, MaxClickBurst);
 }

@@ -30,3 +30,6 @@ int TaperEdgeFromText(const std::string& text);
 // for any other).
 int EmitShapeFromText(const std::string& text);
 std::string EmitMaskPath(const std::string& text);
+// The CursorModeId a `cursor` text names ("none", "follow", "repel[:RADIUS]",
+// "attract[:RADIUS]"; trimmed, any case), or -1 for anything else.
+int CursorModeFromText(const std::string& text);

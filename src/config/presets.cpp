@@ -41,6 +41,8 @@ const ConfigField ConfigFields[] = {
     CONFIG_FIELD(deathBurstSpeed, FieldFloat), CONFIG_FIELD(emitShape, FieldInt),
     CONFIG_FIELD(directionMode, FieldInt),    CONFIG_FIELD(spriteCols, FieldInt),
     CONFIG_FIELD(spriteRows, FieldInt),       CONFIG_FIELD(spriteFps, FieldFloat),
+    CONFIG_FIELD(cursorMode, FieldInt),       CONFIG_FIELD(cursorRadius, FieldFloat),
+    CONFIG_FIELD(clickBurst, FieldInt),
 };
 static_assert(sizeof ConfigFields / sizeof ConfigFields[0] == ConfigFieldCount, "every field once");
 #undef CONFIG_FIELD
@@ -290,6 +292,7 @@ static void writeBaseValues(EmitterConfig& c) {
   c.trailSeconds = 0; c.deathBurstMin = 0; c.deathBurstMax = 0; c.deathBurstSpeed = 0;
   c.emitShape = EmitShapeArea; c.directionMode = DirectionAngle;
   c.spriteCols = 1; c.spriteRows = 1; c.spriteFps = 0;
+  c.cursorMode = CursorNone; c.cursorRadius = DefaultCursorRadius; c.clickBurst = 0;
 }
 
 static void writePresetValues(int id, EmitterConfig& c) {

@@ -35,12 +35,30 @@ struct DeathSeed {
 // room for are dropped. The random draws come in a fixed order.
 void spawnDeathBurst(ParticleSystem& system, const DeathSeed& seed);
 
+// The strongest push of cursor repel and attract, at the cursor itself, pixels per second
+// squared: CursorPushRate times the effect's fastest launch speed (at least MinCursorSpeed).
+// It falls linearly to 0 at cursorRadius. A push never takes a particle faster than
+// CursorSpeedCap times that speed, nor faster than it already went.
+constexpr float CursorPushRate = 6;       // per second
+constexpr float MinCursorSpeed = 60;      // pixels per second
+constexpr float CursorSpeedCap = 4;
+constexpr float GatherDamping = 3;        // per second, attract's braking at the cursor
+constexpr float GatherCore = 0.08f;       // of the radius: attract leaves this disc alone
+float cursorPushStrength(const EmitterConfig& config);
+
+// Bursts count particles (at most what the pool has room for) from the emit area centred at
+// (x, y), frame pixels, with the config's own settings; the effect's mode is left as it is.
+void spawnBurstAt(ParticleSystem& system, int32_t count, float x, float y);
+
 // Advances every live particle by dt seconds, then emits new ones for a continuous effect unless
 // emitting is false (an effect fading out emits nothing more). Before moving, it samples the
 // trails (config.trailSeconds > 0); a particle whose life runs out bursts (config.deathBurstMax
 // > 0) once the pass is over, unless it was itself born of a burst or emitting is false. The caller adds dt to
 // system.elapsed before calling.
-void updateParticles(ParticleSystem& system, float dt, bool emitting = true);
+// With config.cursorMode, the cursor steers it: follow centres the emit area on a present cursor
+// and emits nothing while it is absent; repel and attract push the live particles within
+// cursorRadius of a present one.
+void updateParticles(ParticleSystem& system, float dt, bool emitting = true, const CursorPoint& cursor = NoCursor);
 
 // How many particles the update's noise and turning passes take at a time: 8 where the
 // processor has AVX2, else 4 (SSE2). The results are the same either way.

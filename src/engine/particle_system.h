@@ -22,6 +22,13 @@ constexpr int TrailSamples = 16;
 // The frame height at which a height-scaled effect moves as its config says, pixels.
 constexpr float HeightScaleBase = 480;
 
+// The reader's cursor as the update sees it: a point of the frame, or absent (elsewhere).
+struct CursorPoint {
+  int32_t present;  // 1 while the cursor is over the frame's rectangle
+  float x, y;       // pixels of the frame
+};
+constexpr CursorPoint NoCursor = {0, 0, 0};
+
 struct ParticleSystem {
   EmitterConfig config;          // the effect's parameters
   Particle particles[MaxParticles];  // fixed pool; a slot is free while active is 0
@@ -48,6 +55,12 @@ struct ParticleSystem {
   float trailTime[TrailSamples];             // elapsed (seconds) at each sample
   int32_t trailHead;                         // ring position of the newest sample
   float trailSince;                          // seconds since the last sample
+  // Where the emit area is centred instead of the config's emitX/emitY while emitCentred is 1:
+  // the reader's cursor (cursor follow) or a click (click burst). Set by whoever drives the
+  // system; the spawn only reads it.
+  int32_t emitCentred;           // 1: emitCentreX/Y hold
+  float emitCentreX;             // pixels of the frame
+  float emitCentreY;             // pixels
   // The birth places of emitShape mask: the runtime's mask record, or null when there is none
   // (the area rule then holds).
   const EmitMask* mask;

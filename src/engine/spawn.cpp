@@ -135,7 +135,9 @@ void spawnParticle(ParticleSystem& system) {
   p->child = 0;
 
   // An emit area of no width or height is a line or a point whatever the shape.
-  const float cx = W * c.emitX, cy = H * c.emitY, aw = c.emitW * W, ah = c.emitH * H;
+  const bool centred = system.emitCentred != 0;
+  const float cx = centred ? system.emitCentreX : W * c.emitX, cy = centred ? system.emitCentreY : H * c.emitY;
+  const float aw = c.emitW * W, ah = c.emitH * H;
   int32_t shape = aw > 0 && ah > 0 ? c.emitShape : EmitShapeArea;
   if (shape == EmitShapeMask && (!system.mask || system.mask->maskPointCount <= 0)) shape = EmitShapeArea;
   float x, y;
@@ -146,11 +148,12 @@ void spawnParticle(ParticleSystem& system) {
   } else if (shape == EmitShapeMask) {
     g = maskPoint(g, *system.mask, cx, cy, aw, ah, x, y);
   } else {
-    x = W * c.emitX + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
-    y = H * c.emitY + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
+    x = cx + randomRange(g, -0.5f, 0.5f) * c.emitW * W;
+    y = cy + randomRange(g, -0.5f, 0.5f) * c.emitH * H;
   }
 
-  if (shape == EmitShapeArea && c.taper > 0 && c.taper <= 1) {
+  // The taper narrows towards an edge of the frame: an area moved to a point of its own has none.
+  if (shape == EmitShapeArea && c.taper > 0 && c.taper <= 1 && !centred) {
     const bool across = c.taperEdge == 2 || c.taperEdge == 3;  // left/right replace y
     float t;
     switch (c.taperEdge) {
@@ -283,6 +286,19 @@ void clearParticles(ParticleSystem& system) {
   for (Particle& p : system.particles) p.active = 0;
   system.aliveCount = 0;
   system.freeSlotHint = 0;
+}
+
+void spawnBurstAt(ParticleSystem& system, int32_t count, float x, float y) {
+  const int32_t centred = system.emitCentred;
+  const float cx = system.emitCentreX, cy = system.emitCentreY;
+  system.emitCentred = 1;
+  system.emitCentreX = x;
+  system.emitCentreY = y;
+  const int32_t n = count < MaxParticles ? count : MaxParticles;
+  for (int32_t i = 0; i < n; ++i) spawnParticle(system);
+  system.emitCentred = centred;
+  system.emitCentreX = cx;
+  system.emitCentreY = cy;
 }
 
 void spawnBurst(ParticleSystem& system) {

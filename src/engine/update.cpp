@@ -96,7 +96,13 @@ AVX2_FN static int32_t turnAlong8(ParticleSystem& system, const int32_t* live, i
 }
 #endif
 
-void updateParticles(ParticleSystem& system, float dt, bool emitting) {
+float cursorPushStrength(const EmitterConfig& c) {
+  float v = std::fabs(c.speedMin) > std::fabs(c.speedMax) ? std::fabs(c.speedMin) : std::fabs(c.speedMax);
+  if (!(v > MinCursorSpeed)) v = MinCursorSpeed;
+  return CursorPushRate * v;
+}
+
+void updateParticles(ParticleSystem& system, float dt, bool emitting, const CursorPoint& cursor) {
   if (system.baseHeight <= 0) system.baseHeight = system.frameHeight > 0 ? system.frameHeight : 1;
   float k = system.baseHeight >= 1
                 ? static_cast<float>(system.frameHeight) / static_cast<float>(system.baseHeight)
@@ -121,6 +127,16 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
   const float drag60 = dt * 60.0f;
   float dragSeen = 2, dragFactor = 1;  // last drag value raised to drag60, and the result
   const float* noise = noiseTable();
+
+  // The cursor's push: away (repel) or towards (attract), strongest at the cursor, none from the
+  // radius on. Attract also brakes, so that particles gather instead of swinging through.
+  const bool pushes = cursor.present && (c.cursorMode == CursorRepel || c.cursorMode == CursorAttract);
+  const float pushSign = c.cursorMode == CursorAttract ? -1.0f : 1.0f;
+  const float cursorX = cursor.x, cursorY = cursor.y;
+  const float radius = c.cursorRadius > MinCursorRadius ? c.cursorRadius : MinCursorRadius;
+  const float pushStrength = pushes ? cursorPushStrength(c) : 0;
+  const float speedCap = pushStrength / CursorPushRate * CursorSpeedCap;
+  const float core = c.cursorMode == CursorAttract ? GatherCore * radius : 0;
 
   // The noise pushes depend only on the positions before this frame's move, so they are worked
   // out in a pass of their own, four live particles at a time where SSE2 is there.
@@ -206,6 +222,35 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
       p.vy = p.vy + pushY[i];
     }
 
+    if (pushes) {
+      const float dx = p.x - cursorX, dy = p.y - cursorY;
+      const float d2 = dx * dx + dy * dy;
+      // At the cursor itself there is no direction to push in.
+      if (d2 < radius * radius && d2 > 1e-6f) {
+        const float d = std::sqrt(d2);
+        const float near = 1 - d / radius;  // 1 at the cursor, 0 at the radius
+        const float before2 = p.vx * p.vx + p.vy * p.vy;
+        if (d > core) {
+          const float f = pushSign * pushStrength * near * dt / d;
+          p.vx = p.vx + dx * f;
+          p.vy = p.vy + dy * f;
+        }
+        if (pushSign < 0) {
+          const float brake = GatherDamping * near * dt;
+          const float keep = brake < 1 ? 1 - brake : 0;
+          p.vx = p.vx * keep;
+          p.vy = p.vy * keep;
+        }
+        const float cap2 = before2 > speedCap * speedCap ? before2 : speedCap * speedCap;
+        const float after2 = p.vx * p.vx + p.vy * p.vy;
+        if (after2 > cap2) {
+          const float scale = std::sqrt(cap2 / after2);
+          p.vx = p.vx * scale;
+          p.vy = p.vy * scale;
+        }
+      }
+    }
+
     if (p.drag < 1) {
       // Particles of one effect share their drag, so the power is worked out once per value.
       if (p.drag != dragSeen) {
@@ -285,7 +330,15 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting) {
 
   for (int32_t k = 0; k < deathCount; ++k) spawnDeathBurst(system, deaths[k]);
 
-  if (c.burstCount == 0 && !system.emissionDone && emitting) {
+  // Following the cursor: born round it while it is there, not at all while it is away.
+  bool emitsHere = emitting;
+  if (c.cursorMode == CursorFollow) {
+    system.emitCentred = cursor.present ? 1 : 0;
+    system.emitCentreX = cursor.x;
+    system.emitCentreY = cursor.y;
+    emitsHere = emitting && cursor.present;
+  }
+  if (c.burstCount == 0 && !system.emissionDone && emitsHere) {
     float acc = system.spawnAccumulator + c.spawnRate * dt;
     if (acc >= 1) {
       // One spawn per whole unit, subtracting the whole units at once: the same carry as

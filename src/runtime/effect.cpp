@@ -47,6 +47,8 @@ void ApplyOptions(Emitter& emitter, const std::string& options) {
   const float prewarm = readLeadingFloat(getOption(options, "prewarm"));
   emitter.prewarmSeconds = prewarm > 0 ? clampFloat(prewarm, 0, MaxPrewarmSeconds) : 0;
   emitter.fadeOutMs = clampInt(readLeadingInt(getOption(options, "fadeOut")), 0, MaxFadeOutMs);
+  emitter.onEndAction = getOption(options, "onEnd");
+  emitter.motionAlways = normalizeName(getOption(options, "motion")) == "always" ? 1 : 0;
 }
 
 void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int32_t intensity,
@@ -57,6 +59,8 @@ void buildEffect(Emitter& e, EffectAction action, const std::string& preset, int
   e.inFront = 1;
   e.prewarmSeconds = 0;
   e.fadeOutMs = 0;
+  e.onEndAction.clear();
+  e.motionAlways = 0;
   LoadPreset(e.presetText, e.system.config);
   // The options only ever load a sprite or a mask: one they no longer name must not stay in use.
   if (action != EffectAdvanced || getOption(colorOrOptions, "sprite").empty()) FreeSprite(e.sprite);

@@ -35,7 +35,8 @@ void buildEffect(Emitter& emitter, EffectAction action, const std::string& prese
 // Applies every key of an options text, in the table order, to the emitter's config, inFront, its
 // sprite (through the sprite loader, then cut into the frames of spriteFrames) and its emit mask
 // (through the mask loader; a mask that fails leaves emitShape area), then the keys of the emitter's start and stop:
-// `prewarm` (seconds, 0-10) and `fadeOut` (milliseconds, 0-5000). Like every key, each counts at
+// `prewarm` (seconds, 0-10), `fadeOut` (milliseconds, 0-5000), `onEnd` (the line of host
+// script, trimmed) and `motion` (`always`: motionAlways). Like every key, each counts at
 // its first occurrence; an absent key leaves 0.
 void ApplyOptions(Emitter& emitter, const std::string& options);
 

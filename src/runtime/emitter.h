@@ -52,6 +52,30 @@ struct Emitter {
   int32_t fading;                // 1 from such a Stop until released: nothing more is emitted
   uint32_t fadeStartMs;          // tick count (ms) when the fade began
   float fadeAmount;              // 0-1, how far the fade has gone: drawn at (1 - it) opacity
+  // The reader: where the cursor is this step and a click to burst at, set by whoever steps the
+  // emitter (the shared timer from the screen, the preview from its pane, lumivex-render from a
+  // replayed path) and taken by advanceEmitterBy.
+  CursorPoint cursor;            // in frame pixels, or absent
+  int32_t clicked;               // 1: a left click at clickX, clickY waits to burst
+  float clickX, clickY;          // frame pixels
+  // The end: the line of host script run once the effect ends by itself (`onEnd`), and whether
+  // it has (a burst's last particle gone, a fade-out over; set on the thread that steps it).
+  std::string onEndAction;       // empty: none
+  int32_t endedByItself;         // 1 once ended by itself; the host's thread then releases it
+  // Reduced motion: animationsOff is what the machine said when the effect started (set before
+  // startParticles); unless motionAlways, the effect is then held still (MotionStill*).
+  int32_t motionAlways;          // 1: `motion=always`, moves whatever the machine says
+  int32_t animationsOff;         // 1: the reader asked Windows not to show animations
+  int32_t stillMotion;           // MotionMoving, MotionStillFrame or MotionStillFading
+  float stillFadeSeconds;        // a still burst's fade: what was left of its particles' lives
+  float stillFadeDone;           // seconds of that fade gone
+};
+
+// How an effect moves while the reader has asked for no animations.
+enum StillMotionKind {
+  MotionMoving,       // as always
+  MotionStillFrame,   // a continuous effect: one frame of its steady state, drawn once
+  MotionStillFading   // a burst: its fullest frame, fading out over stillFadeSeconds, then ended
 };
 
 // The particle system lives in a frame of the frame's size: copied over before the engine spawns

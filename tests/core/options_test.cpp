@@ -241,7 +241,8 @@ TEST(OptionKeys, EveryRowIsAKeyTheOptionsTextReads) {
           advanced(PresetDisplayName(id), 50, std::string(row.key) + "=" + row.example);
       changed = std::memcmp(&plain->system.config, &keyed->system.config, sizeof(EmitterConfig)) != 0 ||
                 plain->inFront != keyed->inFront || plain->sprite.spritePath != keyed->sprite.spritePath ||
-                plain->prewarmSeconds != keyed->prewarmSeconds || plain->fadeOutMs != keyed->fadeOutMs;
+                plain->prewarmSeconds != keyed->prewarmSeconds || plain->fadeOutMs != keyed->fadeOutMs ||
+                plain->onEndAction != keyed->onEndAction || plain->motionAlways != keyed->motionAlways;
     }
     EXPECT_TRUE(changed) << row.key << "=" << row.example << " changes no preset";
   }

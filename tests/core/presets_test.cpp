@@ -192,6 +192,28 @@ const char* const kPresetTables = R"TABLES(
 | Shimmer | 0 | 0 | 1 | 1 | 0 |
 | AuroraBorealis | 0 | 0 | 1 | 1 | 0 |
 | Fireworks | 0 | 0 | 1 | 1 | 0 |
+| Preset | `cursorMode` | `cursorRadius` | `clickBurst` |
+|---|---|---|---|
+| Sparkle | 0 | 120 | 0 |
+| Fire | 0 | 120 | 0 |
+| Rain | 0 | 120 | 0 |
+| Snow | 0 | 120 | 0 |
+| Confetti | 0 | 120 | 0 |
+| MagicDust | 0 | 120 | 0 |
+| Explosion | 0 | 120 | 0 |
+| LightRays | 0 | 120 | 0 |
+| Beams | 0 | 120 | 0 |
+| Glow | 0 | 120 | 0 |
+| Stars | 0 | 120 | 0 |
+| LightBeams | 0 | 120 | 0 |
+| GodRays | 0 | 120 | 0 |
+| Laser | 0 | 120 | 0 |
+| Bubbles | 0 | 120 | 0 |
+| PulseWave | 0 | 120 | 0 |
+| Aurora | 0 | 120 | 0 |
+| Shimmer | 0 | 120 | 0 |
+| AuroraBorealis | 0 | 120 | 0 |
+| Fireworks | 0 | 120 | 0 |
 )TABLES";
 
 struct Expected {

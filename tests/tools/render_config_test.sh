@@ -53,15 +53,23 @@ expect_fields Sparkle --options 'emitShape=ring;direction=inward;spriteFrames=40
 expect_fields Sparkle --options 'emitShape=mask:;direction=outward,20;direction=90;spriteFrames=3x3@500' -- emitShape=0 directionMode=1 spriteCols=3 spriteFps=60
 expect_fields Sparkle --options 'emitShape=mask:/no/such/file.png' -- emitShape=0
 expect_fields Fireworks --options 'trail=-1;deathBurst=3:-5' -- trailSeconds=0 deathBurstMin=3 deathBurstSpeed=0
+expect_fields Sparkle --options 'cursor=repel:5000;click=burst' -- cursorMode=2 cursorRadius=1000 clickBurst=60
+expect_fields Sparkle --options 'cursor= Attract : 4 ;click=burst:9999' -- cursorMode=3 cursorRadius=10 clickBurst=500
+expect_fields Sparkle --options 'cursor=follow;click=burst:0' -- cursorMode=1 cursorRadius=120 clickBurst=1
+expect_fields Sparkle --options 'cursor=follow:3;click=wave' -- cursorMode=0 clickBurst=0
 # The effect's start and stop keys follow the fields, only when set.
 out="$("$bin" config Snow --options 'prewarm=3;fadeOut=800')"
 checks=$((checks + 1))
 [ "$(tail -n3 <<<"$out" | tr '\n' ' ')" = "inFront=1 prewarm=3 fadeOut=800 " ] || fail "config Snow prewarm/fadeOut: $(tail -n3 <<<"$out" | tr '\n' ' ')"
 
-# The dump: 66 fields in record order plus inFront, floats that read back to the same float.
+out="$("$bin" config Explosion --options 'onEnd= GoSub "ShowNext" ;motion=Always')"
+checks=$((checks + 1))
+[ "$(tail -n2 <<<"$out" | tr '\n' ' ')" = 'onEnd=GoSub "ShowNext" motion=always ' ] || fail "config Explosion onEnd/motion: $(tail -n2 <<<"$out" | tr '\n' ' ')"
+
+# The dump: 69 fields in record order plus inFront, floats that read back to the same float.
 out="$("$bin" config Fire)"
 checks=$((checks + 1))
-[ "$(wc -l <<<"$out")" -eq 67 ] || fail "config prints $(wc -l <<<"$out") lines, not 67"
+[ "$(wc -l <<<"$out")" -eq 70 ] || fail "config prints $(wc -l <<<"$out") lines, not 70"
 [ "$(head -n1 <<<"$out")" = "spawnRate=60" ] || fail "first line: $(head -n1 <<<"$out")"
 [ "$(sed -n 57p <<<"$out")" = "rayWidth=2" ] || fail "line 57: $(sed -n 57p <<<"$out")"
 [ "$(sed -n 61p <<<"$out")" = "deathBurstSpeed=0" ] || fail "line 61: $(sed -n 61p <<<"$out")"

@@ -210,6 +210,8 @@ void printConfig(const Emitter& emitter) {
   // Printed only when set, so that a text without them dumps exactly the fields it always did.
   if (emitter.prewarmSeconds > 0) std::printf("prewarm=%.9g\n", emitter.prewarmSeconds);
   if (emitter.fadeOutMs > 0) std::printf("fadeOut=%d\n", emitter.fadeOutMs);
+  if (!emitter.onEndAction.empty()) std::printf("onEnd=%s\n", emitter.onEndAction.c_str());
+  if (emitter.motionAlways) std::printf("motion=always\n");
 }
 
 int finishStdout() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1; }
