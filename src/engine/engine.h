@@ -35,16 +35,18 @@ struct DeathSeed {
 // room for are dropped. The random draws come in a fixed order.
 void spawnDeathBurst(ParticleSystem& system, const DeathSeed& seed);
 
-// The strongest push of cursor repel and attract, at the cursor itself, pixels per second
-// squared: CursorPushRate times the effect's fastest launch speed (at least MinCursorSpeed).
-// It falls linearly to 0 at cursorRadius. A push never takes a particle faster than
-// CursorSpeedCap times that speed, nor faster than it already went.
-constexpr float CursorPushRate = 6;       // per second
-constexpr float MinCursorSpeed = 60;      // pixels per second
+// The speed cursor repel and attract are made for, pixels per second: the effect's fastest
+// launch speed, at least MinCursorSpeed, and at least enough to cross cursorRadius in
+// CursorCrossSeconds (so that a slow field still clears round the cursor). The push is
+// CursorPushRate times it at the cursor itself, falling linearly to 0 at cursorRadius; it never
+// takes a particle faster than CursorSpeedCap times it, nor faster than it already went.
+constexpr float CursorPushRate = 6;        // per second
+constexpr float MinCursorSpeed = 60;       // pixels per second
+constexpr float CursorCrossSeconds = 0.25f;
 constexpr float CursorSpeedCap = 4;
-constexpr float GatherDamping = 3;        // per second, attract's braking at the cursor
-constexpr float GatherCore = 0.08f;       // of the radius: attract leaves this disc alone
-float cursorPushStrength(const EmitterConfig& config);
+constexpr float GatherDamping = 6;         // per second, attract's braking at the cursor
+constexpr float GatherCore = 0.08f;        // of the radius: attract leaves this disc alone
+float cursorReferenceSpeed(const EmitterConfig& config);
 
 // Bursts count particles (at most what the pool has room for) from the emit area centred at
 // (x, y), frame pixels, with the config's own settings; the effect's mode is left as it is.

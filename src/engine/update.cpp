@@ -96,10 +96,12 @@ AVX2_FN static int32_t turnAlong8(ParticleSystem& system, const int32_t* live, i
 }
 #endif
 
-float cursorPushStrength(const EmitterConfig& c) {
+float cursorReferenceSpeed(const EmitterConfig& c) {
   float v = std::fabs(c.speedMin) > std::fabs(c.speedMax) ? std::fabs(c.speedMin) : std::fabs(c.speedMax);
   if (!(v > MinCursorSpeed)) v = MinCursorSpeed;
-  return CursorPushRate * v;
+  const float radius = c.cursorRadius > MinCursorRadius ? c.cursorRadius : MinCursorRadius;
+  const float crossing = radius / CursorCrossSeconds;
+  return v > crossing ? v : crossing;
 }
 
 void updateParticles(ParticleSystem& system, float dt, bool emitting, const CursorPoint& cursor) {
@@ -134,8 +136,9 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting, const Curs
   const float pushSign = c.cursorMode == CursorAttract ? -1.0f : 1.0f;
   const float cursorX = cursor.x, cursorY = cursor.y;
   const float radius = c.cursorRadius > MinCursorRadius ? c.cursorRadius : MinCursorRadius;
-  const float pushStrength = pushes ? cursorPushStrength(c) : 0;
-  const float speedCap = pushStrength / CursorPushRate * CursorSpeedCap;
+  const float reference = pushes ? cursorReferenceSpeed(c) : 0;
+  const float pushStrength = CursorPushRate * reference;
+  const float speedCap = CursorSpeedCap * reference;
   const float core = c.cursorMode == CursorAttract ? GatherCore * radius : 0;
 
   // The noise pushes depend only on the positions before this frame's move, so they are worked
@@ -228,15 +231,15 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting, const Curs
       // At the cursor itself there is no direction to push in.
       if (d2 < radius * radius && d2 > 1e-6f) {
         const float d = std::sqrt(d2);
-        const float near = 1 - d / radius;  // 1 at the cursor, 0 at the radius
+        const float nearness = 1 - d / radius;  // 1 at the cursor, 0 at the radius
         const float before2 = p.vx * p.vx + p.vy * p.vy;
         if (d > core) {
-          const float f = pushSign * pushStrength * near * dt / d;
+          const float f = pushSign * pushStrength * nearness * dt / d;
           p.vx = p.vx + dx * f;
           p.vy = p.vy + dy * f;
         }
         if (pushSign < 0) {
-          const float brake = GatherDamping * near * dt;
+          const float brake = GatherDamping * nearness * dt;
           const float keep = brake < 1 ? 1 - brake : 0;
           p.vx = p.vx * keep;
           p.vy = p.vy * keep;

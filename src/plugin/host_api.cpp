@@ -83,8 +83,19 @@ void setLastErrorFromCore(const std::string& utf8Message) {
 
 static HWND storedHostWindow() { return hostApi.hostWindow; }
 
+void runHostScript(const std::wstring& line) {
+  if (!hostApi.scriptProcessor) return;
+  char* block = toHostText(line);
+  if (!block) return;
+  {
+    HostFpScope hostWords;  // the host's script runs under its own control words
+    reinterpret_cast<ScriptProcessorFn>(static_cast<uintptr_t>(hostApi.scriptProcessor))(block);
+  }
+  GlobalFree(block);
+}
+
 void installHostLink() {
-  static const HostLink link = {setLastError, findObjectWindow, pickObject, storedHostWindow};
+  static const HostLink link = {setLastError, findObjectWindow, pickObject, storedHostWindow, runHostScript};
   setHostLink(&link);
 }
 

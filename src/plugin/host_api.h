@@ -18,6 +18,10 @@ typedef int32_t(__stdcall* SetVariableFn)(const char* name, const char* value);
 // the question block on the way in and at the answer (or still the question) on the way out.
 typedef int32_t(__stdcall* InterfaceAccessFn)(int32_t request, char** text);
 
+// Runs one line of the host's action script, given as a host text block (the caller's, freed
+// after the call).
+typedef int32_t(__stdcall* ScriptProcessorFn)(const char* script);
+
 constexpr int32_t RequestObjectWindow = 7;  // question: object name; answer: window as a number
 constexpr int32_t RequestPickObject = 8;    // question: current text; answer: picked name
 
@@ -27,7 +31,7 @@ struct HostApi {
   uint32_t thirdCallback;             // handed over by the host, never used
   SetVariableFn setVariable;          // writes a host script variable
   InterfaceAccessFn interfaceAccess;  // object queries (requests 7 and 8)
-  uint32_t scriptProcessor;           // handed over by the host, never used
+  uint32_t scriptProcessor;           // ScriptProcessorFn: runs a line of the host's script (onEnd)
   HWND hostWindow;                    // the host's window; its root ancestor owns the caption strip
 };
 
@@ -43,6 +47,9 @@ std::wstring pickObject(const std::wstring& currentText);
 constexpr int LastErrorStackBytes = 2048;
 void setLastError(const std::wstring& message);
 void setLastErrorText(const wchar_t* message);
+// Hands line to the host's script processor as a host text block, freed after the call; nothing
+// when the host gave none (or the block cannot be made).
+void runHostScript(const std::wstring& line);
 // The core's LastError sink (common/error_sink.h): its UTF-8 text goes to setLastError.
 void setLastErrorFromCore(const std::string& utf8Message);
 // Hands the layers below what they may ask of the host (runtime/host_link.h): these functions,

@@ -18,3 +18,7 @@ std::wstring hostPickObject(const std::wstring& currentText) {
 }
 
 HWND hostMainWindow() { return gLink.hostWindow ? gLink.hostWindow() : nullptr; }
+
+void hostRunScript(const std::wstring& line) {
+  if (gLink.runScript) gLink.runScript(line);
+}

@@ -5,6 +5,7 @@
 
 #include "common/fp_env.h"
 #include "common/utf16_win32.h"
+#include "runtime/reader_win32.h"
 #include "config/sprite.h"
 #include "engine/engine.h"
 #include "render/overlay_win32.h"
@@ -16,6 +17,8 @@
 constexpr int PumpAfterStop = 64;
 constexpr size_t EntryOverheadBytes = 64;  // a map node's links beside its key and Emitter
 constexpr int PumpDuringStopAll = 128;
+
+static int startEndTimer();  // the host thread's watch for effects that end by themselves
 
 Emitter* prepareEmitter(const std::wstring& rectName, int32_t& width, int32_t& height) {
   width = height = 0;
@@ -123,6 +126,15 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
   // first frame shown is the prewarmed one. The noise table is filled here (once) rather than
   // inside the timer's first frame.
   noiseTable();
+  // The reader's wishes as they stand when the effect starts: no animations, and where the
+  // cursor is (a burst that follows it starts there).
+  e->animationsOff = animationsOff();
+  if (e->system.config.cursorMode == CursorFollow) {
+    POINT cursor = {};
+    if (GetCursorPos(&cursor))
+      e->cursor = cursorOverWindow(static_cast<HWND>(e->hostRectWindow), cursor, e->frame.frameWidth,
+                                   e->frame.frameHeight);
+  }
   startParticles(*e);
   lockEngine();
   // Host script run while this action waited for the lock may have played on the same
@@ -149,6 +161,9 @@ int startEmitter(Emitter* e, int32_t width, int32_t height) {
     reportError(L"Failed to start shared multimedia timer.");
     return 0;
   }
+  // An end line is run by the host's thread once the effect is over: its watch starts here.
+  // Without it the line could never run; the effect plays on regardless.
+  if (!placed->second.onEndAction.empty()) startEndTimer();
   // A sprite or mask that could not be used leaves its message readable: the effect plays without it.
   const int keepMessage = placed->second.sprite.spriteFailed || placed->second.mask.maskFailed;
   unlockEngine();
@@ -183,59 +198,84 @@ void stopEmitter(const std::string& key) {
   unlockEngine();
 }
 
-// --- Fading out --------------------------------------------------------------------------------
+// --- Ending by itself ---------------------------------------------------------------------------
 // A Stop by name of an effect with a fade-out leaves it in the registry, fading: the frame step
-// draws it at what is left of its opacity and emits nothing more. The release itself must run
-// on the host's thread, which owns the overlay windows: a thread timer of that thread (started
-// by the first fade, as the Stop runs there) releases every fade that is over, exactly as Stop
-// releases an effect, and ends itself once no effect is fading.
+// draws it at what is left of its opacity and emits nothing more. An effect with an onEnd line
+// waits for its burst's last particle (the frame step sets endedByItself). The release must run
+// on the host's thread, which owns the overlay windows, and so must the host's script: a thread
+// timer of that thread (started by the first fade or onEnd effect, as both begin there)
+// releases every fade that is over and every onEnd effect that has ended, exactly as Stop
+// releases an effect, then hands the effect's line to the host once. It ends itself once no
+// effect is fading or waiting to end.
 
-constexpr UINT FadeCheckMs = 40;  // how often the host's thread looks for fades that are over
+constexpr UINT EndCheckMs = 40;  // how often the host's thread looks for effects that are over
 
-static UINT_PTR fadeTimerId = 0;  // the thread timer; 0 when none runs
+static UINT_PTR endTimerId = 0;  // the thread timer; 0 when none runs
 
-static void endFadeTimer() {
-  if (!fadeTimerId) return;
-  KillTimer(nullptr, fadeTimerId);
-  fadeTimerId = 0;
+static void endEndTimer() {
+  if (!endTimerId) return;
+  KillTimer(nullptr, endTimerId);
+  endTimerId = 0;
 }
 
 static int fadeIsOver(const Emitter& e, DWORD now) {
   return e.fading && static_cast<int32_t>(now - e.fadeStartMs) >= e.fadeOutMs;
 }
 
-static void CALLBACK fadeTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+// Over by itself: a fade that has run its time, or an effect with an end line whose frame step
+// found it ended.
+static int endIsDue(const Emitter& e, DWORD now) {
+  return fadeIsOver(e, now) || (!e.onEndAction.empty() && e.endedByItself);
+}
+
+// Whether the end timer has something to watch for.
+static int awaitsEnd(const Emitter& e) { return e.fading || !e.onEndAction.empty(); }
+
+static void CALLBACK endTimerProc(HWND, UINT, UINT_PTR, DWORD) {
   // A callback of the host's message loop: nothing may unwind into it, and it runs under the
   // host's control words until ours are set.
   EngineFpScope engineWords;
   try {
     if (runtime.shuttingDown) return;
-    releaseFinishedFades();
+    releaseEndedEffects();
   } catch (...) {
   }
 }
 
-void releaseFinishedFades() {
+static int startEndTimer() {
+  if (!endTimerId) endTimerId = SetTimer(nullptr, 0, EndCheckMs, endTimerProc);
+  return endTimerId != 0;
+}
+
+void releaseEndedEffects() {
   lockEngine();
-  const DWORD now = GetTickCount();
-  int fading = 0;
   for (;;) {
-    // One at a time: host script run while a stop pumps may change the registry.
+    // One at a time: host script run while a stop pumps, or run by the end line, may change the
+    // registry.
+    const DWORD now = GetTickCount();
     const std::string* over = nullptr;
-    fading = 0;
-    for (auto& entry : registry.entries) {
-      if (!entry.second.fading) continue;
-      if (fadeIsOver(entry.second, now)) {
+    for (auto& entry : registry.entries)
+      if (endIsDue(entry.second, now)) {
         over = &entry.first;
         break;
       }
-      ++fading;
-    }
     if (!over) break;
     const std::string key = *over;
+    // The line is taken before the release: the entry is gone after it, so it runs once.
+    std::wstring line = utf8ToWide(registryFind(registry, key)->onEndAction);
     stopEmitter(key);
+    if (!line.empty()) {
+      // The effect is released and nothing of ours is half-way: the host's script may do
+      // anything, call our actions included, and take its time (a message box, say) while the
+      // other effects play on, so it runs without our hold on the lock.
+      unlockEngine();
+      hostRunScript(line);
+      lockEngine();
+    }
   }
-  if (!fading) endFadeTimer();
+  int waiting = 0;
+  for (auto& entry : registry.entries) waiting += awaitsEnd(entry.second);
+  if (!waiting) endEndTimer();
   unlockEngine();
 }
 
@@ -248,8 +288,7 @@ void stopOrFadeEmitter(const std::string& key) {
     stopEmitter(key);
     return;
   }
-  if (!fadeTimerId) fadeTimerId = SetTimer(nullptr, 0, FadeCheckMs, fadeTimerProc);
-  if (!fadeTimerId) {  // no timer to end the fade with: stop at once instead
+  if (!startEndTimer()) {  // no timer to end the fade with: stop at once instead
     unlockEngine();
     stopEmitter(key);
     return;
@@ -265,7 +304,7 @@ void stopAllEmitters() {
     // Nothing runs; nor may the timer, nor the host's hiding.
     lockEngine();
     timerKill();
-    endFadeTimer();
+    endEndTimer();
     runtime.overlaysHidden = 0;
     runtime.hostHidden = 0;
     unlockEngine();
@@ -276,7 +315,7 @@ void stopAllEmitters() {
   // while it is held no callback is inside a frame step.
   lockEngine();
   timerKill();
-  endFadeTimer();
+  endEndTimer();
   runtime.overlaysHidden = 0;
   runtime.hostHidden = 0;  // no effect remains: the host's hiding is over
   // Every entry leaves the registry at once (the nodes stay where they are); host script run from

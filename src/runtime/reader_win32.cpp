@@ -15,15 +15,29 @@ int animationsOff() {
   return on ? 0 : 1;
 }
 
-// Whether the window under the cursor lets it count as over `window`: the window itself, one in
-// its top-level window, or a window of this process that is not (a dialog of ours above the
-// page is another window, but our overlays let the mouse through and are never found).
-static int cursorReaches(HWND window, POINT cursor) {
-  HWND under = WindowFromPoint(cursor);
-  if (!under) return 0;
-  if (under == window) return 1;
-  HWND root = GetAncestor(window, GA_ROOT);
-  return root && GetAncestor(under, GA_ROOT) == root;
+// Whether a window that lets the mouse through (our overlays: layered and transparent), or is
+// hidden or minimised, or does not contain the point, may be over it without covering it.
+static int covers(HWND w, POINT cursor) {
+  if (!IsWindowVisible(w) || IsIconic(w)) return 0;
+  if (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TRANSPARENT) return 0;
+  RECT r = {};
+  return GetWindowRect(w, &r) && PtInRect(&r, cursor);
+}
+
+// Whether any window above `window` covers the point: its siblings above it at every level up to
+// its top-level window, then the top-level windows above that. Asked by walking the window
+// order, never by hit-testing (WindowFromPoint sends WM_NCHITTEST, and this runs on the timer's
+// thread, which must never wait on the host's).
+static int coveredAt(HWND window, POINT cursor) {
+  HWND w = window;
+  for (int depth = 0; w && depth < 64; ++depth) {
+    int siblings = 0;
+    for (HWND above = GetWindow(w, GW_HWNDPREV); above && siblings < 4096; above = GetWindow(above, GW_HWNDPREV), ++siblings)
+      if (covers(above, cursor)) return 1;
+    if (!(GetWindowLongW(w, GWL_STYLE) & WS_CHILD)) break;
+    w = GetParent(w);
+  }
+  return 0;
 }
 
 CursorPoint cursorOverWindow(HWND window, POINT cursor, int32_t frameWidth, int32_t frameHeight) {
@@ -35,7 +49,7 @@ CursorPoint cursorOverWindow(HWND window, POINT cursor, int32_t frameWidth, int3
   if (!ScreenToClient(window, &p)) return none;
   const int32_t w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0 || p.x < 0 || p.y < 0 || p.x >= w || p.y >= h) return none;
-  if (!cursorReaches(window, cursor)) return none;
+  if (coveredAt(window, cursor)) return none;
   // The middle of the cursor's pixel, in the frame's pixels.
   CursorPoint at;
   at.present = 1;

@@ -17,8 +17,9 @@ void setAnimationsOffForTests(int answer);
 
 // The cursor over window's client area as a point of a frame of frameWidth x frameHeight
 // pixels laid over it (scaled when the two sizes differ), or absent when the cursor is outside
-// that area, when another window (one not in window's top-level window, nor one of ours, which
-// let the mouse through) is under it, or when window is not a window. cursor: screen pixels.
+// that area, when another window above it covers that point (windows that let the mouse
+// through, as our overlays do, cover nothing), or when window is not a window. cursor: screen
+// pixels. Sends no message: the timer's thread may call it.
 CursorPoint cursorOverWindow(HWND window, POINT cursor, int32_t frameWidth, int32_t frameHeight);
 
 // Left-button presses seen by polling: each press counted exactly once, whether it lasts over

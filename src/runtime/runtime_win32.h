@@ -12,6 +12,7 @@
 #include <string>
 
 #include "runtime/emitter.h"
+#include "runtime/reader_win32.h"
 
 struct RuntimeState {
   HMODULE module;                   // the library; instance of every overlay window
@@ -26,6 +27,7 @@ struct RuntimeState {
   volatile LONG ticksSkipped;       // timer ticks that found the lock taken or wanted
   int32_t lockDepth;                // lockEngine holds of the user-interface thread not yet released
   int32_t drawStart;                // registry position the next tick starts drawing at
+  PressWatch leftPresses;           // the left button as the frame step polls it
   DWORD stepDelayMsForTests;        // milliseconds each emitter's step is slowed by; 0 (always 0
                                     // in the plug-in: only a test linking the runtime sets it)
 };
@@ -85,8 +87,11 @@ void stopAllEmitters();
 // Lumivex_Stop with a name: an effect whose options set a fade-out, and that is shown and not
 // fading yet, starts fading and is released when the fade is over; anything else as stopEmitter.
 void stopOrFadeEmitter(const std::string& key);
-// Releases every effect whose fade is over (the host's thread runs this from a timer).
-void releaseFinishedFades();
+// Releases every effect that is over by itself: a fade that has run its time, and an effect with
+// an end line (onEnd) once its burst has ended or its fade is over; each such line then goes to
+// the host's script processor, once, after its effect is released. The host's thread runs this
+// from a thread timer of its own, which Stop's fade and the start of an onEnd effect start.
+void releaseEndedEffects();
 void refitOverlays();        // host message 5
 void hideOverlaysForHost();  // host message 7
 void showOverlaysForHost();  // host message 8

@@ -128,16 +128,14 @@ void runtimeShutdown(int processEnding) {
 
 // Whether the cursor is over the host's caption strip (widened while already hidden). Returns
 // -1 when the whole tick is to be skipped (minimised while hidden), else 0 or 1.
-static int captionRuleHides() {
+static int captionRuleHides(POINT cursor) {
   HWND host = hostMainWindow();
   HWND root = GetAncestor(host, GA_ROOT);
   if (!root) root = host;
   if (!root || !IsWindow(root)) return 0;
   if (IsIconic(root)) return runtime.overlaysHidden ? -1 : 0;
-  POINT cursor = {};
   RECT window = {};
   POINT client = {0, 0};
-  GetCursorPos(&cursor);
   GetWindowRect(root, &window);
   ClientToScreen(root, &client);
   if (client.y <= window.top) return 0;  // no caption strip
@@ -171,7 +169,11 @@ void frameStep() {
   bool drawing = false;
   registryWalk(registry, [&drawing](Emitter& e) { drawing = drawing || e.renderingEnabled != 0; });
   if (!drawing) return;
-  const int hide = captionRuleHides();
+  // The cursor is read once per tick: the caption rule and the effects that answer the reader
+  // see the same position.
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  const int hide = captionRuleHides(cursor);
   if (hide < 0) return;
   if (hide) {
     if (!runtime.overlaysHidden) {
@@ -191,6 +193,14 @@ void frameStep() {
       }
     });
   }
+  // The left button is polled only while an effect answers clicks, and a watch that has not
+  // polled for a while starts again from the button's state (a press long ago is no click).
+  bool clicks = false;
+  registryWalk(registry, [&clicks](Emitter& e) {
+    clicks = clicks || (e.renderingEnabled && e.system.config.clickBurst > 0 && e.stillMotion == MotionMoving);
+  });
+  if (!clicks) runtime.leftPresses.primed = 0;
+  const int pressed = clicks && pollLeftPress(runtime.leftPresses);
   // One drawing budget for the whole tick, so the user-interface thread never waits on the lock
   // much longer than that. Once it is spent the remaining emitters still move but keep their
   // last frame; the next tick starts with the first of them, and the one that spent it goes on
@@ -224,6 +234,16 @@ void frameStep() {
     if (!e.presentation.frameBitmap || !e.frame.pixelBits || e.frame.frameWidth <= 0 || e.frame.frameHeight <= 0)
       continue;
     if (runtime.stepDelayMsForTests) Sleep(runtime.stepDelayMsForTests);
+    // Where the reader's cursor is over this effect's rectangle, for an effect that answers it.
+    const EmitterConfig& c = e.system.config;
+    e.cursor = NoCursor;
+    if ((c.cursorMode != CursorNone || c.clickBurst > 0) && e.stillMotion == MotionMoving)
+      e.cursor = cursorOverWindow(rect, cursor, e.frame.frameWidth, e.frame.frameHeight);
+    if (pressed && c.clickBurst > 0 && e.cursor.present) {
+      e.clicked = 1;
+      e.clickX = e.cursor.x;
+      e.clickY = e.cursor.y;
+    }
     if (e.fading) {
       // Linear over the fade's time; the host's thread releases the effect once it is over.
       const float f = static_cast<float>(static_cast<int32_t>(GetTickCount() - e.fadeStartMs)) /

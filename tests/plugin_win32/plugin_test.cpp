@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -925,6 +926,302 @@ TEST_F(PluginEffects, AnInFrontOverlayComesBackOverAWindowRaisedAboveIt) {
     CloseHandle(cover.shown);
     CloseHandle(cover.done);
   }
+  stopEverything();
+}
+
+// --- Effects that answer the reader -----------------------------------------------------------
+// The cursor moved by SetCursorPos and the button pressed by SendInput, as a reader's mouse
+// would; what the effect does is read off the screen over the rectangle.
+
+namespace {
+
+constexpr uint32_t RectFill = 0x283C5A;  // the stand-in's rectangle colour
+
+// The screen points under r whose colour is not the rectangle's fill: where particles are.
+std::vector<POINT> litPoints(const RECT& r) {
+  std::vector<uint32_t> pixels;
+  std::vector<POINT> lit;
+  if (!hostReadScreen(r, pixels)) return lit;
+  const int w = r.right - r.left;
+  for (size_t i = 0; i < pixels.size(); ++i)
+    if ((pixels[i] & 0xFFFFFF) != RectFill)
+      lit.push_back(POINT{r.left + static_cast<LONG>(i % w), r.top + static_cast<LONG>(i / w)});
+  return lit;
+}
+
+// Lit pixels per pixel within radius of p, and over the whole rectangle, as a ratio: above 1
+// where particles crowd round p, below 1 where they keep away from it.
+double crowdingAt(const RECT& r, POINT p, int radius) {
+  const std::vector<POINT> lit = litPoints(r);
+  if (lit.empty()) return -1;
+  int closeBy = 0;
+  for (const POINT& q : lit) {
+    const int dx = q.x - p.x, dy = q.y - p.y;
+    closeBy += dx * dx + dy * dy <= radius * radius;
+  }
+  const double nearArea = 3.14159265 * radius * radius;
+  const double area = static_cast<double>(r.right - r.left) * (r.bottom - r.top);
+  return (closeBy / nearArea) / (static_cast<double>(lit.size()) / area);
+}
+
+// The mean x of the lit pixels, or -1 with none.
+double litMeanX(const RECT& r) {
+  const std::vector<POINT> lit = litPoints(r);
+  if (lit.empty()) return -1;
+  double sum = 0;
+  for (const POINT& q : lit) sum += q.x;
+  return sum / static_cast<double>(lit.size());
+}
+
+// A left press held for a few frame steps, then released, at the cursor's place.
+void pressLeftButton() {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  SendInput(1, &in, sizeof in);
+  pumpFor(120);
+  in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in, sizeof in);
+  pumpFor(60);
+}
+
+POINT centreOf(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+void cursorAwayFrom(const RECT& r) { SetCursorPos(r.right + 150, r.bottom + 150); }
+
+}  // namespace
+
+TEST_F(PluginEffects, AFollowingEffectIsBornAtTheCursorAndNowhereWhileItIsAway) {
+  effectsHost();
+  stopEverything();
+  const RECT target = clientOnScreen(object("Big"));
+  cursorAwayFrom(target);
+  ASSERT_EQ(exec(3, {"Big", "Sparkle", "100", "cursor=follow;emitArea=0.5,0.5,0.05,0.05;life=0.4;speed=0.3"}), 1);
+  HWND overlay = overlays().at(0);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  pumpFor(800);
+  EXPECT_TRUE(litPoints(target).empty()) << "particles born with the cursor away";
+  const POINT left = {target.left + 50, target.top + 100}, right = {target.right - 50, target.top + 100};
+  ASSERT_TRUE(SetCursorPos(left.x, left.y));
+  EXPECT_TRUE(pumpUntil([&] {
+    const double x = litMeanX(target);
+    return x > 0 && std::abs(x - left.x) < 25;
+  })) << "not born round the cursor on the left: mean x " << litMeanX(target) << " for " << left.x;
+  ASSERT_TRUE(SetCursorPos(right.x, right.y));
+  EXPECT_TRUE(pumpUntil([&] {
+    const double x = litMeanX(target);
+    return x > 0 && std::abs(x - right.x) < 25;
+  })) << "did not follow the cursor right: mean x " << litMeanX(target) << " for " << right.x;
+  cursorAwayFrom(target);
+  EXPECT_TRUE(pumpUntil([&] { return litPoints(target).empty(); })) << "still born once the cursor left";
+  stopEverything();
+}
+
+TEST_F(PluginEffects, RepelClearsTheCursorsSurroundingsAndAttractGathersThere) {
+  effectsHost();
+  const RECT target = clientOnScreen(object("Big"));
+  const POINT centre = centreOf(target);
+  struct Row {
+    const char* options;
+    int cursorOver;  // 0: the cursor stays away (the yardstick)
+    double low, high;  // bounds on the crowding round the centre
+  };
+  // A field of slow, short-lived sparkles over the whole rectangle.
+  const Row rows[] = {
+      {"emitArea=0.5,0.5,1,1;density=4;life=0.6;speed=0.2", 0, 0.6, 1.6},
+      {"emitArea=0.5,0.5,1,1;density=4;life=0.6;speed=0.2", 1, 0.6, 1.6},
+      {"emitArea=0.5,0.5,1,1;density=4;life=0.6;speed=0.2;cursor=repel", 1, 0, 0.45},
+      {"emitArea=0.5,0.5,1,1;density=4;life=0.6;speed=0.2;cursor=attract:90", 1, 1.8, 1e9},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    stopEverything();
+    if (row.cursorOver) SetCursorPos(centre.x, centre.y);
+    else cursorAwayFrom(target);
+    ASSERT_EQ(exec(3, {"Big", "Sparkle", "100", row.options}), 1);
+    HWND overlay = overlays().at(0);
+    ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+    pumpFor(1500);
+    // The mean of several readings: one reading of a random field round a point is noisy.
+    double sum = 0;
+    int readings = 0;
+    for (int k = 0; k < 8; ++k, pumpFor(150)) {
+      const double crowding = crowdingAt(target, centre, 30);
+      if (crowding < 0) continue;  // nothing lit at all in this reading
+      sum += crowding;
+      ++readings;
+    }
+    ASSERT_GT(readings, 4) << "the field was not on the screen";
+    const double crowding = sum / readings;
+    EXPECT_GE(crowding, row.low);
+    EXPECT_LE(crowding, row.high);
+  }
+  cursorAwayFrom(target);
+  stopEverything();
+}
+
+TEST_F(PluginEffects, ALeftClickInTheRectangleBurstsThereAndTheRectangleStillGetsIt) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  const RECT target = clientOnScreen(object("Big"));
+  // Born in the upper left corner only, so that a burst in the lower right is the click's.
+  const RECT lowerRight = {centreOf(target).x + 20, centreOf(target).y + 10, target.right, target.bottom};
+  const POINT inside = {target.right - 60, target.bottom - 50};
+  cursorAwayFrom(target);
+  ASSERT_EQ(exec(3, {"Big", "Sparkle", "100", "emitArea=0.1,0.1,0,0;speed=0.1;life=2;click=burst:200"}), 1);
+  HWND overlay = overlays().at(0);
+  ASSERT_TRUE(pumpUntil([&] { return IsWindowVisible(overlay) != 0; })) << "never presented";
+  pumpFor(500);
+  ASSERT_TRUE(litPoints(lowerRight).empty()) << "particles in the lower right before any click";
+
+  // Outside the rectangle, and on a window raised over it: nothing.
+  SetCursorPos(target.right + 40, target.bottom - 50);
+  pressLeftButton();
+  Cover cover = {{inside.x - 30, inside.y - 30, inside.x + 30, inside.y + 30}, 1, nullptr,
+                 CreateEventW(nullptr, TRUE, FALSE, nullptr), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HANDLE thread = CreateThread(nullptr, 0, raiseCover, &cover, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(cover.shown, INFINITE);
+  SetCursorPos(inside.x, inside.y);
+  pressLeftButton();
+  SetEvent(cover.done);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  CloseHandle(cover.shown);
+  CloseHandle(cover.done);
+  pumpFor(400);
+  EXPECT_TRUE(litPoints(lowerRight).empty()) << "a click outside the rectangle or on a window over it burst";
+
+  const int clicksBefore = h.rectClicks;
+  SetCursorPos(inside.x, inside.y);
+  pressLeftButton();
+  std::vector<POINT> lit;
+  EXPECT_TRUE(pumpUntil([&] {
+    lit = litPoints(lowerRight);
+    return lit.size() > 50;
+  })) << "no burst at the click";
+  for (const POINT& q : lit) {
+    EXPECT_LT(std::abs(q.x - inside.x) + std::abs(q.y - inside.y), 80) << "lit far from the click";
+    if (std::abs(q.x - inside.x) + std::abs(q.y - inside.y) >= 80) break;
+  }
+  EXPECT_EQ(h.rectClicks, clicksBefore + 1) << "the overlay kept the click from the rectangle";
+  cursorAwayFrom(target);
+  stopEverything();
+}
+
+// --- The end line ---
+
+namespace {
+
+// What the end tests' script does when the plug-in runs a line: plays again on the rectangle it
+// names, from inside the script processor, as a page's script may.
+void playFromScript(HostStandIn&, const std::string& line) {
+  if (line == "PlayAgain") exec(1, {"Big", "Stars", "50", ""});
+}
+
+}  // namespace
+
+TEST_F(PluginEffects, AnEndLineRunsOnceOnTheHostsThreadWhenABurstOrAFadeIsOver) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  const DWORD uiThread = GetCurrentThreadId();
+  struct Row {
+    const char* what;
+    const char* preset;
+    const char* options;
+    int stopByName;  // 1: Lumivex_Stop starts the fade that ends it
+  };
+  const Row rows[] = {
+      {"a burst", "Explosion", "life=0.3;onEnd=GoSub \"ShowNext\"", 0},
+      {"a fade-out", "Sparkle", "fadeOut=300;onEnd=GoSub \"ShowNext\"", 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    h.scriptLines.clear();
+    ASSERT_EQ(exec(3, {"Big", row.preset, "80", row.options}), 1);
+    ASSERT_EQ(overlays().size(), 1u);
+    if (row.stopByName) {
+      pumpFor(300);
+      EXPECT_TRUE(h.scriptLines.empty()) << "ran before the effect ended";
+      ASSERT_EQ(exec(2, {"Big"}), 1);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return !h.scriptLines.empty(); })) << "the end line never ran";
+    pumpFor(500);
+    ASSERT_EQ(h.scriptLines.size(), 1u) << "ran more than once";
+    EXPECT_EQ(h.scriptLines[0].text, "GoSub \"ShowNext\"");
+    EXPECT_EQ(h.scriptLines[0].threadId, uiThread) << "not run on the host's thread";
+    EXPECT_TRUE(h.scriptLines[0].blockWasGlobal) << "not handed over as a host text block";
+    // Released before the line ran: nothing is left of it.
+    EXPECT_TRUE(overlays().empty());
+    h.variables[LastError] = "";
+    exec(2, {"Big"});
+    EXPECT_EQ(h.variables[LastError], "Stop: no active emitter on rectangle 'big'");
+  }
+  stopEverything();
+}
+
+TEST_F(PluginEffects, EndLinesNeverRunForStopsReplacementsHostMessagesOrAHostWithoutAProcessor) {
+  HostStandIn& h = effectsHost();
+  const char* const options = "life=0.4;onEnd=Ended";
+  struct Row {
+    const char* what;
+    void (*end)();
+  };
+  const Row rows[] = {
+      {"Stop", [] { exec(2, {"Big"}); }},
+      {"StopAll", [] { exec(4, {}); }},
+      {"Stop without a name", [] { exec(2, {""}); }},
+      {"a new Play on the rectangle", [] { exec(1, {"Big", "Stars", "50", ""}); }},
+      {"host message 2", [] { host().exports.message(2, 0); host().exports.message(1, 0); }},
+      {"host message 6", [] { host().exports.message(6, 0); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    stopEverything();
+    h.scriptLines.clear();
+    ASSERT_EQ(exec(3, {"Big", "Explosion", "80", options}), 1);
+    row.end();
+    pumpFor(900);  // well past the burst's life
+    EXPECT_TRUE(h.scriptLines.empty()) << "ran: " << h.scriptLines[0].text;
+  }
+  // A fade cut short by a second Stop.
+  stopEverything();
+  h.scriptLines.clear();
+  ASSERT_EQ(exec(3, {"Big", "Sparkle", "80", "fadeOut=2000;onEnd=Ended"}), 1);
+  exec(2, {"Big"});
+  pumpFor(100);
+  exec(2, {"Big"});
+  pumpFor(500);
+  EXPECT_TRUE(h.scriptLines.empty()) << "a fade stopped at once ran its end line";
+  // A host that gave no script processor is never called.
+  stopEverything();
+  h.withholdScriptProcessor = 1;
+  hostRegister(h);
+  ASSERT_EQ(exec(3, {"Big", "Explosion", "80", options}), 1);
+  EXPECT_TRUE(pumpUntil([&] { return overlays().empty(); })) << "an ended onEnd burst was not released";
+  pumpFor(300);
+  EXPECT_TRUE(h.scriptLines.empty());
+  h.withholdScriptProcessor = 0;
+  hostRegister(h);
+  stopEverything();
+}
+
+TEST_F(PluginEffects, TheEndLinesScriptMayPlayAgain) {
+  HostStandIn& h = effectsHost();
+  stopEverything();
+  h.scriptLines.clear();
+  h.onScript = playFromScript;
+  ASSERT_EQ(exec(3, {"Big", "Explosion", "80", "life=0.3;onEnd=PlayAgain"}), 1);
+  ASSERT_TRUE(pumpUntil([&] { return !h.scriptLines.empty(); })) << "the end line never ran";
+  h.onScript = nullptr;
+  // The effect the script started plays on, alone.
+  EXPECT_TRUE(pumpUntil([&] {
+    std::vector<HWND> found = overlays();
+    return found.size() == 1 && IsWindowVisible(found[0]);
+  })) << "the script's Play did not show";
+  pumpFor(500);
+  EXPECT_EQ(h.scriptLines.size(), 1u);
+  EXPECT_EQ(overlays().size(), 1u);
   stopEverything();
 }
 

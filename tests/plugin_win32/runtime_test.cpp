@@ -191,7 +191,7 @@ TEST_F(Runtime, TheRuntimeAsksWhateverHostLinkIsInstalled) {
   // Any child of the page will do as the stub's rectangle: take A's window.
   gStubWindow = hostFindObject(h, "A");
   ASSERT_NE(gStubWindow, nullptr);
-  const HostLink stub = {recordReport, stubObjectWindow, nullptr, nullptr};
+  const HostLink stub = {recordReport, stubObjectWindow, nullptr, nullptr, nullptr};
   setHostLink(&stub);
   gReported.clear();
   h.variables[LastError] = "untouched";

@@ -63,6 +63,17 @@ int32_t __stdcall hostSetVariable(const char* name, const char* value) {
   return 1;
 }
 
+int32_t __stdcall hostScriptProcessor(const char* script) {
+  if (!current || !script) return 0;
+  HostScriptLine line;
+  line.text = script;
+  line.threadId = GetCurrentThreadId();
+  line.blockWasGlobal = GlobalSize(GlobalHandle(script)) > line.text.size();
+  current->scriptLines.push_back(line);
+  if (current->onScript) current->onScript(*current, line.text);
+  return 1;
+}
+
 int32_t __stdcall hostInterfaceAccess(int32_t request, char** text) {
   if (!current || !text) return 0;
   current->lastRequest = request;
@@ -126,7 +137,8 @@ int hostRegister(HostStandIn& host) {
   host.author = copyText(author, ignored);
   host.description = copyText(description, ignored);
   host.exports.registerInterfaceAccess(reinterpret_cast<void*>(hostInterfaceAccess));
-  host.exports.registerScriptProcessor(0);
+  host.exports.registerScriptProcessor(
+      host.withholdScriptProcessor ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hostScriptProcessor)));
   return 1;
 }
 
@@ -137,6 +149,7 @@ void hostUnload(HostStandIn& host) {
 }
 
 static LRESULT CALLBACK rectProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN && current) current->rectClicks++;
   if (message == WM_ERASEBKGND) {
     // A visible fill, so screenshots show where the rectangles are.
     RECT r;

@@ -51,6 +51,13 @@ struct HostAction {
   int32_t count;             // parameter count
 };
 
+// One line of script the plug-in asked the host to run (its script processor).
+struct HostScriptLine {
+  std::string text;   // the line, ANSI bytes as passed
+  DWORD threadId;     // the thread that asked
+  int blockWasGlobal; // 1 when the text came in a block GlobalSize knows (a host text block)
+};
+
 struct HostPageObject {
   std::string name;  // as the author named it; matched case-insensitively
   HWND window;       // child window of the page
@@ -79,13 +86,21 @@ struct HostStandIn {
   std::string lastQuestion;           // the question text of the latest request
   int32_t lastRequest;                // the code of the latest request
   HWND scriptWindow;                  // hidden window whose messages run host script; or null
+  // The script processor: given to the plug-in unless withholdScriptProcessor is 1. Every line
+  // it is asked to run is recorded; onScript, when set, then runs as the line's script (tests
+  // call the plug-in's actions from there, as a real script may).
+  int withholdScriptProcessor;
+  int rectClicks;                     // left-button presses the page's rectangles received
+  std::vector<HostScriptLine> scriptLines;
+  void (*onScript)(HostStandIn& host, const std::string& line);
 };
 
 // Loads the DLL and looks up all eight exports; 1 when every lookup succeeded (the module stays
 // loaded in any case when it loaded, so a test can look at it).
 int hostLoad(HostStandIn& host, const wchar_t* dllPath);
 // Calls the registration exports in the host's order: nbRegisterPlugIn, nbInitPlugIn (with the
-// page window), nbRegisterInterfaceAccess, nbRegisterScriptProcessor (with 0).
+// page window), nbRegisterInterfaceAccess, nbRegisterScriptProcessor (hostScriptProcessor, or 0
+// when withholdScriptProcessor is set).
 int hostRegister(HostStandIn& host);
 // Frees the library and forgets the exports; the page stays.
 void hostUnload(HostStandIn& host);
@@ -141,5 +156,6 @@ int32_t __stdcall hostAddAction(int32_t number, const char* name, const char* de
                                 const uint8_t* types, int32_t fifth, int32_t count);
 int32_t __stdcall hostSetVariable(const char* name, const char* value);
 int32_t __stdcall hostInterfaceAccess(int32_t request, char** text);
+int32_t __stdcall hostScriptProcessor(const char* script);
 // Makes host the one the callbacks talk to (hostLoad does this too).
 void hostMakeCurrent(HostStandIn& host);
