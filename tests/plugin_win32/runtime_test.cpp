@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "plugin/host_api.h"
 #include "plugin_util.h"
 #include "runtime/host_link.h"
+#include "runtime/frame_step.h"
 #include "runtime/runtime_win32.h"
 
 namespace {
@@ -270,4 +272,105 @@ TEST_F(Runtime, EveryImmediateStopEndsAFade) {
     }
     EXPECT_EQ(runtime.timerRunning, 0);
   }
+}
+
+// --- The reader: no animations, and the left button ------------------------------------------
+
+namespace {
+
+// The animation setting is the tests' to answer here, never the machine's.
+class RuntimeReader : public Runtime {
+ protected:
+  void TearDown() override {
+    setAnimationsOffForTests(-1);
+    hostApi.scriptProcessor = 0;
+    Runtime::TearDown();
+  }
+};
+
+int sameParticles(const Emitter& a, const Emitter& b) {
+  return std::memcmp(a.system.particles, b.system.particles, sizeof a.system.particles) == 0;
+}
+
+}  // namespace
+
+TEST_F(RuntimeReader, WithAnimationsOffAContinuousEffectHoldsOneFrameOfItsSteadyState) {
+  struct Row {
+    const char* options;
+    int animationsOff;
+    int still;         // 1: held still
+    float minElapsed;  // seconds it was prewarmed by at least
+  };
+  const Row rows[] = {
+      {"", 1, 1, StillPrewarmSeconds},
+      {"prewarm=4", 1, 1, 4},
+      {"motion=always", 1, 0, 0},
+      {"", 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.options) + (row.animationsOff ? " with animations off" : ""));
+    setAnimationsOffForTests(row.animationsOff);
+    ASSERT_EQ(act(3, {"A", "Snow", "100", row.options}), 1);
+    const Emitter first = snapshotOf("a");
+    EXPECT_EQ(first.stillMotion, row.still ? MotionStillFrame : MotionMoving);
+    EXPECT_GE(first.system.elapsed, row.minElapsed - 0.02f);
+    if (row.still) EXPECT_GT(first.system.aliveCount, 0) << "a still frame with nothing in it";
+    pumpFor(400);
+    const Emitter later = snapshotOf("a");
+    EXPECT_EQ(later.system.elapsed == first.system.elapsed, row.still != 0) << "moved while still, or still while moving";
+    EXPECT_EQ(sameParticles(first, later), row.still);
+    EXPECT_EQ(later.renderingEnabled, 1);
+    act(2, {"A"});
+  }
+}
+
+TEST_F(RuntimeReader, WithAnimationsOffABurstShowsItsFullestFrameFadesAndEndsByItself) {
+  HostStandIn& h = page();
+  hostApi.scriptProcessor = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hostScriptProcessor));
+  h.scriptLines.clear();
+  setAnimationsOffForTests(1);
+  ASSERT_EQ(act(3, {"A", "Explosion", "100", "mode=burst:40;life=0.5;onEnd=Done"}), 1);
+  const Emitter first = snapshotOf("a");
+  EXPECT_EQ(first.stillMotion, MotionStillFading);
+  // Every particle still alive, and spread out: the frame just before the first of them dies.
+  EXPECT_EQ(first.system.aliveCount, 40);
+  EXPECT_GT(first.system.elapsed, 0.1f);
+  EXPECT_GE(first.stillFadeSeconds, MinStillFadeSeconds);
+  EXPECT_LE(first.stillFadeSeconds, MaxStillFadeSeconds);
+  EXPECT_TRUE(pumpUntil([] {
+    const Emitter e = snapshotOf("a");
+    return e.stillFadeDone > 0 && e.stillFadeDone < e.stillFadeSeconds;
+  })) << "never seen fading";
+  EXPECT_TRUE(sameParticles(first, snapshotOf("a"))) << "a still burst moved";
+  ASSERT_TRUE(pumpUntil([] { return registered("a") == 0; })) << "the still burst never ended";
+  pumpFor(200);
+  ASSERT_EQ(h.scriptLines.size(), 1u);
+  EXPECT_EQ(h.scriptLines[0].text, "Done");
+}
+
+// Each press of the left button counts once, however many polls it lasts, and so does one that
+// came and went between two polls; a watch's first poll only learns the button's state.
+TEST_F(RuntimeReader, EachLeftPressIsCaughtExactlyOnce) {
+  auto send = [](DWORD flags) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+  };
+  PressWatch watch = {};
+  send(MOUSEEVENTF_LEFTDOWN);
+  EXPECT_EQ(pollLeftPress(watch), 0) << "the first poll counted a press from before it";
+  send(MOUSEEVENTF_LEFTUP);
+  EXPECT_EQ(pollLeftPress(watch), 0);
+  int presses = 0;
+  send(MOUSEEVENTF_LEFTDOWN);
+  for (int k = 0; k < 5; ++k) presses += pollLeftPress(watch);
+  send(MOUSEEVENTF_LEFTUP);
+  presses += pollLeftPress(watch);
+  EXPECT_EQ(presses, 1) << "a press held over five polls";
+  send(MOUSEEVENTF_LEFTDOWN);
+  send(MOUSEEVENTF_LEFTUP);
+  EXPECT_EQ(pollLeftPress(watch), 1) << "a press between two polls was missed";
+  EXPECT_EQ(pollLeftPress(watch), 0);
+  pump();  // the presses' messages
 }
