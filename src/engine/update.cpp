@@ -227,29 +227,34 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting, const Curs
 
     if (pushes) {
       const float dx = p.x - cursorX, dy = p.y - cursorY;
-      const float d2 = dx * dx + dy * dy;
-      // At the cursor itself there is no direction to push in.
-      if (d2 < radius * radius && d2 > 1e-6f) {
-        const float d = std::sqrt(d2);
-        const float nearness = 1 - d / radius;  // 1 at the cursor, 0 at the radius
-        const float before2 = p.vx * p.vx + p.vy * p.vy;
-        if (d > core) {
-          const float f = pushSign * pushStrength * nearness * dt / d;
-          p.vx = p.vx + dx * f;
-          p.vy = p.vy + dy * f;
-        }
-        if (pushSign < 0) {
-          const float brake = GatherDamping * nearness * dt;
-          const float keep = brake < 1 ? 1 - brake : 0;
-          p.vx = p.vx * keep;
-          p.vy = p.vy * keep;
-        }
-        const float cap2 = before2 > speedCap * speedCap ? before2 : speedCap * speedCap;
-        const float after2 = p.vx * p.vx + p.vy * p.vy;
-        if (after2 > cap2) {
-          const float scale = std::sqrt(cap2 / after2);
-          p.vx = p.vx * scale;
-          p.vy = p.vy * scale;
+      // The box first: a runaway particle's squares could overflow.
+      if (dx < radius && dx > -radius && dy < radius && dy > -radius) {
+        const float d2 = dx * dx + dy * dy;
+        // At the cursor itself there is no direction to push in.
+        if (d2 < radius * radius && d2 > 1e-6f) {
+          const float d = std::sqrt(d2);
+          const float nearness = 1 - d / radius;  // 1 at the cursor, 0 at the radius
+          // Speeds are squared in double: a particle may be far faster than any push.
+          const double before2 = static_cast<double>(p.vx) * p.vx + static_cast<double>(p.vy) * p.vy;
+          if (d > core) {
+            const float f = pushSign * pushStrength * nearness * dt / d;
+            p.vx = p.vx + dx * f;
+            p.vy = p.vy + dy * f;
+          }
+          if (pushSign < 0) {
+            const float brake = GatherDamping * nearness * dt;
+            const float keep = brake < 1 ? 1 - brake : 0;
+            p.vx = p.vx * keep;
+            p.vy = p.vy * keep;
+          }
+          const double capped = static_cast<double>(speedCap) * speedCap;
+          const double cap2 = before2 > capped ? before2 : capped;
+          const double after2 = static_cast<double>(p.vx) * p.vx + static_cast<double>(p.vy) * p.vy;
+          if (after2 > cap2) {
+            const float scale = static_cast<float>(std::sqrt(cap2 / after2));
+            p.vx = p.vx * scale;
+            p.vy = p.vy * scale;
+          }
         }
       }
     }

@@ -50,7 +50,7 @@ const char* const NumericKeys[] = {
     "twinkle={}",     "opacity={}",        "feather={}",       "taper={};taperEdge=bottom",
     "taper={};taperEdge=right", "prewarm={}", "fadeOut={}",    "emitArea={},{},{},{}",
     "direction={},{}", "mode=burst:{}",    "mode=continuous:{}", "colorStart={},{},{}",
-    "colorMid={},{},{}",
+    "colorMid={},{},{}", "cursor=repel:{}",   "cursor=attract:{}", "click=burst:{}",
 };
 
 const char* const Shapes[] = {"circle", "ray",  "beam",      "glow",   "star",
@@ -77,6 +77,12 @@ std::vector<std::string> optionRows() {
   rows.push_back("prewarm=10;speed=1e-45;life=1e-45;size=1e-45;twinkle=1e-45");
   rows.push_back("mode=burst:2000;speed=1e38;size=1e38;life=1e-45;direction=1e38,360");
   rows.push_back("shape=lightburst;size=1e20;direction=-1e38,1e38;emitArea=1e38,-1e38,1e38,1e38");
+  // The cursor (at the frame's centre in every run) and a click among extremes.
+  rows.push_back("cursor=attract;prewarm=10;speed=1e38;life=1e38;density=1e38");
+  rows.push_back("cursor=repel:1e38;speed=1e20;size=1e38;click=burst:500");
+  rows.push_back("cursor=follow;emitArea=1e38,-1e38,1e38,1e38;click=burst:1e38");
+  rows.push_back("cursor=attract;emitArea=0.5,0.5,0,0;speed=0");  // born on the cursor itself
+  rows.push_back("cursor=repel:1e-45;mode=burst:2000;speed=1e-45;life=1e38");
   return rows;
 }
 
@@ -93,6 +99,11 @@ Outcome play(const char* preset, const std::string& options, std::vector<uint32_
   buildEffect(*e, EffectAdvanced, preset, 100, options);
   startParticles(*e);
   e->renderingEnabled = 1;
+  // The reader's cursor in the middle of the frame, and a click there.
+  e->cursor = CursorPoint{1, 32, 24};
+  e->clicked = 1;
+  e->clickX = 32;
+  e->clickY = 24;
   Outcome run = {0, 1};
   const float steps[] = {0.016f, 0.1f, 0.001f, 0.033f};
   for (float step : steps) run.frames += advanceEmitterBy(*e, step, nullptr);
