@@ -22,7 +22,7 @@ import sys
 # The keys whose reference must show pictures, and how many at least.
 PICTURED_KEYS = {"shape": 10, "emitArea": 10, "direction": 2, "taper": 1, "feather": 1,
                  "twinkle": 1, "opacity": 1, "prewarm": 2, "fadeOut": 2, "trail": 2, "deathBurst": 2,
-                 "emitShape": 2, "spriteFrames": 1}
+                 "emitShape": 2, "spriteFrames": 1, "cursor": 3, "click": 1}
 # Where the options text's keys are read, in the order they are applied: (file, function).
 KEY_READERS = [("src/config/options.cpp", "ApplyConfigOptions"), ("src/runtime/effect.cpp", "ApplyOptions")]
 MIN_PRESET_PICTURES = 3  # the preset as designed and two variations

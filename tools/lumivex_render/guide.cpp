@@ -23,6 +23,7 @@
 #include "editor/editor_state.h"
 #include "image_io.h"
 #include "playground_page.h"
+#include "reader_replay.h"
 #include "render_run.h"
 #include "runtime/effect.h"
 #include "runtime/emitter.h"
@@ -170,11 +171,16 @@ struct OptionPicture {
   const char* options;     // SpriteToken stands for the sprite picture's path
   bool fromStart = false;  // shown from Play on, not once the effect has filled in
   int stopFrame = -1;      // picture frame at which Lumivex_Stop stops it; -1: never
+  // The reader's mouse replayed over the picture, as lumivex-render's --cursor and --clicks read
+  // them (picture frames; the warm-up has the cursor elsewhere), and drawn into it.
+  const char* cursorPath = nullptr;
+  const char* clicks = nullptr;
 };
 
 constexpr int StopFrame = 20;  // 0.8 s into a picture
 
 // Shapes and emit areas have a picture each, generated from the code's lists below this table.
+// A picture with a replayed mouse shows it as lumivex-render's --cursor-marker draws it.
 const OptionPicture kOptionPictures[] = {
     {"colorMid", "Fire as designed: yellow, orange, dark red", "Fire", ""},
     {"colorMid", "Fire without its middle colour", "Fire", "colorMid=none"},
@@ -218,7 +224,53 @@ const OptionPicture kOptionPictures[] = {
     {"prewarm", "Already falling when it opens", "Snow", "prewarm=5", true},
     {"fadeOut", "Lumivex_Stop after 0.8 s: gone at once", "Fire", "", false, StopFrame},
     {"fadeOut", "Lumivex_Stop after 0.8 s: fades out over 0.8 s", "Fire", "fadeOut=800", false, StopFrame},
+    {"cursor", "follow: a wand of sparkles; nothing new once the mouse leaves", "Sparkle", "cursor=follow", false, -1,
+     "0:20,95;15:70,30;30:120,90;40:165,35;44:-"},
+    {"cursor", "repel: the snow parts round the mouse and flows past it", "Snow", "cursor=repel:40", false, -1,
+     "0:-;4:15,45;20:90,45"},
+    {"cursor", "attract: the dust gathers round the mouse", "MagicDust", "cursor=attract:80;density=2", false, -1,
+     "0:-;5:30,90;18:90,60"},
+    {"click", "Two clicks after the explosion: a new one at each", "Explosion", "click=burst:80", false, -1,
+     "0:-;6:70,55;14:45,40;22:135,85;36:135,85;42:-", "14:45,40;28:135,85"},
 };
+
+// What the guide says of a key beyond its row of OptionKeys: HTML after the key's description.
+struct KeyNote {
+  const char* key;
+  const char* html;
+};
+
+const KeyNote kKeyNotes[] = {
+    {"cursor",
+     "<p>The pictures replay a mouse moving over the rectangle: the white ring shows where the "
+     "pointer is (on the page the reader sees only their own pointer), and no ring means the "
+     "pointer is elsewhere. Only the pointer over the effect's own rectangle counts, and only "
+     "while no other window covers the rectangle there. A burst that follows "
+     "starts round the pointer when it is over the rectangle at Play, else in its own place.</p>\n"},
+    {"click",
+     "<p>A spreading ring in the picture marks each click. Each click bursts once, round the click "
+     "with the size of the effect's emit area, and works with every <code>cursor</code> mode and "
+     "with none; an effect fading out after <code>Lumivex_Stop</code> no longer answers clicks.</p>\n"},
+    {"motion",
+     "<p><b>Readers who turn animations off.</b> When \"Show animations in Windows\" is off "
+     "(Windows 10: Ease of Access, Display; Windows 11: Accessibility, Visual effects, Animation "
+     "effects), Lumivex does not animate. A continuous effect "
+     "shows one still frame of its steady state; a burst shows its fullest frame and fades it out "
+     "over what was left of its particles' lives, then ends as a burst does (its "
+     "<code>onEnd</code> line runs then). Such a still effect does not answer the mouse or "
+     "clicks. <code>motion=always</code> plays the effect moving all the same: keep it for effects "
+     "the page cannot do without. The setting is read when the effect starts.</p>\n"},
+};
+
+const KeyNote* keyNote(const char* key) {
+  for (const KeyNote& n : kKeyNotes)
+    if (std::strcmp(n.key, key) == 0) return &n;
+  return nullptr;
+}
+
+// The worked example of onEnd: a button shown once the fireworks are over.
+const char* const EndPreset = "Fireworks";
+const char* const EndOptions = "mode=burst:6;onEnd=GoSub \"ShowNext\"";
 
 // The shape pictures: Sparkle spread over most of the area, larger than usual, in each shape.
 const char* const ShapeBaseOptions = "emitArea=0.5,0.5,0.7,0.7;size=2;shape=";
@@ -426,7 +478,8 @@ EffectArgs effectOf(const char* preset, int intensity, const char* options) {
 // Renders the effect into img/<name>.gif and returns its <img> element; empty after a failure
 // (g.error says why).
 std::string picture(Guide& g, const std::string& name, const char* preset, int intensity, const char* options,
-                    int width, int height, const std::string& alt, bool fromStart, int stopFrame) {
+                    int width, int height, const std::string& alt, bool fromStart, int stopFrame,
+                    const char* cursorPath, const char* clicks) {
   EffectArgs effect = effectOf(preset, intensity, options);
   if (options)
     effect.optionsText = replaceAll(replaceAll(replaceAll(options, SpriteToken, g.spritePath), MaskToken, g.maskPath),
@@ -453,6 +506,15 @@ std::string picture(Guide& g, const std::string& name, const char* preset, int i
   run.seed = PictureSeed;
   run.gifDeltaTolerance = PictureTolerance;
   run.stopFrame = stopFrame;
+  // The replay is the guide's own text: a mistake in it is the guide's, reported as such.
+  std::string problem;
+  if ((cursorPath && !parseCursorPath(cursorPath, run.reader.path, problem)) ||
+      (clicks && !parseClicks(clicks, run.reader.clicks, problem)) ||
+      !replayFitsFrame(run.reader, width, height, problem)) {
+    g.error = "the mouse of the picture " + name + ": " + problem;
+    return std::string();
+  }
+  run.reader.marker = cursorPath || clicks;
   const std::string file = "img/" + name + ".gif";
   RunOutputs out{std::string(), g.outDir + "/" + file, std::string(), nullptr};
   if (!renderEffect(effect, run, out, g.error)) return std::string();
@@ -487,17 +549,20 @@ std::string playgroundLink(const char* preset, int intensity, const char* option
 }
 
 int figure(Guide& g, const std::string& name, const char* preset, int intensity, const char* options, int width,
-           int height, const std::string& caption, bool fromStart = false, int stopFrame = -1) {
+           int height, const std::string& caption, bool fromStart = false, int stopFrame = -1,
+           const char* cursorPath = nullptr, const char* clicks = nullptr) {
   const std::string line = options ? advancedLine(preset, intensity, options) : playLine(preset, intensity);
-  const std::string img = picture(g, name, preset, intensity, options, width, height, caption, fromStart, stopFrame);
+  const std::string img =
+      picture(g, name, preset, intensity, options, width, height, caption, fromStart, stopFrame, cursorPath, clicks);
   if (img.empty()) return 0;
   g.html += "<figure id=\"fig-" + name + "\">" + img + "<figcaption>";
   if (!caption.empty()) g.html += "<span class=\"cap\">" + esc(caption) + "</span>";
   g.html += "<code class=\"line\">" + lineHtml(line) + "</code>";
   if (stopFrame >= 0)
     g.html += "<code class=\"line\">" + lineHtml(std::string("Lumivex_Stop \"") + SampleRect + "\"") + "</code>";
-  // The same effect in the playground (which reads no pictures, so not the sprite's).
-  else if (!options || !std::strstr(options, SpriteToken))
+  // The same effect in the playground (which reads no pictures, so not the sprite's, and has no
+  // replayed mouse: a following effect would show nothing there).
+  else if (!cursorPath && !clicks && (!options || !std::strstr(options, SpriteToken)))
     g.html += "<a class=\"try\" href=\"" + esc(playgroundLink(preset, intensity, options)) + "\">try it in the playground</a>";
   g.html += "</figcaption></figure>\n";
   return 1;
@@ -791,7 +856,7 @@ int writeKeyPictures(Guide& g, const std::string& key) {
   for (const OptionPicture& p : kOptionPictures) {
     if (key != p.key) continue;
     if (!figure(g, "opt-" + slug(key) + "-" + std::to_string(++count), p.preset, SampleIntensity, p.options,
-                SmallWidth, SmallHeight, p.caption, p.fromStart, p.stopFrame))
+                SmallWidth, SmallHeight, p.caption, p.fromStart, p.stopFrame, p.cursorPath, p.clicks))
       return 0;
   }
   if (key == "shape") {
@@ -868,6 +933,21 @@ int writeOrder(Guide& g) {
   return 1;
 }
 
+// onEnd's example: the script of a page whose Next button appears once its fireworks are over.
+void writeEndExample(Guide& g) {
+  g.html += "<p><b>A button after the fireworks.</b> The page starts a burst of six rockets, and its "
+            "<b>Next</b> button, hidden until then, appears once the last spark has gone:</p>\n<pre>" +
+            esc(advancedLine(EndPreset, SampleIntensity, EndOptions)) +
+            "\n\n:ShowNext\nShowObject \"NextButton\" \"None\" \"0\"\nReturn</pre>\n"
+            "<p>The line runs once, after the effect has ended by itself and been released (so the "
+            "rectangle is free again: the line may play a new effect on it). It runs on the page's "
+            "own thread, as the page's own script would. <code>Lumivex_Stop</code>, <code>Lumivex_StopAll</code> and a new Play or "
+            "PlayAdvanced on the rectangle never run it: they end the effect, it does not end by "
+            "itself. A continuous effect only ends when it is stopped, so the line is for bursts. "
+            "The line cannot contain <code>;</code>, which separates the options: to do more than "
+            "one thing, call a subroutine as here.</p>\n";
+}
+
 int writeOptions(Guide& g) {
   g.html += "<h2 id=\"options\">Options of PlayAdvanced</h2>\n"
             "<p>The fourth parameter of <code>Lumivex_PlayAdvanced</code> is a text of "
@@ -895,6 +975,8 @@ int writeOptions(Guide& g) {
       g.html += "<p>The picture of the example is <a href=\"img/" + std::string(SpriteFile) +
                 "\">img/" + SpriteFile + "</a> beside this guide; its <a href=\"#fig-opt-shape-sprite\">"
                 "picture with shape=sprite</a> is with the shapes.</p>\n";
+    if (const KeyNote* note = keyNote(k.key)) g.html += note->html;
+    if (std::strcmp(k.key, "onEnd") == 0) writeEndExample(g);
     if (!writeKeyPictures(g, k.key)) return 0;
     g.html += "</section>\n";
   }

@@ -22,6 +22,7 @@
 #include "engine/particle.h"
 #include "guide.h"
 #include "image_io.h"
+#include "reader_replay.h"
 #include "render_run.h"
 #include "runtime/effect.h"
 #include "runtime/emitter.h"
@@ -30,17 +31,29 @@ namespace {
 
 const char* const kUsage =
     "usage: lumivex-render config PRESET [EFFECT]\n"
-    "       lumivex-render render PRESET [EFFECT] [RUN] [--background B] --out DIR\n"
-    "                             [--gif FILE] [--sheet FILE]\n"
+    "       lumivex-render render PRESET [EFFECT] [RUN] [READER] [--cursor-marker]\n"
+    "                             [--background B] --out DIR [--gif FILE] [--sheet FILE]\n"
     "       lumivex-render gallery --out DIR [RUN] [--background B]\n"
-    "       lumivex-render particles PRESET [EFFECT] [RUN]\n"
+    "       lumivex-render particles PRESET [EFFECT] [RUN] [READER]\n"
     "       lumivex-render guide --out DIR [--editors DIR] [--playground DIR]\n"
     "  EFFECT: [--intensity N] [--color R,G,B | --options TEXT], as Play (--color) or\n"
     "          PlayAdvanced (--options) receive them; --intensity defaults to 50\n"
     "  RUN:    [--size WxH] (320x240; each side 1-4096) [--frames N] (60) [--fps F] (60)\n"
     "          [--seed S] (random; gallery: 1)\n"
+    "  READER: [--cursor PATH] [--clicks CLICKS], the reader's mouse replayed frame by frame\n"
+    "          for the options' cursor and click keys. PATH: F:X,Y or F:- items separated\n"
+    "          by ';', frames F rising (0 is the first frame written): from frame F the\n"
+    "          cursor is at X,Y (frame pixels, 0-width and 0-height), moving in a straight\n"
+    "          line to the next item when that is a point too; '-' is a cursor elsewhere.\n"
+    "          Before the first item the cursor is elsewhere, after the last it stays.\n"
+    "          CLICKS: F:X,Y items, frames rising: a left click at X,Y at frame F's start.\n"
+    "          Same seed and same replay, same frames, byte for byte\n"
+    "  --cursor-marker  draws the replayed cursor (a white ring with a dark outline) and each\n"
+    "          click (a ripple for 8 frames) into the written frames; without it the frames\n"
+    "          show the effect alone\n"
     "  B:      black | checker | #RRGGBB\n"
-    "  config     print the 66 configuration fields and inFront\n"
+    "  config     print the 69 configuration fields and inFront (and the effect's own\n"
+    "             prewarm, fadeOut, onEnd and motion when set)\n"
     "  render     write DIR/frame_0000.png ... (straight alpha, or opaque over --background),\n"
     "             and with --gif / --sheet an animated GIF and a contact sheet over the\n"
     "             background (black by default); the sheet shows up to 16 frames, evenly\n"
@@ -69,17 +82,20 @@ const char* subcommandName(int cmd) {
 // Every flag once, with the subcommands that take it.
 struct FlagInfo {
   const char* name;
-  int subcommands;  // Subcommand bits
+  int subcommands;         // Subcommand bits
+  bool takesValue = true;  // false: a switch, on when given
 };
 const int kEffect = CmdConfig | CmdRender | CmdParticles;
 const int kRun = CmdRender | CmdGallery | CmdParticles;
+const int kReader = CmdRender | CmdParticles;  // the gallery plays every preset untouched
 const FlagInfo kFlags[] = {
     {"--intensity", kEffect},   {"--color", kEffect},
     {"--options", kEffect},     {"--size", kRun},
     {"--frames", kRun},         {"--fps", kRun},
     {"--seed", kRun},           {"--background", CmdRender | CmdGallery},
     {"--out", CmdRender | CmdGallery}, {"--gif", CmdRender},
-    {"--sheet", CmdRender},
+    {"--sheet", CmdRender},     {"--cursor", kReader},
+    {"--clicks", kReader},      {"--cursor-marker", CmdRender, false},
 };
 
 constexpr int MaxSide = 4096;          // pixels; keeps a frame's buffers well within memory
@@ -156,6 +172,12 @@ std::string applyFlag(int cmd, const std::string& flag, const std::string& value
   } else if (flag == "--seed") {
     if (!parseSeed(value, run.seed)) return "bad --seed '" + value + "' (expected a whole number 0-18446744073709551615)";
     run.hasSeed = true;
+  } else if (flag == "--cursor") {
+    std::string problem;
+    if (!parseCursorPath(value, run.reader.path, problem)) return "bad --cursor: " + problem;
+  } else if (flag == "--clicks") {
+    std::string problem;
+    if (!parseClicks(value, run.reader.clicks, problem)) return "bad --clicks: " + problem;
   } else if (flag == "--background") {
     if (!parseBackground(value, run.background))
       return "bad --background '" + value + "' (expected black, checker or #RRGGBB)";
@@ -182,6 +204,10 @@ std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs&
         if (a == f.name) info = &f;
       if (!info) return "unknown flag '" + a + "'";
       if (!(info->subcommands & cmd)) return "unknown flag '" + a + "' for " + subcommandName(cmd);
+      if (!info->takesValue) {
+        run.reader.marker = true;  // --cursor-marker, the only switch
+        continue;
+      }
       if (i + 1 >= args.size()) return "missing value for " + a;
       std::string problem = applyFlag(cmd, a, args[++i], effect, run);
       if (!problem.empty()) return problem;
@@ -195,6 +221,8 @@ std::string parseArgs(int cmd, const std::vector<std::string>& args, EffectArgs&
   if (takesPreset && !havePreset) return "missing PRESET";
   if (effect.hasColor && effect.hasOptions) return "--color and --options cannot be combined";
   if ((cmd == CmdRender || cmd == CmdGallery) && run.outDir.empty()) return "missing --out DIR";
+  std::string problem;
+  if (!replayFitsFrame(run.reader, run.width, run.height, problem)) return problem;
   return std::string();
 }
 

@@ -42,6 +42,8 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
   attachFrameBuffer(e.frame, pixels.data(), run.width, run.height);
   e.rectWidth = run.width;
   e.rectHeight = run.height;
+  applyReplay(run.reader, -run.warmupFrames, e);
+  e.clicked = 0;  // clicks come with their frame's step
   startParticles(e);
   e.renderingEnabled = 1;
 }
@@ -50,6 +52,7 @@ void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::
 // end; draw. An emitter whose burst has ended is no longer advanced or drawn, so its buffer
 // keeps the last drawn frame.
 void stepEffect(Emitter& e, const RunArgs& run, int i) {
+  applyReplay(run.reader, i - run.warmupFrames, e);
   gSimulatedTickMs = static_cast<int32_t>(frameStartMs(i, run.fps));
   advanceEmitter(e, frameTickMs(i, run.fps));
 }
@@ -100,6 +103,11 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
   for (int i = 0; i < warm; ++i) stepEffect(*e, run, i);
 
   std::vector<uint8_t> rgb(pixelCount * 3), rgba;
+  // What is written: the effect's frame, or a copy of it with the marker over it (the effect's
+  // own buffer must stay as the effect left it: an ended burst's is shown again).
+  std::vector<uint32_t> marked;
+  if (run.reader.marker) marked.resize(pixelCount);
+  const uint32_t* shown = run.reader.marker ? marked.data() : pixels.data();
   if (!run.hasBackground) rgba.resize(pixelCount * 4);
   uint64_t bestOpacity = 0;
   int nextTile = 0;
@@ -115,13 +123,17 @@ int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs&
       std::memset(pixels.data(), 0, pixelCount * sizeof(uint32_t));
     else
       stepEffect(*e, run, warm + i);
-    if (needRgb) composeOverBackground(pixels.data(), W, H, run.background, rgb.data());
+    if (run.reader.marker) {
+      std::memcpy(marked.data(), pixels.data(), pixelCount * sizeof(uint32_t));
+      drawReplayMarker(run.reader, i, marked.data(), W, H);
+    }
+    if (needRgb) composeOverBackground(shown, W, H, run.background, rgb.data());
     if (!out.framesDir.empty()) {
       std::snprintf(name, sizeof name, "/frame_%04d.png", i);
       if (run.hasBackground) {
         ok = writePng(out.framesDir + name, W, H, 3, rgb.data(), error);
       } else {
-        unpremultiplyToRgba(pixels.data(), static_cast<int>(pixelCount), rgba.data());
+        unpremultiplyToRgba(shown, static_cast<int>(pixelCount), rgba.data());
         ok = writePng(out.framesDir + name, W, H, 4, rgba.data(), error);
       }
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image_io.h"
+#include "reader_replay.h"
 
 struct Emitter;
 
@@ -38,6 +39,7 @@ struct RunArgs {
   std::string gifPath;        // empty: no GIF
   std::string sheetPath;      // empty: no contact sheet
   int gifDeltaTolerance = GifWholeFrames;  // GIF frames whole, or as changes (image_io.h)
+  ReaderReplay reader;        // the cursor and clicks replayed, by written frame
 };
 
 // What a run writes, and for the gallery the frame it keeps for the overview.
@@ -59,14 +61,16 @@ void buildArgsEffect(const EffectArgs& args, Emitter& emitter);
 
 // Sets the emitter up as the plug-in's start does (prewarmed by its `prewarm`), with pixels as
 // its frame buffer: seeds the random generator when run has a seed, and puts the simulated clock
-// at 0.
+// at 0. The cursor at the start is where run.reader puts it for the first simulated frame.
 void startEffect(const EffectArgs& effect, const RunArgs& run, Emitter& e, std::vector<uint32_t>& pixels);
 
-// One tick for frame i, as the shared timer runs it.
+// One tick for simulated frame i (written frame i - run.warmupFrames), as the shared timer runs
+// it, with the replayed cursor and click of that frame handed over first.
 void stepEffect(Emitter& e, const RunArgs& run, int i);
 
 // Runs the effect for run.warmupFrames + run.frames frames and writes the outputs of the last
 // run.frames. A Stop (run.stopFrame) ends the effect at once, or with its `fadeOut` stops the
 // emission and fades the whole effect out over that time, as Stop by name does; once ended the
-// frames are empty. 1, or 0 with the message.
+// frames are empty. With run.reader.marker the written frames (PNG, GIF, sheet) show the replayed
+// cursor and clicks; the effect's own frame never does. 1, or 0 with the message.
 int renderEffect(const EffectArgs& effect, const RunArgs& run, const RunOutputs& out, std::string& error);
