@@ -113,10 +113,10 @@ const OptionKeyInfo OptionKeys[] = {
      "name and a second Stop of it still stop it at once.",
      "800"},
     {"onEnd", "one line of action script (no ;)",
-     "When the effect ends by itself (a burst's last particle has gone, or a fade-out is over), "
-     "the effect is released and this line runs as the page's own script would, once: show a "
-     "button when the fireworks are over. Stop, StopAll and a new Play on the rectangle never "
-     "run it.",
+     "When the effect ends by itself (a burst's last particle has gone, or the fade-out that "
+     "Lumivex_Stop began with fadeOut is over), the effect is released and this line runs as "
+     "the page's own script would, once: show a button when the fireworks are over. A Stop that "
+     "stops it at once, StopAll and a new Play on the rectangle never run it.",
      "GoSub \"ShowNext\""},
     {"motion", "always",
      "Plays the effect moving even when Windows is set not to show animations. Without it, "

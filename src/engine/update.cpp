@@ -340,6 +340,8 @@ void updateParticles(ParticleSystem& system, float dt, bool emitting, const Curs
 
   // Following the cursor: born round it while it is there, not at all while it is away.
   bool emitsHere = emitting;
+  // A system reused for an effect that no longer follows must not keep the last cursor place.
+  if (c.cursorMode != CursorFollow) system.emitCentred = 0;
   if (c.cursorMode == CursorFollow) {
     system.emitCentred = cursor.present ? 1 : 0;
     system.emitCentreX = cursor.x;
