@@ -1,8 +1,9 @@
 // The PlayAdvanced action's editor: the options text turned into colour pickers, choice lists
 // and sliders, each of which can be left at the preset's own value, with the live preview on
-// advancedPreviewEmitter following every change but the Z-Order. Owns the AdvancedEditor record:
-// the open dialog, the dialog state the controls stand for (editor/editor_state.h), the swatch
-// and pane paint, the preview flags and frame clock.
+// advancedPreviewEmitter following every change but the Z-Order and answering the cursor and
+// clicks over its pane. Owns the AdvancedEditor record: the open dialog, the dialog state the
+// controls stand for (editor/editor_state.h), the swatch and pane paint, the preview flags,
+// frame clock and press watch.
 #include <windows.h>
 
 #include <string>
@@ -20,9 +21,9 @@
 #include "runtime/effect.h"
 
 // --- Layout --------------------------------------------------------------------------------
-// The left column is 21 rows 32 pixels apart; each kind of row places its controls the same way.
+// The left column is 22 rows 32 pixels apart; each kind of row places its controls the same way.
 
-enum AdvancedRowKind { RowRectangle, RowList, RowSlider, RowBoxSlider, RowColor, RowSpriteFile };
+enum AdvancedRowKind { RowRectangle, RowList, RowSlider, RowBoxSlider, RowColor, RowSpriteFile, RowEdit };
 
 struct AdvancedRow {
   const wchar_t* label;
@@ -53,6 +54,8 @@ static const AdvancedRow AdvancedRows[] = {
     {L"Shape:", RowList, AdvShape, 220},
     {L"Sprite File:", RowSpriteFile, AdvSprite, 220},
     {L"Z-Order:", RowList, AdvZOrder, 130},
+    // The one row the dialog grew by: a line of script wants the left column's width.
+    {L"When it ends:", RowEdit, AdvOnEnd, 295},
 };
 constexpr int AdvancedRowCount = sizeof AdvancedRows / sizeof AdvancedRows[0];
 
@@ -61,10 +64,16 @@ static const wchar_t AdvancedHelpText[] =
     L"(labelled 'use preset') leave that dimension untouched. Opacity 100% = preset's natural "
     L"alpha; lower values dim the whole effect.";
 
+// Shown under the help text while the preview is held still.
+static const wchar_t StillNoticeText[] =
+    L"Animations are off in Windows, so the preview is still. motion=always plays it.";
+
 static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
     {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
-    {NoControlId, CtlLabel, 415, 264, 290, 95, AdvancedHelpText},
+    // The help text takes five lines at most; the notice has the rest of the room above Prewarm.
+    {NoControlId, CtlLabel, 415, 264, 290, 66, AdvancedHelpText},
+    {AdvStillNotice, CtlLabel, 415, 334, 290, 30, StillNoticeText},
     // How the effect opens and how Stop ends it, in the free space under the help text.
     {NoControlId, CtlLabel, 415, 374, 80, 20, L"Prewarm:"},
     {AdvPrewarm, CtlSlider, 495, 370, 150, 24, nullptr},
@@ -89,6 +98,16 @@ static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 560, 566, 16, 20, L"at"},
     {AdvFrameRate, CtlEdit, 578, 562, 36, 22, nullptr},
     {NoControlId, CtlLabel, 618, 566, 30, 20, L"fps"},
+    // What the reader's cursor and clicks do, in the room left above the buttons.
+    {NoControlId, CtlLabel, 415, 598, 90, 20, L"Cursor:"},
+    {AdvCursor, CtlList, 505, 594, 80, 22, nullptr},
+    {NoControlId, CtlLabel, 590, 598, 34, 20, L"radius"},
+    {AdvCursorRadius, CtlEdit, 626, 594, 40, 22, nullptr},
+    {NoControlId, CtlLabel, 670, 598, 20, 20, L"px"},
+    {NoControlId, CtlLabel, 415, 630, 90, 20, L"Click:"},
+    {AdvClick, CtlList, 505, 626, 80, 22, nullptr},
+    {NoControlId, CtlLabel, 590, 630, 34, 20, L"count"},
+    {AdvClickCount, CtlEdit, 626, 626, 40, 22, nullptr},
     {AdvReset, CtlButton, 425, 658, 90, 32, L"Reset"},
     {EditorOk, CtlDefaultButton, 525, 658, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 658, 90, 32, L"Cancel"},
@@ -128,6 +147,9 @@ static void buildLayout(std::vector<ControlPlace>& out) {
         out.push_back({row.id, CtlEdit, 105, y, row.width, 22, nullptr});
         out.push_back({AdvBrowse, CtlButton, 330, y, 70, 22, L"Browse..."});
         break;
+      case RowEdit:
+        out.push_back({row.id, CtlEdit, 105, y, row.width, 22, nullptr});
+        break;
     }
   }
   for (const ControlPlace& c : RightColumn) out.push_back(c);
@@ -149,6 +171,8 @@ static const ListEntries FixedLists[] = {
     {AdvShape, ShapeChoices, ShapeChoiceCount},
     {AdvZOrder, ZOrderChoices, ZOrderChoiceCount},
     {AdvEmitShape, EmitShapeChoices, EmitShapeChoiceCount},
+    {AdvCursor, CursorChoices, CursorChoiceCount},
+    {AdvClick, ClickChoices, ClickChoiceCount},
 };
 
 // --- State ---------------------------------------------------------------------------------
@@ -161,6 +185,7 @@ struct AdvancedEditor {
   int previewDirty;              // 1: the preview config is rebuilt after this pass
   int previewRestart;            // 1: with its particles discarded first
   uint32_t frameClockMs;         // GetTickCount of the last preview frame
+  PressWatch pressWatch;         // the left button's presses, for clicks in the pane
 };
 
 static AdvancedEditor adv = {};
@@ -210,6 +235,11 @@ static void readControls(AdvancedDialogState& s) {
   s.maskFile = wideToUtf8(controlText(d, AdvMaskFile));
   s.frameGrid = trimSpaces(wideToUtf8(controlText(d, AdvFrames)));
   s.frameRate = trimSpaces(wideToUtf8(controlText(d, AdvFrameRate)));
+  s.cursorMode = listSelection(d, AdvCursor);
+  s.cursorRadius = cursorRadiusFromText(wideToUtf8(controlText(d, AdvCursorRadius)));
+  s.clickBurst = listSelection(d, AdvClick);
+  s.clickCount = clickCountFromText(wideToUtf8(controlText(d, AdvClickCount)));
+  s.onEnd = wideToUtf8(controlText(d, AdvOnEnd));
 }
 
 static void showColorRow(int c) {
@@ -236,6 +266,12 @@ static void showBoxRow(int r) {
 
 static void showSpreadEnabled(int direction) {
   setEnabled(adv.dialog, AdvSpread, direction != 0 && direction != DirectionPositionOmni);
+}
+
+// The radius reaches only what Repel and Attract push; the count only what Burst bursts.
+static void showReaderNumbersEnabled(int cursorMode, int clickBurst) {
+  setEnabled(adv.dialog, AdvCursorRadius, cursorMode == CursorRepel || cursorMode == CursorAttract);
+  setEnabled(adv.dialog, AdvClickCount, clickBurst == 1);
 }
 
 // Only the presets with a flicker can have it sped up: elsewhere the row is disabled.
@@ -276,6 +312,11 @@ static void showRows(const AdvancedDialogState& s) {
   setListSelection(d, AdvEmitShape, s.emitShape);
   setControlText(d, AdvFrames, utf8ToWide(s.frameGrid));
   setControlText(d, AdvFrameRate, utf8ToWide(s.frameRate));
+  setListSelection(d, AdvCursor, s.cursorMode);
+  setControlText(d, AdvCursorRadius, std::to_wstring(s.cursorRadius));
+  setListSelection(d, AdvClick, s.clickBurst);
+  setControlText(d, AdvClickCount, std::to_wstring(s.clickCount));
+  showReaderNumbersEnabled(s.cursorMode, s.clickBurst);
 }
 
 static void showOpeningState(const AdvancedDialogState& s) {
@@ -299,6 +340,7 @@ static void showOpeningState(const AdvancedDialogState& s) {
   setSliderRange(d, AdvTrail, TrailSliderMax);
   setSliderRange(d, AdvDeathBurst, DeathBurstSliderMax);
   setControlText(d, AdvMaskFile, utf8ToWide(s.maskFile));
+  setControlText(d, AdvOnEnd, utf8ToWide(s.onEnd));
 
   setSliderRange(d, AdvIntensity, 100);
   setSliderRange(d, AdvSpread, 360);
@@ -331,7 +373,9 @@ static void backToDefaults() {
 
 static void onTimer(EditorDialog&, int) {
   adv.pane.frame = &advancedPreviewEmitter;
-  previewStep(advancedPreviewEmitter, control(adv.dialog, AdvPane), adv.frameClockMs);
+  HWND pane = control(adv.dialog, AdvPane);
+  previewFollowReader(advancedPreviewEmitter, pane, adv.pressWatch);
+  previewStep(advancedPreviewEmitter, pane, adv.frameClockMs);
 }
 
 static void onPreset(EditorDialog&, int) {
@@ -389,6 +433,11 @@ static void onMaskBrowse(EditorDialog&, int) {
   setControlText(adv.dialog, AdvMaskFile, path);
   if (listSelection(adv.dialog, AdvEmitShape) != EmitShapeMask) setListSelection(adv.dialog, AdvEmitShape, EmitShapeMask);
   markRestart();
+}
+
+static void onReaderList(EditorDialog&, int) {
+  showReaderNumbersEnabled(listSelection(adv.dialog, AdvCursor), listSelection(adv.dialog, AdvClick));
+  markDirty();
 }
 
 static void onOpacity(EditorDialog&, int) {
@@ -472,7 +521,8 @@ static void acceptAdvanced(EditorDialog& d) {
   d.slots[3] = utf8ToWide(composeOptions(adv.state, 1));
 }
 
-// The Z-Order list has no entry: the preview does not show the window order.
+// The Z-Order list and the When it ends line have no entry: the preview shows neither the window
+// order nor the end of the effect on the page.
 static const EditorHandler AdvancedHandlers[] = {
     {EventClose, editorCancel},
     {EventTimer, onTimer},
@@ -495,6 +545,10 @@ static const EditorHandler AdvancedHandlers[] = {
     {AdvDeathBurst, onDeathBurst},
     {AdvTaperEdge, [](EditorDialog&, int) { markDirty(); }},
     {AdvSprite, [](EditorDialog&, int) { markDirty(); }},
+    {AdvCursor, onReaderList},
+    {AdvCursorRadius, [](EditorDialog&, int) { markDirty(); }},
+    {AdvClick, onReaderList},
+    {AdvClickCount, [](EditorDialog&, int) { markDirty(); }},
     {AdvBoxSlider + 0, onBoxSlider}, {AdvBoxSlider + 1, onBoxSlider}, {AdvBoxSlider + 2, onBoxSlider},
     {AdvBoxSlider + 3, onBoxSlider}, {AdvBoxSlider + 4, onBoxSlider}, {AdvBoxSlider + 5, onBoxSlider},
     {AdvBoxSlider + 6, onBoxSlider},
@@ -509,7 +563,8 @@ static const EditorHandler AdvancedHandlers[] = {
     {EditorCancel, editorCancel},
 };
 
-// After every pass: the preview follows the controls, without the z-order.
+// After every pass: the preview follows the controls, without the z-order, and the notice says
+// whether it is held still.
 static void rebuildIfDirty() {
   if (!adv.previewDirty) return;
   adv.previewDirty = 0;
@@ -517,6 +572,7 @@ static void rebuildIfDirty() {
   rebuildPreview(advancedPreviewEmitter, adv.previewRestart, PresetDisplayName(adv.state.presetIndex),
                  adv.state.intensity, composeOptions(adv.state, 0));
   adv.previewRestart = 0;
+  setVisible(adv.dialog, AdvStillNotice, previewHeldStill(advancedPreviewEmitter));
 }
 
 // The opening state from the slots; the preview is built by the first pass.
@@ -530,6 +586,10 @@ static void showAdvanced(EditorDialog& d) {
   Emitter& e = advancedPreviewEmitter;
   preparePreview(e);
   clearPreviewParticles(e);
+  // The click that opened the editor is not one in the pane (the watch's first poll primes it).
+  adv.pressWatch = PressWatch();
+  e.cursor = NoCursor;
+  e.clicked = 0;
   adv.previewDirty = adv.previewRestart = 1;
   adv.frameClockMs = GetTickCount();
   rebuildIfDirty();
@@ -542,7 +602,7 @@ static void finishAdvanced() {
 
 static std::vector<ControlPlace> advancedLayout;
 static EditorSpec advancedSpec = {
-    L"Lumivex - PlayAdvanced", 720, 708, nullptr, 0,
+    L"Lumivex - PlayAdvanced", 720, 716, nullptr, 0,
     AdvancedHandlers, sizeof AdvancedHandlers / sizeof AdvancedHandlers[0], AdvRectangle,
     showAdvanced, acceptAdvanced, 1, rebuildIfDirty, finishAdvanced,
 };

@@ -420,6 +420,10 @@ void setEnabled(const EditorDialog& d, int id, int enabled) {
   if (HWND c = control(d, id)) EnableWindow(c, enabled ? TRUE : FALSE);
 }
 
+void setVisible(const EditorDialog& d, int id, int visible) {
+  if (HWND c = control(d, id)) ShowWindow(c, visible ? SW_SHOWNA : SW_HIDE);
+}
+
 void setCanvasPaint(const EditorDialog& d, int id, CanvasPaint* paint) {
   if (HWND c = control(d, id)) SetWindowLongPtrW(c, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(paint));
   repaintCanvas(d, id);

@@ -114,6 +114,7 @@ void setSliderPosition(const EditorDialog& dialog, int id, int position);
 int isChecked(const EditorDialog& dialog, int id);
 void setChecked(const EditorDialog& dialog, int id, int checked);
 void setEnabled(const EditorDialog& dialog, int id, int enabled);
+void setVisible(const EditorDialog& dialog, int id, int visible);
 // Binds a canvas control to the record it paints from and repaints it.
 void setCanvasPaint(const EditorDialog& dialog, int id, CanvasPaint* paint);
 void repaintCanvas(const EditorDialog& dialog, int id);

@@ -69,6 +69,16 @@ const ChoiceEntry EmitShapeChoices[] = {
 static_assert(sizeof EmitShapeChoices / sizeof EmitShapeChoices[0] == EmitShapeChoiceCount, "Emit shape list");
 static_assert(EmitShapeChoiceCount == EmitShapeCount, "one entry per emit shape");
 
+// The cursor's words in CursorModeId order; None is what an effect does without the key.
+const ChoiceEntry CursorChoices[] = {
+    {"None", ""}, {"Follow", "follow"}, {"Repel", "repel"}, {"Attract", "attract"},
+};
+static_assert(sizeof CursorChoices / sizeof CursorChoices[0] == CursorChoiceCount, "Cursor list");
+static_assert(CursorChoiceCount == CursorModeCount, "one entry per cursor mode");
+
+const ChoiceEntry ClickChoices[] = {{"Off", ""}, {"Burst", "burst"}};
+static_assert(sizeof ClickChoices / sizeof ClickChoices[0] == ClickChoiceCount, "Click list");
+
 const ChoiceEntry ModeChoices[] = {
     {"Use Preset", ""},          {"Continuous", "Continuous"},  {"Burst (50)", "Burst:50"},
     {"Burst (100)", "Burst:100"}, {"Burst (200)", "Burst:200"},  {"Burst (500)", "Burst:500"},
@@ -246,6 +256,30 @@ int zOrderChoiceFromText(const std::string& text) {
   return normalizeName(text) == toLowerText(ZOrderChoices[1].word);
 }
 
+constexpr int32_t MinRadiusPixels = static_cast<int32_t>(MinCursorRadius);
+constexpr int32_t MaxRadiusPixels = static_cast<int32_t>(MaxCursorRadius);
+
+int cursorRadiusFromText(const std::string& text) {
+  if (trimSpaces(text).empty()) return static_cast<int>(DefaultCursorRadius);
+  const float radius = clampFloat(readLeadingFloat(text), MinCursorRadius, MaxCursorRadius);
+  return roundHalfAway(static_cast<double>(radius));
+}
+
+int clickCountFromText(const std::string& text) {
+  if (trimSpaces(text).empty()) return DefaultClickBurst;
+  return clampInt(readLeadingInt(text), 1, MaxClickBurst);
+}
+
+// Every `;` is stripped rather than the line refused or cut there: the options text cannot
+// quote one, and in a line of script it most likely stands inside a quoted text, which keeps
+// working without it, where cutting the line would leave the quote open.
+std::string onEndText(const std::string& typed) {
+  std::string line;
+  for (char c : typed)
+    if (c != ';') line += c;
+  return trimSpaces(line);
+}
+
 int isTwinklePreset(const std::string& presetName) {
   const std::string n = normalizeName(presetName);
   for (const char* name : TwinklePresetNames)
@@ -324,6 +358,21 @@ void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& s) {
   const size_t colon = burst.find(':');
   s.deathBurst = clampInt(readLeadingInt(burst.substr(0, colon)), 0, DeathBurstSliderMax);
   s.deathBurstSpeed = colon == std::string::npos ? std::string() : trimSpaces(burst.substr(colon + 1));
+
+  // What the reader's cursor and clicks do, with the numbers held as the options reader holds
+  // them; a word it does not know reads as None or Off, as it plays.
+  const std::string cursor = getOption(options, "cursor");
+  const size_t cursorColon = cursor.find(':');
+  const std::string radius = cursorColon == std::string::npos ? std::string() : cursor.substr(cursorColon + 1);
+  const int cursorMode = CursorModeFromText(cursor);
+  s.cursorMode = cursorMode > 0 ? cursorMode : CursorNone;
+  s.cursorRadius = cursorRadiusFromText(s.cursorMode == CursorRepel || s.cursorMode == CursorAttract ? radius : "");
+  const std::string click = getOption(options, "click");
+  const size_t clickColon = click.find(':');
+  s.clickBurst = normalizeName(click.substr(0, clickColon)) == ClickChoices[1].word;
+  s.clickCount = clickCountFromText(s.clickBurst && clickColon != std::string::npos ? click.substr(clickColon + 1) : "");
+  s.onEnd = getOption(options, "onEnd");
+  s.motionAlways = normalizeName(getOption(options, "motion")) == "always";
 }
 
 void backToPresetDefaults(AdvancedDialogState& s) {
@@ -346,6 +395,10 @@ void backToPresetDefaults(AdvancedDialogState& s) {
   s.emitShape = 0;
   s.frameGrid.clear();
   s.frameRate.clear();
+  s.cursorMode = CursorNone;
+  s.cursorRadius = static_cast<int>(DefaultCursorRadius);
+  s.clickBurst = 0;
+  s.clickCount = DefaultClickBurst;
 }
 
 // --- Composing -----------------------------------------------------------------------------
@@ -397,5 +450,15 @@ std::string composeOptions(const AdvancedDialogState& s, int withZOrder) {
     o = appendOption(o, "emitShape", std::string(EmitShapeChoices[EmitShapeMask].word) + ":" + trimSpaces(s.maskFile));
   if (!s.frameGrid.empty())
     o = appendOption(o, "spriteFrames", s.frameGrid + (s.frameRate.empty() ? "" : "@" + s.frameRate));
+  // The reader's keys last, each only when set: a radius only where it reaches something.
+  if (s.cursorMode == CursorFollow) o = appendOption(o, "cursor", CursorChoices[CursorFollow].word);
+  if (s.cursorMode == CursorRepel || s.cursorMode == CursorAttract)
+    o = appendOption(o, "cursor", std::string(CursorChoices[s.cursorMode].word) + ":" +
+                                      std::to_string(clampInt(s.cursorRadius, MinRadiusPixels, MaxRadiusPixels)));
+  if (s.clickBurst == 1)
+    o = appendOption(o, "click", std::string(ClickChoices[1].word) + ":" +
+                                     std::to_string(clampInt(s.clickCount, 1, MaxClickBurst)));
+  o = appendOption(o, "onEnd", onEndText(s.onEnd));
+  if (s.motionAlways) o = appendOption(o, "motion", "always");
   return o;
 }

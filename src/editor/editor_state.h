@@ -51,6 +51,8 @@ constexpr int ModeChoiceCount = 7;        // Use Preset, Continuous, five bursts
 constexpr int ShapeChoiceCount = 11;      // Use Preset, then ten shapes
 constexpr int ZOrderChoiceCount = 2;      // Front (default), Behind
 constexpr int EmitShapeChoiceCount = 4;   // Area (default), Edge, Ring, Picture...
+constexpr int CursorChoiceCount = 4;      // None (default), Follow, Repel, Attract
+constexpr int ClickChoiceCount = 2;       // Off (default), Burst
 extern const ChoiceEntry AreaChoices[AreaChoiceCount];
 extern const ChoiceEntry DirectionChoices[DirectionChoiceCount];
 extern const ChoiceEntry TaperEdgeChoices[TaperEdgeCount];  // in edge order
@@ -58,6 +60,8 @@ extern const ChoiceEntry ModeChoices[ModeChoiceCount];
 extern const ChoiceEntry ShapeChoices[ShapeChoiceCount];
 extern const ChoiceEntry ZOrderChoices[ZOrderChoiceCount];
 extern const ChoiceEntry EmitShapeChoices[EmitShapeChoiceCount];  // in EmitShapeId order
+extern const ChoiceEntry CursorChoices[CursorChoiceCount];        // in CursorModeId order
+extern const ChoiceEntry ClickChoices[ClickChoiceCount];
 
 // The lists that can also hold one custom text have it after their fixed entries.
 constexpr int AreaPositionCustom = AreaChoiceCount;
@@ -124,6 +128,12 @@ struct AdvancedDialogState {
   int trail;                    // twentieths of a second, 0 (off) .. TrailSliderMax
   int deathBurst;               // children per death, 0 (off) .. DeathBurstSliderMax
   std::string deathBurstSpeed;  // the speed a `deathBurst` text gave after its count, as read
+  int cursorMode;               // Cursor list position: CursorModeId
+  int cursorRadius;             // pixels, 10-1000: the reach of Repel and Attract
+  int clickBurst;               // Click list position: 0 Off, 1 Burst
+  int clickCount;               // particles a click bursts, 1-500
+  std::string onEnd;            // When it ends: the line of host script as typed
+  int motionAlways;             // 1: `motion=always` was read; no control shows it, OK keeps it
 };
 
 // One slider row with a "Preset" box: its option key and range.
@@ -161,13 +171,23 @@ int directionChoiceFromText(const std::string& text, int& spread);
 int taperEdgeChoiceFromText(const std::string& text);
 // 1 ("Behind") for a `zOrder` text of "behind" in any case, else 0.
 int zOrderChoiceFromText(const std::string& text);
+// The Cursor row's radius field, or the number after a `cursor` text's colon, as the options
+// reader takes it: empty is the default 120, anything else is read leniently and held to
+// 10-1000, in whole pixels.
+int cursorRadiusFromText(const std::string& text);
+// The Click row's count field, or the number after `click=burst:`, the same way: empty is the
+// default 60, anything else 1-500.
+int clickCountFromText(const std::string& text);
+// The action line as written into the options text: trimmed, and without any `;`.
+std::string onEndText(const std::string& typed);
 // 1 for the presets whose flicker the Twinkle row speeds up (name trimmed, any case).
 int isTwinklePreset(const std::string& presetName);
 
 // slots: the four parameter texts of a PlayAdvanced action, as read from the host.
 void readAdvancedOpening(const std::string slots[4], AdvancedDialogState& state);
 // Every row back to the preset's own values (Trail and Burst on death off: a preset's own streaks
-// and bursts are what it does without them); the rectangle, preset, Z-Order, Prewarm, Fade out
+// and bursts are what it does without them; Cursor None and Click Off, at their default radius
+// and count); the rectangle, preset, Z-Order, Prewarm, Fade out, When it ends, motion=always
 // (none of them the preset's) and custom texts stay.
 void backToPresetDefaults(AdvancedDialogState& state);
 // The options text the controls stand for; withZOrder 0 leaves out the z-order (the preview).

@@ -38,6 +38,7 @@ enum AdvancedControl {
   AdvBoxSlider = 340, AdvBoxValue = 350, AdvBox = 360,
   AdvPrewarm = 370, AdvPrewarmValue, AdvFadeOut, AdvFadeOutValue, AdvTrail, AdvTrailValue, AdvDeathBurst,
   AdvDeathBurstValue, AdvEmitShape, AdvMaskFile, AdvMaskBrowse, AdvFrames, AdvFrameRate,
+  AdvCursor, AdvCursorRadius, AdvClick, AdvClickCount, AdvOnEnd, AdvStillNotice,
 };
 constexpr int AdvBoxRowCount = 7;     // 0-4 the multiplier rows, 5-6 Feather and Taper
 constexpr int AdvFirstFractionRow = 5;

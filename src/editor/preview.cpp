@@ -47,12 +47,38 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
 
 void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t intensity,
                     const std::string& options) {
-  if (restart) clearPreviewParticles(e);
   buildEffect(e, EffectAdvanced, preset, intensity, options);
   sizeSystemToFrame(e);
+  // Only a followed cursor centres the births; the record is reused, and after Follow it would
+  // go on centring them on the cursor's last point.
+  if (e.system.config.cursorMode != CursorFollow) e.system.emitCentred = 0;
+  e.animationsOff = animationsOff();
+  // A still frame is made once from the settings it starts with, so a still preview (or one that
+  // is to become still, or to move again) shows a change only by starting again.
+  const int still = e.animationsOff && !e.motionAlways;
+  if (restart || still || e.stillMotion != MotionMoving) {
+    // As the page opens it: a burst spawned (where a followed cursor is), a continuous effect
+    // prewarmed, then held still when the reader wants no animations.
+    clearPreviewParticles(e);
+    startParticles(e);
+    e.frame.drawnValid = 0;  // a still frame is drawn once: this one is new
+    return;
+  }
   if (e.system.aliveCount == 0 && e.system.config.burstCount > 0) spawnBurst(e.system);
-  // A restart shows the effect as Play would open it: prewarmed (bursts are never prewarmed).
-  if (restart) prewarmEmitter(e);
+}
+
+int previewHeldStill(const Emitter& e) { return e.stillMotion != MotionMoving; }
+
+void previewFollowReader(Emitter& e, HWND pane, PressWatch& watch) {
+  POINT at = {};
+  e.cursor = GetCursorPos(&at) ? cursorOverWindow(pane, at, e.frame.frameWidth, e.frame.frameHeight) : NoCursor;
+  // Polled on every frame wherever the cursor is, so that a press elsewhere is used up there and
+  // never bursts later over the pane.
+  if (pollLeftPress(watch) && e.cursor.present) {
+    e.clicked = 1;
+    e.clickX = e.cursor.x;
+    e.clickY = e.cursor.y;
+  }
 }
 
 // A burst with a fade-out fades before it repeats: the fade starts once no live particle has
@@ -74,14 +100,33 @@ static void fadeBurstBeforeRepeat(Emitter& e) {
   e.fadeAmount = 0;
 }
 
+// An effect held still: drawn once as it stands (a twinkle, which follows the clock, would go
+// on moving otherwise), neither moved nor answering the cursor and clicks. A burst stays at its
+// fullest frame instead of fading as it does on the page: a preview that repeated the fade would
+// flash every few seconds for the very reader who asked for no animations.
+static void drawStill(Emitter& e, HWND pane) {
+  e.clicked = 0;
+  e.renderingEnabled = 1;
+  if (!e.presentation.frameBitmap || !e.frame.pixelBits || e.frame.drawnValid) return;
+  renderFrame(e.system, e.sprite, e.frame, 0);
+  if (!pane) return;
+  InvalidateRect(pane, nullptr, FALSE);
+  UpdateWindow(pane);
+}
+
 void previewStep(Emitter& e, HWND pane, uint32_t& clockMs) {
   const uint32_t now = GetTickCount();
   const int32_t ms = frameStepMs(now, clockMs, PreviewStillMs);
   clockMs = now;
+  if (e.stillMotion != MotionMoving) {
+    drawStill(e, pane);
+    return;
+  }
   const float dt = static_cast<float>(ms) / 1000.0f;
   e.system.elapsed += dt;
   sizeSystemToFrame(e);
-  updateParticles(e.system, dt, !e.fading);
+  updateParticles(e.system, dt, !e.fading, e.cursor);
+  takeClick(e);
   if (e.system.config.burstCount > 0 && e.fadeOutMs > 0) fadeBurstBeforeRepeat(e);
   // A burst fires again as soon as its last particle has died, so the pane never stays empty;
   // the new one starts at full opacity.

@@ -22,8 +22,7 @@ int advanceEmitter(Emitter& e, uint32_t nowMs, DrawBudget* budget) {
   return advanceEmitterBy(e, step, budget);
 }
 
-// A click waiting to burst: at most once, and not while fading (a fading effect emits nothing).
-static void takeClick(Emitter& e) {
+void takeClick(Emitter& e) {
   if (!e.clicked) return;
   e.clicked = 0;
   if (e.system.config.clickBurst > 0 && !e.fading) spawnBurstAt(e.system, e.system.config.clickBurst, e.clickX, e.clickY);

@@ -26,6 +26,10 @@ int advanceEmitter(Emitter& emitter, uint32_t nowMs, DrawBudget* budget = nullpt
 // particles still move but nothing is drawn (0): the overlay keeps its last frame.
 int advanceEmitterBy(Emitter& emitter, float stepSeconds, DrawBudget* budget = nullptr);
 
+// A click waiting to burst (clicked) taken, at most once: config.clickBurst particles burst at
+// clickX, clickY, unless the effect is fading (it emits nothing more) or has no click burst.
+void takeClick(Emitter& emitter);
+
 // An effect's start once its frame exists: the frame's size handed to the particles, a burst's
 // particles spawned (spawnBurst; round the cursor when it follows a present one), then a
 // continuous effect prewarmed (prewarmEmitter), then, for a reader who wants no animations

@@ -371,3 +371,130 @@ TEST(AdvancedOptions, BackToPresetDefaultsKeepsRectanglePresetZOrderAndCustomTex
   s.mode = ModePositionCustom;
   EXPECT_EQ(composeOptions(s, 0), "mode=burst:7");
 }
+
+// --- The reader's rows: Cursor, Click, When it ends ----------------------------------------
+
+namespace {
+
+// What the options reader makes of a text's reader keys, over the Sparkle preset.
+EmitterConfig readerConfig(const std::string& options) {
+  EmitterConfig c = {};
+  LoadPreset("Sparkle", c);
+  int32_t inFront = 1;
+  ApplyConfigOptions(c, inFront, options);
+  return c;
+}
+
+}  // namespace
+
+// Each row opens the dialog from an options text, checks the rows it shows, and what OK (and the
+// preview) writes; the effect of the written text is the effect of the text read, to the pixel
+// the radius field shows.
+TEST(AdvancedOptions, ReaderRowsOpenAndWriteAsTheEffectPlaysThem) {
+  struct Row {
+    const char* options;
+    int cursor, radius, click, count;
+    const char* onEnd;
+    const char* written;
+  };
+  const Row rows[] = {
+      {"", CursorNone, 120, 0, 60, "", ""},
+      {"cursor=follow", CursorFollow, 120, 0, 60, "", "cursor=follow"},
+      {"cursor= Repel ", CursorRepel, 120, 0, 60, "", "cursor=repel:120"},
+      {"cursor=attract:250", CursorAttract, 250, 0, 60, "", "cursor=attract:250"},
+      {"cursor=REPEL: 5", CursorRepel, 10, 0, 60, "", "cursor=repel:10"},
+      {"cursor=attract:5000", CursorAttract, 1000, 0, 60, "", "cursor=attract:1000"},
+      {"cursor=repel:abc", CursorRepel, 10, 0, 60, "", "cursor=repel:10"},
+      {"cursor=repel:", CursorRepel, 120, 0, 60, "", "cursor=repel:120"},
+      {"cursor=repel:150.4", CursorRepel, 150, 0, 60, "", "cursor=repel:150"},
+      {"cursor=none", CursorNone, 120, 0, 60, "", ""},
+      {"cursor=follow:30", CursorNone, 120, 0, 60, "", ""},
+      {"cursor=wiggle:30", CursorNone, 120, 0, 60, "", ""},
+      {"click=burst", CursorNone, 120, 1, 60, "", "click=burst:60"},
+      {"click= BURST : 80 ", CursorNone, 120, 1, 80, "", "click=burst:80"},
+      {"click=burst:0", CursorNone, 120, 1, 1, "", "click=burst:1"},
+      {"click=burst:900", CursorNone, 120, 1, 500, "", "click=burst:500"},
+      {"click=burst:x", CursorNone, 120, 1, 1, "", "click=burst:1"},
+      {"click=off", CursorNone, 120, 0, 60, "", ""},
+      {"click=tap:5", CursorNone, 120, 0, 60, "", ""},
+      {"onEnd= GoSub \"ShowNext\" ", CursorNone, 120, 0, 60, "GoSub \"ShowNext\"", "onEnd=GoSub \"ShowNext\""},
+      {"onEnd=SetVar \"[a]\" \"b=c\"", CursorNone, 120, 0, 60, "SetVar \"[a]\" \"b=c\"",
+       "onEnd=SetVar \"[a]\" \"b=c\""},
+      // After every other key, in the order the effect applies them.
+      {"motion=always;onEnd=X;click=burst:5;cursor=follow;speed=2", CursorFollow, 120, 1, 5, "X",
+       "speed=2.0;cursor=follow;click=burst:5;onEnd=X;motion=always"},
+      {"motion=sometimes;cursor=Attract:90;fadeOut=800", CursorAttract, 90, 0, 60, "",
+       "fadeOut=800;cursor=attract:90"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    const AdvancedDialogState s = openAdvanced(row.options);
+    EXPECT_EQ(s.cursorMode, row.cursor);
+    EXPECT_EQ(s.cursorRadius, row.radius);
+    EXPECT_EQ(s.clickBurst, row.click);
+    EXPECT_EQ(s.clickCount, row.count);
+    EXPECT_EQ(s.onEnd, row.onEnd);
+    EXPECT_EQ(composeOptions(s, 1), row.written);
+    EXPECT_EQ(composeOptions(s, 0), row.written) << "the preview answers the reader as the page does";
+    const EmitterConfig read = readerConfig(row.options), written = readerConfig(row.written);
+    EXPECT_EQ(written.cursorMode, read.cursorMode);
+    EXPECT_NEAR(written.cursorRadius, read.cursorRadius, 0.5f);
+    EXPECT_EQ(written.clickBurst, read.clickBurst);
+  }
+}
+
+// The radius and count fields read as the options reader reads the number after the colon.
+TEST(AdvancedOptions, RadiusAndCountFields) {
+  struct Row {
+    const char* field;
+    int radius, count;
+  };
+  const Row rows[] = {
+      {"", 120, 60},    {"   ", 120, 60}, {"150", 150, 150}, {" 80px", 80, 80},   {"5", 10, 5},
+      {"0", 10, 1},     {"-20", 10, 1},   {"abc", 10, 1},    {"1e30", 1000, 1},  {"2000", 1000, 500},
+      {"10.5", 11, 10}, {"999.6", 1000, 500},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(cursorRadiusFromText(row.field), row.radius) << row.field;
+    EXPECT_EQ(clickCountFromText(row.field), row.count) << row.field;
+  }
+}
+
+// A `;` typed into the action line cannot end it nor start a key of its own: every one is
+// stripped, and reading the written text back gives the whole line.
+TEST(AdvancedOptions, AnActionLineNeverBreaksTheOptionsText) {
+  struct Row {
+    const char* typed;
+    const char* written;
+  };
+  const Row rows[] = {
+      {"GoSub \"Next\"", "speed=2.0;onEnd=GoSub \"Next\""},
+      {"AlertBox \"Done\" \"Well done; see you\"", "speed=2.0;onEnd=AlertBox \"Done\" \"Well done see you\""},
+      {"GoSub \"A\";click=burst:500", "speed=2.0;onEnd=GoSub \"A\"click=burst:500"},
+      {";cursor=repel", "speed=2.0;onEnd=cursor=repel"},
+      {"  ; ;; ", "speed=2.0"},
+      {"", "speed=2.0"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    AdvancedDialogState s = openAdvanced("speed=2");
+    s.onEnd = row.typed;
+    const std::string written = composeOptions(s, 1);
+    EXPECT_EQ(written, row.written);
+    EXPECT_EQ(getOption(written, "click"), "");
+    EXPECT_EQ(getOption(written, "cursor"), "");
+    EXPECT_EQ(openAdvanced(written).onEnd, onEndText(row.typed));
+  }
+}
+
+TEST(AdvancedOptions, BackToPresetDefaultsTurnsTheReaderOffAndKeepsTheEnd) {
+  AdvancedDialogState s = openAdvanced("cursor=repel:300;click=burst:9;onEnd=GoSub \"Next\";motion=always");
+  ASSERT_EQ(s.cursorMode, CursorRepel);
+  ASSERT_EQ(s.clickBurst, 1);
+  backToPresetDefaults(s);
+  EXPECT_EQ(s.cursorMode, CursorNone);
+  EXPECT_EQ(s.cursorRadius, 120);
+  EXPECT_EQ(s.clickBurst, 0);
+  EXPECT_EQ(s.clickCount, 60);
+  EXPECT_EQ(composeOptions(s, 1), "onEnd=GoSub \"Next\";motion=always");
+}

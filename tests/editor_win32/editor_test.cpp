@@ -19,6 +19,8 @@
 #include "editor/editor_state.h"
 #include "editor/editors.h"
 #include "host_standin/host_standin.h"
+#include "runtime/reader_win32.h"
+#include "runtime/runtime_win32.h"
 
 namespace {
 
@@ -124,20 +126,38 @@ void CALLBACK runScript(HWND, UINT, UINT_PTR, DWORD) {
   s->busy = 0;
 }
 
-// Opens the editor of action with the slots and plays the script against it.
-int32_t edit(int32_t action, char** array, const wchar_t* title, std::vector<Step> steps,
-             Script* out = nullptr) {
-  HostStandIn& h = host();
+// Plays the script against the editor that open (which runs its loop to the end) brings up.
+int32_t playScript(const wchar_t* title, std::vector<Step> steps, Script* out,
+                   const std::function<int32_t()>& open) {
   Script s = {title, std::move(steps), 0, nullptr, nullptr, GetTickCount(), 0, 0, 0, L""};
   script = &s;
   UINT_PTR timer = SetTimer(nullptr, 0, 40, runScript);
-  const int32_t result = h.exports.editAction(action, array);
+  const int32_t result = open();
   KillTimer(nullptr, timer);
   script = nullptr;
   EXPECT_EQ(s.timedOut, 0) << "the script did not finish";
   EXPECT_EQ(s.next, s.steps.size()) << "the editor closed before the script ended";
   if (out) *out = s;
   return result;
+}
+
+// Opens the editor of action with the slots and plays the script against it.
+int32_t edit(int32_t action, char** array, const wchar_t* title, std::vector<Step> steps,
+             Script* out = nullptr) {
+  HostStandIn& h = host();
+  return playScript(title, std::move(steps), out, [&] { return h.exports.editAction(action, array); });
+}
+
+// The PlayAdvanced editor of this program's own copy of the editors, for what only a copy in
+// this process can be told: the test answer of the animation setting (runtime/reader_win32.h).
+int32_t editHere(std::wstring slots[EditorSlotCount], std::vector<Step> steps) {
+  static int initialised = 0;
+  if (!initialised) {
+    runtimeInit(GetModuleHandleW(nullptr));  // the copy's windows belong to this program
+    initialised = 1;
+  }
+  host();  // the page, whose window the editor is owned by
+  return playScript(AdvancedTitle, std::move(steps), nullptr, [&] { return runAdvancedEditor(slots); });
 }
 
 // --- Reading and setting controls as the author does ----------------------------------------
@@ -191,8 +211,8 @@ Step waitTicks(int n) {
   return [left](HWND) { return --*left <= 0 ? 1 : 0; };
 }
 
-// Pixels of a control as shown on the screen: how many are not black.
-int litPixels(HWND control) {
+// Pixels of a control as shown on the screen, 0x00RRGGBB, row by row.
+std::vector<uint32_t> shownPixels(HWND control) {
   RECT r;
   GetClientRect(control, &r);
   const int w = r.right, h = r.bottom;
@@ -208,13 +228,21 @@ int litPixels(HWND control) {
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bmp);
   BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-  int lit = 0;
+  std::vector<uint32_t> pixels;
   const uint32_t* p = static_cast<const uint32_t*>(bits);
-  for (int i = 0; i < w * h; ++i) lit += (p[i] & 0xFFFFFF) != 0;
+  if (p)
+    for (int i = 0; i < w * h; ++i) pixels.push_back(p[i] & 0xFFFFFF);
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(bmp);
   ReleaseDC(control, dc);
+  return pixels;
+}
+
+// How many of them are not black.
+int litPixels(HWND control) {
+  int lit = 0;
+  for (uint32_t p : shownPixels(control)) lit += p != 0;
   return lit;
 }
 
@@ -232,11 +260,34 @@ int scaleY(int v) {
 }
 
 // A control's rectangle in its dialog's client coordinates.
-RECT placeOf(HWND d, int id) {
+RECT placeOf(HWND d, HWND c) {
   RECT r;
-  GetWindowRect(item(d, id), &r);
+  GetWindowRect(c, &r);
   MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+RECT placeOf(HWND d, int id) { return placeOf(d, item(d, id)); }
+
+struct LabelSearch {
+  const wchar_t* wanted;
+  HWND found;
+};
+
+BOOL CALLBACK findLabel(HWND w, LPARAM p) {
+  LabelSearch* s = reinterpret_cast<LabelSearch*>(p);
+  wchar_t cls[16] = {}, caption[256] = {};
+  GetClassNameW(w, cls, 16);
+  GetWindowTextW(w, caption, 256);
+  if (lstrcmpiW(cls, L"Static") != 0 || lstrcmpW(caption, s->wanted) != 0) return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
+// The label of the dialog showing exactly this text (labels nobody reads share one id), or null.
+HWND labelWithText(HWND d, const wchar_t* wanted) {
+  LabelSearch search = {wanted, nullptr};
+  EnumChildWindows(d, findLabel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // The frame every editor has: title, client size, caption with a close box and no sizing,
@@ -268,6 +319,16 @@ void expectPlace(HWND d, int id, int x, int y, int w, int h) {
   EXPECT_EQ(r.top, scaleY(y)) << id;
   EXPECT_EQ(r.right - r.left, scaleX(w)) << id;
   EXPECT_EQ(r.bottom - r.top, scaleY(h)) << id;
+}
+
+void expectLabelPlace(HWND d, const wchar_t* label, int x, int y, int w, int h) {
+  const HWND c = labelWithText(d, label);
+  ASSERT_NE(c, nullptr) << "no label " << std::string(label, label + lstrlenW(label));
+  const RECT r = placeOf(d, c);
+  EXPECT_EQ(r.left, scaleX(x));
+  EXPECT_EQ(r.top, scaleY(y));
+  EXPECT_EQ(r.right - r.left, scaleX(w));
+  EXPECT_EQ(r.bottom - r.top, scaleY(h));
 }
 
 const wchar_t* const PresetNames[20] = {
@@ -558,7 +619,7 @@ TEST(AdvancedEditor, OpensWithTheLayoutAndPresetDefaultsAndOkWritesAnEmptyOption
   Slots s({"", "", "", ""});
   const int32_t result = edit(3, s.slot, AdvancedTitle, {
       act([](HWND d) {
-        expectEditorWindow(d, AdvancedTitle, 720, 708);
+        expectEditorWindow(d, AdvancedTitle, 720, 716);
         expectPlace(d, AdvRectangle, 105, 12, 200, 22);
         expectPlace(d, AdvSelect, 310, 12, 75, 22);
         expectPlace(d, AdvIntensity, 105, 74, 180, 24);
@@ -956,6 +1017,242 @@ TEST(AdvancedEditor, ACancelledColorDialogKeepsTheRow) {
       pressOk()}, &seen);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(slotText(s, 3), "colorEnd=9,8,7");
+}
+
+// --- PlayAdvanced: the reader's rows and a preview that answers the reader ------------------
+
+namespace {
+
+const wchar_t* const StillNotice = L"Animations are off in Windows, so the preview is still. motion=always plays it.";
+
+// The cursor over the middle of the part of a control that is on the screen.
+void moveCursorOver(HWND c) {
+  RECT r, seen;
+  GetWindowRect(c, &r);
+  const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  IntersectRect(&seen, &r, &screen);
+  SetCursorPos((seen.left + seen.right) / 2, (seen.top + seen.bottom) / 2);
+}
+
+// The cursor over the dialog's top left corner, far from the preview pane.
+void moveCursorAway(HWND d) {
+  POINT p = {scaleX(4), scaleY(4)};
+  ClientToScreen(d, &p);
+  SetCursorPos(p.x, p.y);
+}
+
+void leftButton(DWORD flag) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flag;
+  SendInput(1, &in, sizeof in);
+}
+
+std::wstring widen(const char* t) { return std::wstring(t, t + strlen(t)); }
+
+}  // namespace
+
+// Cursor and Click in the room under Frames, When it ends as the left column's last row: every
+// earlier control where it was, the rows opened from the options (numbers held as the effect
+// holds them, each field enabled only where it counts), and what OK writes after a change.
+TEST(AdvancedEditor, CursorClickAndWhenItEndsRows) {
+  struct Row {
+    const char* options;
+    int cursor;
+    const wchar_t* radius;
+    int radiusOn;
+    int click;
+    const wchar_t* count;
+    int countOn;
+    const wchar_t* onEnd;
+    std::function<void(HWND)> change;
+    const char* written;
+  };
+  const Row rows[] = {
+      {"", CursorNone, L"120", 0, 0, L"60", 0, L"",
+       [](HWND d) {
+         choose(d, AdvCursor, CursorRepel);
+         EXPECT_EQ(enabled(d, AdvCursorRadius), 1);
+         type(d, AdvCursorRadius, L"250");
+         choose(d, AdvClick, 1);
+         EXPECT_EQ(enabled(d, AdvClickCount), 1);
+         type(d, AdvClickCount, L"80");
+         type(d, AdvOnEnd, L"GoSub \"ShowNext\"");
+       },
+       "cursor=repel:250;click=burst:80;onEnd=GoSub \"ShowNext\""},
+      {"cursor=attract:5000;click=burst:0;onEnd= X ", CursorAttract, L"1000", 1, 1, L"1", 1, L"X",
+       [](HWND) {}, "cursor=attract:1000;click=burst:1;onEnd=X"},
+      // A radius or count that is no number is written as the effect would read it.
+      {"cursor=follow;click=burst:9", CursorFollow, L"120", 0, 1, L"9", 1, L"",
+       [](HWND d) {
+         choose(d, AdvCursor, CursorAttract);
+         type(d, AdvCursorRadius, L"abc");
+         type(d, AdvClickCount, L"");
+       },
+       "cursor=attract:10;click=burst:60"},
+      // A ; typed into the line cannot end it and start a key of its own.
+      {"cursor=follow;click=burst:9;motion=always;speed=2", CursorFollow, L"120", 0, 1, L"9", 1, L"",
+       [](HWND d) {
+         choose(d, AdvCursor, CursorNone);
+         EXPECT_EQ(enabled(d, AdvCursorRadius), 0);
+         choose(d, AdvClick, 0);
+         EXPECT_EQ(enabled(d, AdvClickCount), 0);
+         type(d, AdvOnEnd, L"AlertBox \"Done\" \"a; b\";zOrder=behind");
+       },
+       "speed=2.0;onEnd=AlertBox \"Done\" \"a b\"zOrder=behind;motion=always"},
+      // Reset turns the reader's rows off and keeps the end.
+      {"cursor=repel:300;click=burst:20;onEnd=GoSub \"A\"", CursorRepel, L"300", 1, 1, L"20", 1, L"GoSub \"A\"",
+       [](HWND d) {
+         click(d, AdvReset);
+         EXPECT_EQ(listSel(d, AdvCursor), CursorNone);
+         EXPECT_EQ(text(d, AdvCursorRadius), L"120");
+         EXPECT_EQ(listSel(d, AdvClick), 0);
+         EXPECT_EQ(text(d, AdvClickCount), L"60");
+       },
+       "onEnd=GoSub \"A\""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.options);
+    Slots s({"Big", "Sparkle", "50", row.options});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([&row](HWND d) {
+          expectPlace(d, AdvFrames, 505, 562, 50, 22);
+          expectPlace(d, AdvZOrder, 105, 652, 130, 22);
+          expectPlace(d, AdvReset, 425, 658, 90, 32);
+          expectLabelPlace(d, L"Cursor:", 415, 598, 90, 20);
+          expectPlace(d, AdvCursor, 505, 594, 80, 22);
+          expectPlace(d, AdvCursorRadius, 626, 594, 40, 22);
+          expectLabelPlace(d, L"Click:", 415, 630, 90, 20);
+          expectPlace(d, AdvClick, 505, 626, 80, 22);
+          expectPlace(d, AdvClickCount, 626, 626, 40, 22);
+          expectLabelPlace(d, L"When it ends:", 10, 686, 90, 20);
+          expectPlace(d, AdvOnEnd, 105, 684, 295, 22);
+          ASSERT_EQ(listCount(d, AdvCursor), 4);
+          const wchar_t* const cursors[] = {L"None", L"Follow", L"Repel", L"Attract"};
+          for (int i = 0; i < 4; ++i) EXPECT_EQ(listEntry(d, AdvCursor, i), cursors[i]);
+          ASSERT_EQ(listCount(d, AdvClick), 2);
+          EXPECT_EQ(listEntry(d, AdvClick, 0), L"Off");
+          EXPECT_EQ(listEntry(d, AdvClick, 1), L"Burst");
+
+          EXPECT_EQ(listSel(d, AdvCursor), row.cursor);
+          EXPECT_EQ(text(d, AdvCursorRadius), row.radius);
+          EXPECT_EQ(enabled(d, AdvCursorRadius), row.radiusOn);
+          EXPECT_EQ(listSel(d, AdvClick), row.click);
+          EXPECT_EQ(text(d, AdvClickCount), row.count);
+          EXPECT_EQ(enabled(d, AdvClickCount), row.countOn);
+          EXPECT_EQ(text(d, AdvOnEnd), row.onEnd);
+          row.change(d);
+        }),
+        waitTicks(2), pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slotText(s, 3), row.written);
+  }
+}
+
+// A followed cursor gives births only while it is over the pane; a click in the pane bursts
+// there, and nothing is born before it.
+TEST(AdvancedEditor, PreviewFollowsTheCursorAndTakesClicksInItsPane) {
+  {
+    Slots s({"Rect1", "Glow", "100", "cursor=follow"});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([](HWND d) {
+          moveCursorAway(d);
+          choose(d, AdvMode, 1);  // starts the preview again, with no particle left
+        }),
+        waitTicks(5),
+        act([](HWND d) {
+          EXPECT_EQ(litPixels(item(d, AdvPane)), 0) << "born while the cursor was away";
+          moveCursorOver(item(d, AdvPane));
+        }),
+        [](HWND d) { return litPixels(item(d, AdvPane)) > 20 ? 1 : 0; },
+        act(moveCursorAway), pressCancel()});
+    EXPECT_EQ(result, 0);
+  }
+  {
+    Slots s({"Rect1", "Glow", "100", "click=burst:200;density=0"});
+    const int32_t result = edit(3, s.slot, AdvancedTitle, {
+        act([](HWND d) { moveCursorOver(item(d, AdvPane)); }),
+        waitTicks(5),
+        act([](HWND d) {
+          EXPECT_EQ(litPixels(item(d, AdvPane)), 0) << "born without a click";
+          leftButton(MOUSEEVENTF_LEFTDOWN);
+        }),
+        [](HWND d) { return litPixels(item(d, AdvPane)) > 20 ? 1 : 0; },
+        act([](HWND d) {
+          leftButton(MOUSEEVENTF_LEFTUP);
+          moveCursorAway(d);
+        }),
+        pressCancel()});
+    leftButton(MOUSEEVENTF_LEFTUP);  // never left down, whatever failed
+    EXPECT_EQ(result, 0);
+  }
+}
+
+// With the animation setting's test answer (in this program's own copy of the editors): a
+// reader without animations gets a still preview and the notice under the help text, unless
+// the options say motion=always, which OK keeps.
+TEST(AdvancedEditor, StillPreviewAndItsNotice) {
+  struct Row {
+    int animationsOff;
+    const char* options;
+    int still;
+    const char* written;
+  };
+  const Row rows[] = {
+      {1, "", 1, ""},
+      {1, "mode=burst:100", 1, "mode=Burst:100"},
+      {1, "motion=always", 0, "motion=always"},
+      {0, "", 0, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.animationsOff) + " " + row.options);
+    setAnimationsOffForTests(row.animationsOff);
+    std::wstring slots[EditorSlotCount] = {L"Rect1", L"Glow", L"100", widen(row.options)};
+    auto first = std::make_shared<std::vector<uint32_t>>();
+    const int32_t result = editHere(slots, {
+        [](HWND d) { return litPixels(item(d, AdvPane)) > 20 ? 1 : 0; },
+        act([&row, first](HWND d) {
+          expectPlace(d, AdvStillNotice, 415, 334, 290, 30);
+          expectPlace(d, AdvPrewarm, 495, 370, 150, 24);
+          EXPECT_EQ(text(d, AdvStillNotice), StillNotice);
+          EXPECT_EQ(IsWindowVisible(item(d, AdvStillNotice)) ? 1 : 0, row.still);
+          *first = shownPixels(item(d, AdvPane));
+        }),
+        waitTicks(6),
+        act([&row, first](HWND d) {
+          if (row.still) {
+            EXPECT_TRUE(shownPixels(item(d, AdvPane)) == *first) << "the still preview moved";
+          }
+        }),
+        pressOk()});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(slots[3], widen(row.written));
+  }
+  setAnimationsOffForTests(-1);
+}
+
+// The setting is read again whenever the preview is rebuilt: a change of it shows at the next
+// change of a control, both ways.
+TEST(AdvancedEditor, TheNoticeFollowsTheSettingAtTheNextChange) {
+  setAnimationsOffForTests(0);
+  std::wstring slots[EditorSlotCount] = {L"Rect1", L"Glow", L"100", L""};
+  const int32_t result = editHere(slots, {
+      act([](HWND d) {
+        EXPECT_FALSE(IsWindowVisible(item(d, AdvStillNotice)));
+        setAnimationsOffForTests(1);
+        choose(d, AdvArea, 1);
+      }),
+      waitTicks(1),
+      act([](HWND d) {
+        EXPECT_TRUE(IsWindowVisible(item(d, AdvStillNotice)));
+        setAnimationsOffForTests(0);
+        choose(d, AdvArea, 2);
+      }),
+      waitTicks(1),
+      act([](HWND d) { EXPECT_FALSE(IsWindowVisible(item(d, AdvStillNotice))); }),
+      pressCancel()});
+  EXPECT_EQ(result, 0);
+  setAnimationsOffForTests(-1);
 }
 
 // --- Visual style --------------------------------------------------------------------------
