@@ -246,7 +246,7 @@ TEST_F(PushFixture, PushFallsOffToTheRadius) {
     SCOPED_TRACE(mode);
     build((std::string("cursor=") + mode + ":100").c_str());
     const bool repel = mode[0] == 'r';
-    const float strength = cursorPushStrength(e->system.config);
+    const float strength = CursorPushRate * cursorReferenceSpeed(e->system.config);
     float last = 1e30f;
     for (float f : fractions) {
       SCOPED_TRACE(f);
@@ -281,11 +281,11 @@ TEST_F(PushFixture, SpeedsStayBoundedAndFinite) {
       {"cursor=attract:100", Step, false}, {"cursor=attract:100", 0.1f, false},
       {"cursor=attract:10", 0.1f, true},   {"cursor=attract:1000", Step, true},
   };
-  const float speeds[] = {0, 30, 200, 1000};  // pixels per second; the cap here is 240
+  const float speeds[] = {0, 30, 200, 1000};  // pixels per second; the cap is 4 x the reference speed
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.options) + (c.circling ? " circling" : " still") + " dt " + std::to_string(c.dt));
     build(c.options);
-    const float cap = cursorPushStrength(e->system.config) / CursorPushRate * CursorSpeedCap;
+    const float cap = cursorReferenceSpeed(e->system.config) * CursorSpeedCap;
     std::vector<float> own;  // each particle's speed at the start
     int n = 0;
     for (int gy = 0; gy < 9; ++gy)
