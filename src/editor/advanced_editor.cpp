@@ -64,16 +64,12 @@ static const wchar_t AdvancedHelpText[] =
     L"(labelled 'use preset') leave that dimension untouched. Opacity 100% = preset's natural "
     L"alpha; lower values dim the whole effect.";
 
-// Shown under the help text while the preview is held still.
-static const wchar_t StillNoticeText[] =
-    L"Animations are off in Windows, so the preview is still. motion=always plays it.";
-
 static const ControlPlace RightColumn[] = {
     {NoControlId, CtlLabel, 415, 14, 200, 18, L"Live Preview:"},
     {AdvPane, CtlCanvas, 415, 34, 290, 220, nullptr},
     // The help text takes five lines at most; the notice has the rest of the room above Prewarm.
     {NoControlId, CtlLabel, 415, 264, 290, 66, AdvancedHelpText},
-    {AdvStillNotice, CtlLabel, 415, 334, 290, 30, StillNoticeText},
+    {AdvStillNotice, CtlLabel, 415, 334, 290, 30, PreviewStillNotice},  // while held still
     // How the effect opens and how Stop ends it, in the free space under the help text.
     {NoControlId, CtlLabel, 415, 374, 80, 20, L"Prewarm:"},
     {AdvPrewarm, CtlSlider, 495, 370, 150, 24, nullptr},

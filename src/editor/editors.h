@@ -21,7 +21,7 @@ constexpr int EditorCancel = 2;  // IDCANCEL
 // Play editor ("Lumivex - Play").
 enum PlayControl {
   PlayRectangle = 100, PlaySelect, PlayPreset, PlayIntensity, PlayIntensityValue, PlayOverride,
-  PlayRed, PlayGreen, PlayBlue, PlayPick, PlaySwatch, PlayPane,
+  PlayRed, PlayGreen, PlayBlue, PlayPick, PlaySwatch, PlayPane, PlayStillNotice,
 };
 
 // Stop editor ("Lumivex - Stop").

@@ -41,6 +41,7 @@ static const ControlPlace PlayLayout[] = {
     {NoControlId, CtlLabel, 10, 180, 380, 100, PlayHelpText},
     {NoControlId, CtlLabel, 410, 14, 200, 18, L"Live Preview:"},
     {PlayPane, CtlCanvas, 410, 34, 290, 220, nullptr},
+    {PlayStillNotice, CtlLabel, 410, 260, 290, 30, PreviewStillNotice},  // while held still
     {EditorOk, CtlDefaultButton, 525, 320, 90, 32, L"OK"},
     {EditorCancel, CtlButton, 620, 320, 90, 32, L"Cancel"},
 };
@@ -84,6 +85,9 @@ static std::string typedColorText() {
          trimSpaces(fieldText(PlayBlue));
 }
 
+// The notice under the preview says whether it is held still.
+static void showStillNotice() { setVisible(play.dialog, PlayStillNotice, previewHeldStill(playPreviewEmitter)); }
+
 static void onTimer(EditorDialog&, int) {
   play.pane.frame = &playPreviewEmitter;
   previewStep(playPreviewEmitter, control(play.dialog, PlayPane), play.frameClockMs);
@@ -92,12 +96,14 @@ static void onTimer(EditorDialog&, int) {
 static void onPreset(EditorDialog&, int) {
   restartPreview(playPreviewEmitter, selectedPresetName(), sliderPosition(play.dialog, PlayIntensity),
                  typedColorText());
+  showStillNotice();
 }
 
 static void onIntensity(EditorDialog&, int) {
   showIntensity();
   refreshPreviewConfig(playPreviewEmitter, selectedPresetName(),
                        sliderPosition(play.dialog, PlayIntensity), typedColorText());
+  showStillNotice();
 }
 
 static void onColorField(EditorDialog&, int) {
@@ -107,6 +113,7 @@ static void onColorField(EditorDialog&, int) {
   refreshPreviewConfig(playPreviewEmitter, selectedPresetName(),
                        sliderPosition(play.dialog, PlayIntensity),
                        playColorText(isChecked(play.dialog, PlayOverride), r, g, b));
+  showStillNotice();
 }
 
 static void onPick(EditorDialog&, int) {
@@ -120,6 +127,7 @@ static void onPick(EditorDialog&, int) {
   paintSwatch(r, g, b);
   refreshPreviewConfig(playPreviewEmitter, selectedPresetName(),
                        sliderPosition(play.dialog, PlayIntensity), playColorText(1, r, g, b));
+  showStillNotice();
 }
 
 static void acceptPlay(EditorDialog& d) {
@@ -165,6 +173,7 @@ static void showPlay(EditorDialog& d) {
   showOpeningState(s);
   preparePreview(playPreviewEmitter);
   restartPreview(playPreviewEmitter, s.presetText, s.intensity, s.colorText);
+  showStillNotice();
   play.frameClockMs = GetTickCount();
 }
 

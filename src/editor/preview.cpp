@@ -28,9 +28,23 @@ void clearPreviewParticles(Emitter& e) {
   e.fadeAmount = 0;
 }
 
+const wchar_t PreviewStillNotice[] =
+    L"Animations are off in Windows, so the preview is still. motion=always plays it.";
+
+// As the page opens an effect for a reader who wants no animations: started afresh and held still.
+static void startStill(Emitter& e) {
+  clearPreviewParticles(e);
+  sizeSystemToFrame(e);
+  startParticles(e);
+  e.frame.drawnValid = 0;  // a still frame is drawn once: this one is new
+}
+
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity,
                           const std::string& colorText) {
   buildEffect(e, EffectPlay, preset, intensity, colorText);
+  // A still frame shows a change only by being made again.
+  e.animationsOff = animationsOff();
+  if (e.animationsOff || e.stillMotion != MotionMoving) startStill(e);
 }
 
 void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
@@ -38,6 +52,12 @@ void restartPreview(Emitter& e, const std::string& preset, int32_t intensity,
   clearPreviewParticles(e);
   buildEffect(e, EffectPlay, preset, intensity, colorText);
   sizeSystemToFrame(e);
+  e.animationsOff = animationsOff();
+  e.stillMotion = MotionMoving;
+  if (e.animationsOff) {
+    startStill(e);
+    return;
+  }
   if (e.system.config.burstCount > 0) {
     spawnBurst(e.system);
   } else {
@@ -59,9 +79,7 @@ void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t 
   if (restart || still || e.stillMotion != MotionMoving) {
     // As the page opens it: a burst spawned (where a followed cursor is), a continuous effect
     // prewarmed, then held still when the reader wants no animations.
-    clearPreviewParticles(e);
-    startParticles(e);
-    e.frame.drawnValid = 0;  // a still frame is drawn once: this one is new
+    startStill(e);
     return;
   }
   if (e.system.aliveCount == 0 && e.system.config.burstCount > 0) spawnBurst(e.system);

@@ -27,9 +27,11 @@ int preparePreview(Emitter& e);
 // Every particle slot freed; aliveCount, spawnAccumulator, elapsed and emissionDone zeroed.
 void clearPreviewParticles(Emitter& e);
 // Play editor: particles afresh, config from the preset with the Play settings, then the warm
-// start (the whole burst, or 20 particles of a continuous effect).
+// start (the whole burst, or 20 particles of a continuous effect); for a reader without
+// animations, started as the page starts it instead, and held still.
 void restartPreview(Emitter& e, const std::string& preset, int32_t intensity, const std::string& colorText);
-// Play editor: the config alone; living particles keep what they were born with.
+// Play editor: the config alone; living particles keep what they were born with. A preview held
+// still (or to be) is started afresh, still.
 void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensity, const std::string& colorText);
 // PlayAdvanced editor: config from the preset, intensity and options text; a burst effect with
 // no particle left is spawned again. A restart, and every rebuild of an effect held still, starts
@@ -37,8 +39,10 @@ void refreshPreviewConfig(Emitter& e, const std::string& preset, int32_t intensi
 // read again: for a reader without animations and without motion=always, held still.
 void rebuildPreview(Emitter& e, int restart, const std::string& preset, int32_t intensity,
                     const std::string& options);
-// 1 while the preview is held still for a reader without animations.
+// 1 while the preview is held still for a reader without animations; the editors then show
+// PreviewStillNotice under the preview.
 int previewHeldStill(const Emitter& e);
+extern const wchar_t PreviewStillNotice[];
 // The reader over the pane, read once per frame before previewStep: the cursor (in the frame's
 // pixels, absent outside the pane) and a left press made while it is over the pane, as the click
 // the next step bursts at. watch: the editor's own, zeroed when it opens.

@@ -150,14 +150,23 @@ int32_t edit(int32_t action, char** array, const wchar_t* title, std::vector<Ste
 
 // The PlayAdvanced editor of this program's own copy of the editors, for what only a copy in
 // this process can be told: the test answer of the animation setting (runtime/reader_win32.h).
-int32_t editHere(std::wstring slots[EditorSlotCount], std::vector<Step> steps) {
+void startCopyHere() {
   static int initialised = 0;
   if (!initialised) {
     runtimeInit(GetModuleHandleW(nullptr));  // the copy's windows belong to this program
     initialised = 1;
   }
   host();  // the page, whose window the editor is owned by
+}
+
+int32_t editHere(std::wstring slots[EditorSlotCount], std::vector<Step> steps) {
+  startCopyHere();
   return playScript(AdvancedTitle, std::move(steps), nullptr, [&] { return runAdvancedEditor(slots); });
+}
+// The same for the Play editor.
+int32_t playEditHere(std::wstring slots[EditorSlotCount], std::vector<Step> steps) {
+  startCopyHere();
+  return playScript(PlayTitle, std::move(steps), nullptr, [&] { return runPlayEditor(slots); });
 }
 
 // --- Reading and setting controls as the author does ----------------------------------------
@@ -1227,6 +1236,36 @@ TEST(AdvancedEditor, StillPreviewAndItsNotice) {
         pressOk()});
     EXPECT_EQ(result, 1);
     EXPECT_EQ(slots[3], widen(row.written));
+  }
+  setAnimationsOffForTests(-1);
+}
+
+// The Play editor's preview keeps the same rule, with the same notice under its pane, read again
+// at each change of a field.
+TEST(PlayEditor, StillPreviewAndItsNotice) {
+  for (int off : {1, 0}) {
+    SCOPED_TRACE(off ? "animations off" : "animations on");
+    setAnimationsOffForTests(off);
+    std::wstring slots[EditorSlotCount] = {L"Rect1", L"Glow", L"100", L""};
+    auto first = std::make_shared<std::vector<uint32_t>>();
+    const int32_t result = playEditHere(slots, {
+        [](HWND d) { return litPixels(item(d, PlayPane)) > 20 ? 1 : 0; },
+        act([off, first](HWND d) {
+          expectPlace(d, PlayStillNotice, 410, 260, 290, 30);
+          EXPECT_EQ(text(d, PlayStillNotice), StillNotice);
+          EXPECT_EQ(IsWindowVisible(item(d, PlayStillNotice)) ? 1 : 0, off);
+          *first = shownPixels(item(d, PlayPane));
+        }),
+        waitTicks(6),
+        act([off, first](HWND d) {
+          EXPECT_EQ(shownPixels(item(d, PlayPane)) == *first, off != 0) << "still while moving, or moved while still";
+          setAnimationsOffForTests(!off);
+          choose(d, PlayPreset, 3);
+        }),
+        waitTicks(1),
+        act([off](HWND d) { EXPECT_EQ(IsWindowVisible(item(d, PlayStillNotice)) ? 1 : 0, !off); }),
+        pressCancel()});
+    EXPECT_EQ(result, 0);
   }
   setAnimationsOffForTests(-1);
 }

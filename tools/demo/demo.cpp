@@ -9,7 +9,10 @@
 //
 // Commands: play RECT PRESET [INTENSITY] [R,G,B] | advanced RECT PRESET INTENSITY OPTIONS... |
 // stop [RECT] | stopall | message CODE | move RECT X Y W H | wait MS | shot FILE.bmp |
-// edit ACTION | about. Blank lines and lines starting with # are skipped. Each command prints
+// edit ACTION | about | cursor RECT FX FY (the mouse to that fraction of the rectangle) |
+// cursor away | glide RECT FX0 FY0 FX1 FY1 MS (the mouse moved across it over MS) | click (a
+// left click where the mouse is). Blank lines and lines starting with # are skipped. A line
+// the plug-in hands to the host's script processor (an effect's onEnd) runs as a command too. Each command prints
 // what the plug-in answered and the LastError text. A scripted run ends with StopAll and unloads
 // the plug-in; it exits 1 when a command was malformed, a screenshot could not be written or the
 // plug-in did not load, else 0.
@@ -123,6 +126,34 @@ std::string restAfterWords(const std::string& line, int n) {
   return at == std::string::npos ? "" : line.substr(at);
 }
 
+// The screen point at fractions fx, fy of the named rectangle's client area; 0 when there is no
+// such rectangle.
+int pointIn(const std::string& name, double fx, double fy, POINT& p) {
+  HWND rect = hostFindObject(host, name);
+  if (!rect) return 0;
+  RECT r = {};
+  GetClientRect(rect, &r);
+  p.x = static_cast<LONG>(fx * r.right);
+  p.y = static_cast<LONG>(fy * r.bottom);
+  ClientToScreen(rect, &p);
+  return 1;
+}
+
+void sendButton(DWORD flags) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof in);
+}
+
+int runCommand(const std::string& line);
+
+// The host's script processor as the demo plays it: the line is one of the demo's commands.
+void runScriptLine(HostStandIn&, const std::string& line) {
+  printf("script line from the plug-in: %s\n", line.c_str());
+  runCommand(line);
+}
+
 // One script command; 1 when it was well formed and did what it says.
 int runCommand(const std::string& line) {
   std::vector<std::string> w = words(line);
@@ -163,6 +194,37 @@ int runCommand(const std::string& line) {
     runEditor(atoi(w[1].c_str()), array, report);
     for (char* slot : array.slots)
       if (slot) GlobalFree(slot);
+  } else if (verb == "cursor" && w.size() == 2 && w[1] == "away") {
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2);
+    report = "cursor away";
+  } else if (verb == "cursor" && w.size() == 4) {
+    POINT p = {};
+    if (!pointIn(w[1], atof(w[2].c_str()), atof(w[3].c_str()), p)) {
+      fprintf(stderr, "lumivex-demo: no rectangle '%s'\n", w[1].c_str());
+      return 0;
+    }
+    SetCursorPos(p.x, p.y);
+    report = "cursor at " + std::to_string(p.x) + "," + std::to_string(p.y);
+  } else if (verb == "glide" && w.size() == 7) {
+    POINT a = {}, b = {};
+    if (!pointIn(w[1], atof(w[2].c_str()), atof(w[3].c_str()), a) ||
+        !pointIn(w[1], atof(w[4].c_str()), atof(w[5].c_str()), b)) {
+      fprintf(stderr, "lumivex-demo: no rectangle '%s'\n", w[1].c_str());
+      return 0;
+    }
+    const int ms = atoi(w[6].c_str());
+    const int steps = ms / 20 > 1 ? ms / 20 : 1;
+    for (int k = 0; k <= steps; ++k) {
+      SetCursorPos(a.x + (b.x - a.x) * k / steps, a.y + (b.y - a.y) * k / steps);
+      hostPumpFor(20);
+    }
+    report = "glided";
+  } else if (verb == "click" && w.size() == 1) {
+    // Held over a few of the timer's ticks, as a reader's click is.
+    sendButton(MOUSEEVENTF_LEFTDOWN);
+    hostPumpFor(80);
+    sendButton(MOUSEEVENTF_LEFTUP);
+    report = "clicked";
   } else if (verb == "about" && w.size() == 1) {
     host.exports.about();
     report = "about closed";
@@ -332,6 +394,7 @@ int main(int argc, char** argv) {
   }
   host.pickSucceeds = 1;
   host.pickAnswer = RectNames[0];
+  host.onScript = runScriptLine;
   hostPumpFor(200);  // let the page paint before the first effect
 
   std::vector<std::string> lines;
