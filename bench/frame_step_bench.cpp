@@ -8,8 +8,9 @@
 // into update and render (advanceEmitter) and presentation, measured with the timer stopped and
 // the steps driven here, and then, with a timer running for five seconds, how many ticks per
 // second ran a frame step and how many were skipped. Then the tick of 16 bursts that have ended,
-// and what a reader of the screen sees of one effect in 1.5 s while this program's
-// user-interface thread (the overlays' owner, as the host's is) sleeps, and while it is free.
+// the tick of one effect with each way of answering the reader's cursor, and what a reader of
+// the screen sees of one effect in 1.5 s while this program's user-interface thread (the
+// overlays' owner, as the host's is) sleeps, and while it is free.
 //   scripts/wine-run.sh build/win32/bin/frame_step_bench.exe [steps]   (under xvfb-run)
 #include <windows.h>
 #include <mmsystem.h>
@@ -337,6 +338,39 @@ int main(int argc, char** argv) {
 
   const double plain16 = at16[0].presentMs, ours16 = at16[PresentationCount - 1].presentMs;
   printf("present speed-up at 16 emitters: %.1fx\n", ours16 > 0 ? plain16 / ours16 : 0.0);
+
+  // The reader's cursor: one whole tick of the runtime's frame step (the cursor read, the button
+  // polled, the rectangle's place looked up, the push or the follow, drawing, presenting) for
+  // one Sparkle at intensity 100 with the cursor in the middle of its rectangle, by cursor mode.
+  {
+    RECT r = {};
+    HWND rect0 = hostFindObject(host, names[0]);
+    GetClientRect(rect0, &r);
+    POINT middle = {r.right / 2, r.bottom / 2};
+    ClientToScreen(rect0, &middle);
+    const char* const modes[] = {"", "cursor=follow", "cursor=repel", "cursor=attract", "click=burst"};
+    printf("cursor mode      tick ms (1 Sparkle, 320 x 240, cursor over it)\n");
+    for (const char* mode : modes) {
+      if (!play(names[0], mode[0] ? mode : "speed=1")) return 1;
+      stopTimers();
+      SetCursorPos(middle.x, middle.y);
+      double ms = 0;
+      for (int s = 0; s < WarmUpSteps + steps; ++s) {
+        lockEngine();
+        const double t0 = nowMs();
+        frameStep();
+        const double t1 = nowMs();
+        unlockEngine();
+        if (s >= WarmUpSteps) ms += t1 - t0;
+        pump();
+        Sleep(1);
+      }
+      printf("%-15s  %7.3f\n", mode[0] ? mode : "none", ms / steps);
+      fflush(stdout);
+      stopAll();
+    }
+    SetCursorPos(0, GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
 
   // The screen over one effect while others play, the user-interface thread busy and free.
   if (!playOn(names, BusyHostEmitters, "")) return 1;

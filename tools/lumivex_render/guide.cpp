@@ -941,9 +941,11 @@ void writeEndExample(Guide& g) {
             "\n\n:ShowNext\nShowObject \"NextButton\" \"None\" \"0\"\nReturn</pre>\n"
             "<p>The line runs once, after the effect has ended by itself and been released (so the "
             "rectangle is free again: the line may play a new effect on it). It runs on the page's "
-            "own thread, as the page's own script would. <code>Lumivex_Stop</code>, <code>Lumivex_StopAll</code> and a new Play or "
-            "PlayAdvanced on the rectangle never run it: they end the effect, it does not end by "
-            "itself. A continuous effect only ends when it is stopped, so the line is for bursts. "
+            "own thread, as the page's own script would. A <code>Lumivex_Stop</code> that removes the effect at once, "
+            "<code>Lumivex_StopAll</code> and a new Play or PlayAdvanced on the rectangle never run it: "
+            "they end the effect, it does not end by itself. A continuous effect ends by itself only "
+            "through <code>fadeOut</code>: once the fade that <code>Lumivex_Stop</code> began is over, the "
+            "line runs. "
             "The line cannot contain <code>;</code>, which separates the options: to do more than "
             "one thing, call a subroutine as here.</p>\n";
 }
