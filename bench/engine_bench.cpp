@@ -56,6 +56,26 @@ static void BM_UpdateFireTrail2000(benchmark::State& state) {
 }
 BENCHMARK(BM_UpdateFireTrail2000)->Unit(benchmark::kMicrosecond);
 
+// The same update with the reader's cursor over the middle of the frame, by cursor mode (the
+// argument: CursorModeId), the radius 200 pixels so that many particles feel the push.
+static void BM_UpdateFireCursor2000(benchmark::State& state) {
+  seedRandom(1);
+  std::unique_ptr<ParticleSystem> e = fireSystem();
+  e->config.lifeMin = e->config.lifeMax = 1e6f;
+  e->config.cursorMode = static_cast<int32_t>(state.range(0));
+  e->config.cursorRadius = 200;
+  for (int i = 0; i < MaxParticles; ++i) spawnParticle(*e);
+  const CursorPoint cursor = {1, 400, 450};
+  const float dt = 0.016f;
+  for (auto _ : state) {
+    e->elapsed += dt;
+    updateParticles(*e, dt, true, cursor);
+    benchmark::DoNotOptimize(e->particles[0].x);
+  }
+  state.counters["alive"] = e->aliveCount;
+}
+BENCHMARK(BM_UpdateFireCursor2000)->DenseRange(CursorNone, CursorAttract)->Unit(benchmark::kMicrosecond);
+
 static void BM_BurstSpawn2000(benchmark::State& state) {
   seedRandom(2);
   std::unique_ptr<ParticleSystem> e = fireSystem();

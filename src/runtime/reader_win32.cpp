@@ -17,11 +17,12 @@ int animationsOff() {
 
 // Whether a window that lets the mouse through (our overlays: layered and transparent), or is
 // hidden or minimised, or does not contain the point, may be over it without covering it.
+// The place first: most windows are elsewhere, and each question is a call into the system.
 static int covers(HWND w, POINT cursor) {
-  if (!IsWindowVisible(w) || IsIconic(w)) return 0;
-  if (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TRANSPARENT) return 0;
   RECT r = {};
-  return GetWindowRect(w, &r) && PtInRect(&r, cursor);
+  if (!GetWindowRect(w, &r) || !PtInRect(&r, cursor)) return 0;
+  if (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TRANSPARENT) return 0;
+  return IsWindowVisible(w) && !IsIconic(w);
 }
 
 // Whether any window above `window` covers the point: its siblings above it at every level up to
